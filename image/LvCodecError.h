@@ -1,0 +1,23 @@
+#pragma once
+
+#include <cstring>
+
+// The failure a codec raises inside its own Decode or Encode. The codec catches it at its boundary, stores
+// the text as the image's last error and returns false; it never leaves the codec.
+class CLvCodecError {
+public:
+    explicit CLvCodecError(const char* text) {
+        size_t n = text ? strlen(text) : 0;
+        if (n > sizeof(m_text) - 1) n = sizeof(m_text) - 1;
+        if (n) memcpy(m_text, text, n);
+        m_text[n] = '\0';
+    }
+    const char* Text() const { return m_text; }
+
+private:
+    char m_text[256];
+};
+
+[[noreturn]] inline void LvRaise(const char* text) {
+    throw CLvCodecError(text);
+}

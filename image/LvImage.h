@@ -1,0 +1,181 @@
+#pragma once
+
+#include "image/LvStream.h"
+#include "image/LvWinTypes.h"
+
+#include <cstdint>
+#include <cstdio>
+
+// Format codes of the files an image comes from or is written as.
+enum CLvImageFormat : DWORD {
+    LVFMT_UNKNOWN = 0, // detect by content
+    LVFMT_BMP = 1,
+    LVFMT_GIF = 2,
+    LVFMT_JPG = 3,
+    LVFMT_PNG = 4,
+    LVFMT_ICO = 5,
+    LVFMT_TIF = 6,
+    LVFMT_TGA = 7,
+    LVFMT_PCX = 8,
+    LVFMT_WBMP = 9,
+    LVFMT_WMF = 10, // WMF and EMF, read only
+    LVFMT_COUNT = 11
+};
+
+class CLvImage;
+
+// The image's information record: options, error text, progress and cancel flag, transparency, frames,
+// resolution and the selection box.
+struct CLvImageInfo {
+    DWORD dwRowBytes;           // row stride of the pixel rows
+    BYTE* pBits;                // first byte of pixel row 0 inside the DIB block
+    CLvImage* pOwner;           // set while this image only borrows another image's buffers
+    DWORD dwFormat;             // CLvImageFormat code
+    char szLastError[256];      // last error text
+    volatile int32_t nProgress; // progress of the running operation, 0 to 100
+    volatile int32_t nEscape;   // non-zero asks the running operation to stop
+    int32_t nTransIndex;        // palette index of the transparent colour, -1 = none
+    RGBQUAD rgbTransColor;      // transparent colour of a true-colour image; background outside it
+    BYTE nJpegQuality;          // 1 to 100
+    int32_t nFrame;             // frame or page to read from a multi-image file
+    int32_t nFrameCount;        // frames or pages found by the last read
+    DWORD dwFrameDelay;         // GIF frame delay in hundredths of a second
+    int32_t xDPI;               // resolution in dots per inch
+    int32_t yDPI;               //
+    RECT rcSelection;           // selection box; top is the larger y
+    BYTE nAlphaMax;             // overall opacity applied when painting
+    bool bAlphaPalette;         // palette reserved bytes act as alpha when painting
+    bool bDrawEnabled;          // Draw paints nothing while false
+    int32_t xOffset;            // position of a frame inside a GIF logical screen
+    int32_t yOffset;            //
+    DWORD dwCodecOption;        // TIFF compression, GIF encoding
+    RGBQUAD rgbLastNearest;     // colour of the last GetNearestIndex query
+    BYTE nLastNearestIndex;     // its answer
+    bool bLastNearestValid;     // the two fields above are valid
+    WORD wMarkBytes;            // length of the hidden watermark message
+};
+
+// The one image type: a packed DIB (header, colour table, bottom-up pixel rows of 1, 4, 8 or 24 bits) in
+// one heap block, with an optional selection mask and alpha plane of one byte per pixel. Pixel coordinates
+// count y from the bottom row.
+class CLvImage {
+public:
+    // ---- construction and lifetime ----
+    explicit CLvImage(DWORD format = LVFMT_UNKNOWN);
+    CLvImage(int width, int height, int bpp, DWORD format = LVFMT_UNKNOWN);
+    CLvImage(const CLvImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
+    CLvImage(const char* fileName, DWORD format);
+    virtual ~CLvImage();
+    CLvImage& operator=(const CLvImage& source);
+
+    void InitFields(DWORD format);
+    // Creates an image of the given size; the depth is normalised to 1, 4, 8 or 24 bits. Returns the DIB
+    // block, or null (and an empty image) when the size is impossible or memory runs out.
+    BYTE* Create(int width, int height, int bpp, DWORD format = LVFMT_UNKNOWN);
+    void Destroy();
+    bool Copy(const CLvImage& source, bool copyPixels = true, bool copySelection = true, bool copyAlpha = true);
+    void CopyInfoIfEmpty(const CLvImage& source);
+    void TakeOver(CLvImage& source);
+    void ShareBuffersOf(CLvImage& source);
+
+    // ---- buffer access ----
+    bool IsValid() const { return pDib != nullptr; }
+    BYTE* GetDib() const { return pDib; }
+    BYTE* GetBits() const { return pDib ? info.pBits : nullptr; }
+    DWORD GetDibSize() const;
+    DWORD GetPaletteSize() const { return head.biClrUsed * 4; }
+    int GetWidth() const { return head.biWidth; }
+    int GetHeight() const { return head.biHeight; }
+    int GetBpp() const { return head.biBitCount; }
+    DWORD GetEffWidth() const { return info.dwRowBytes; }
+    const BITMAPINFOHEADER& GetHeader() const { return head; }
+
+    DWORD GetFormat() const { return info.dwFormat; }
+    void SetFormat(DWORD format) { info.dwFormat = format; }
+    BYTE GetJpegQuality() const { return info.nJpegQuality; }
+    void SetJpegQuality(BYTE quality) { info.nJpegQuality = quality; }
+    int GetTransIndex() const { return info.nTransIndex; }
+    void SetTransIndex(int index) { info.nTransIndex = index; }
+    void SetTransColor(RGBQUAD color) { info.rgbTransColor = color; }
+    int GetFrame() const { return info.nFrame; }
+    void SetFrame(int frame) { info.nFrame = frame; }
+    int GetFrameCount() const { return info.nFrameCount; }
+    void SetFrameCount(int count) { info.nFrameCount = count; }
+    DWORD GetFrameDelay() const { return info.dwFrameDelay; }
+    void SetFrameDelay(DWORD delay) { info.dwFrameDelay = delay; }
+    DWORD GetCodecOption() const { return info.dwCodecOption; }
+    void SetCodecOption(DWORD option) { info.dwCodecOption = option; }
+    int GetProgress() const { return info.nProgress; }
+    void SetProgress(int progress) { info.nProgress = progress; }
+    int GetEscape() const { return info.nEscape; }
+    void SetEscape(int escape) { info.nEscape = escape; }
+    BYTE GetAlphaMax() const { return info.nAlphaMax; }
+    void SetAlphaMax(BYTE level) { info.nAlphaMax = level; }
+    bool GetAlphaPalette() const { return info.bAlphaPalette; }
+    void SetAlphaPalette(bool enabled) { info.bAlphaPalette = enabled; }
+    bool GetDrawEnabled() const { return info.bDrawEnabled; }
+    void SetDrawEnabled(bool enabled) { info.bDrawEnabled = enabled; }
+    WORD GetMarkBytes() const { return info.wMarkBytes; }
+    void SetMarkBytes(WORD bytes) { info.wMarkBytes = bytes; }
+    const char* GetLastErrorText() const { return info.szLastError; }
+    // Stores a text of at most 255 characters.
+    void SetLastErrorText(const char* text);
+
+    // ---- pixel access ----
+    bool IsInside(int x, int y) const { return x >= 0 && y >= 0 && x < head.biWidth && y < head.biHeight; }
+    void Clear(BYTE value = 0);
+    BYTE GetPixelIndex(int x, int y) const;
+    void SetPixelIndex(int x, int y, BYTE index);
+    RGBQUAD GetPixelColor(int x, int y) const;
+    void SetPixelColor(int x, int y, RGBQUAD color, bool setAlpha = false);
+    void SetPixelColor(int x, int y, COLORREF color);
+    static RGBQUAD ColorRefToQuad(COLORREF color);
+    BYTE GetNearestIndex(RGBQUAD color);
+    RGBQUAD GetTransColor() const;
+    BYTE GetColorType() const;
+    void SwapRedBlue(BYTE* buffer, DWORD length) const;
+    // Pointer to the first colour-table entry; null without a palette.
+    RGBQUAD* GetPalette() const;
+
+    // ---- resolution ----
+    void SetXDPI(int dpi);
+    void SetYDPI(int dpi);
+    int GetXDPI() const { return info.xDPI; }
+    int GetYDPI() const { return info.yDPI; }
+
+    // ---- reading and writing ----
+    bool Decode(CLvStream* stream, DWORD format);
+    bool Decode(FILE* file, DWORD format);
+    // Reads a file by its UTF-8 name with the given format, falling back to detection by content.
+    bool Load(const char* fileName, DWORD format = LVFMT_UNKNOWN);
+#ifdef _WIN32
+    bool LoadFromResource(HRSRC resource, DWORD format, HMODULE module = nullptr);
+#endif
+    bool Encode(CLvStream* stream, DWORD format);
+    bool Encode(FILE* file, DWORD format);
+    // Writes a file by its UTF-8 name. The file is written beside the target first and replaces it only
+    // when the whole encode succeeded, so a failed save never destroys an existing file.
+    bool Encode(const char* fileName, DWORD format);
+
+    // Writes 24-bit pixels into this image (already created with the same size) from 16- or 32-bit pixels.
+    // Rows go from the last to the first and pixels from right to left, so source may be this image's own
+    // pixel buffer. 16-bit source rows are ((width + 1) / 2) * 4 bytes, 32-bit rows width * 4 bytes.
+    void ConvertBitfields(const BYTE* source, DWORD redMask, DWORD greenMask, DWORD blueMask, int bpp);
+    // One row of ConvertBitfields: width pixels from source into destination (24 bits, blue first).
+    static void ConvertBitfieldsRow(const BYTE* source, BYTE* destination, int width, DWORD redMask, DWORD greenMask,
+                                    DWORD blueMask, int bpp);
+
+protected:
+    // Reverses the order of the stored pixel rows.
+    void ReverseRows();
+    // The selection box of an image with nothing selected: an empty box any addition widens.
+    void ResetSelectionBox();
+    void ClearHeader();
+
+public:
+    CLvImageInfo info;
+    BYTE* pDib;
+    BITMAPINFOHEADER head;
+    BYTE* pSelection;
+    BYTE* pAlpha;
+};

@@ -1,0 +1,109 @@
+#include "cli/LvCli.h"
+#include "LvTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct CliResult {
+    int code;
+    std::string out;
+    std::string err;
+};
+
+std::string ReadAll(FILE* file) {
+    std::string text;
+    rewind(file);
+    char buffer[4096];
+    size_t n;
+    while ((n = fread(buffer, 1, sizeof(buffer), file)) > 0)
+        text.append(buffer, n);
+    fclose(file);
+    return text;
+}
+
+CliResult RunCli(std::vector<std::string> args) {
+    args.insert(args.begin(), "lumivue-cli");
+    std::vector<char*> argv;
+    for (std::string& a : args)
+        argv.push_back(&a[0]);
+    FILE* out = tmpfile();
+    FILE* err = tmpfile();
+    CliResult result;
+    result.code = LvCliMain(int(argv.size()), argv.data(), out, err);
+    result.out = ReadAll(out);
+    result.err = ReadAll(err);
+    return result;
+}
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        CLvImage image(40, 30, 8);
+        FillPattern(image, 4);
+        image.SetXDPI(300);
+        image.SetYDPI(200);
+        bmp = dir.Path("picture.bmp");
+        ASSERT_TRUE(image.Encode(bmp.c_str(), LVFMT_BMP));
+    }
+    TempDir dir;
+    std::string bmp;
+};
+
+TEST_F(CliTest, InfoAsTextAndJson) {
+    CliResult text = RunCli({"info", bmp});
+    EXPECT_EQ(text.code, 0) << text.err;
+    EXPECT_NE(text.out.find("Format: BMP\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Width: 40\n"), std::string::npos);
+    EXPECT_NE(text.out.find("Height: 30\n"), std::string::npos);
+    EXPECT_NE(text.out.find("Bits per pixel: 8\n"), std::string::npos);
+    EXPECT_NE(text.out.find("Frames: 1\n"), std::string::npos);
+    EXPECT_NE(text.out.find("Resolution: 300 x 200 dpi\n"), std::string::npos);
+
+    CliResult json = RunCli({"info", "--json", bmp});
+    EXPECT_EQ(json.code, 0);
+    EXPECT_EQ(json.out, "{\"format\": \"BMP\", \"width\": 40, \"height\": 30, \"bpp\": 8, \"frames\": 1, "
+                        "\"xdpi\": 300, \"ydpi\": 200}\n");
+}
+
+TEST_F(CliTest, ConvertWritesTheFormatOfTheExtension) {
+    std::string out = dir.Path("copy.BMP");
+    CliResult result = RunCli({"convert", bmp, out});
+    EXPECT_EQ(result.code, 0) << result.err;
+    CLvImage a(bmp.c_str(), LVFMT_BMP), b(out.c_str(), LVFMT_BMP);
+    EXPECT_TRUE(SamePicture(a, b));
+}
+
+TEST_F(CliTest, FailuresSayWhy) {
+    WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+        std::string errorPart;
+    };
+    const Case cases[] = {
+        {{}, 2, "usage"},
+        {{"frobnicate"}, 2, "unknown command"},
+        {{"info"}, 2, "usage"},
+        {{"info", "--color", bmp}, 2, "unknown option --color"},
+        {{"info", dir.Path("junk.bmp")}, 1, "Error reading BMP info"},
+        {{"info", dir.Path("missing.bmp")}, 1, "cannot open the file"},
+        {{"convert", bmp, dir.Path("out.xyz")}, 2, "unknown output format \"xyz\""},
+        {{"convert", bmp, dir.Path("out")}, 2, "unknown output format"},
+        {{"convert", bmp, dir.Path("out.wmf")}, 1, "Save WMF not supported"},
+        {{"convert", dir.Path("junk.bmp"), dir.Path("out.bmp")}, 1, "Error reading BMP info"},
+        {{"convert", bmp, dir.Path("no/such/folder/out.bmp")}, 1, "cannot write the file"},
+    };
+    for (const Case& c : cases) {
+        CliResult result = RunCli(c.args);
+        EXPECT_EQ(result.code, c.code) << result.err;
+        EXPECT_NE(result.err.find(c.errorPart), std::string::npos) << result.err;
+    }
+    EXPECT_FALSE(FileExists(dir.Path("out.bmp")));
+}
+
+} // namespace
