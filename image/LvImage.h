@@ -157,6 +157,72 @@ public:
     // when the whole encode succeeded, so a failed save never destroys an existing file.
     bool Encode(const char* fileName, DWORD format);
 
+    // ---- palette, bit depth and colour reduction (image/LvPalette.cpp) ----
+    RGBQUAD GetPaletteColor(BYTE index) const;
+    bool GetPaletteColor(BYTE index, BYTE* red, BYTE* green, BYTE* blue) const;
+    void SetPaletteColor(BYTE index, BYTE red, BYTE green, BYTE blue, BYTE alpha = 0);
+    void SetPaletteColor(BYTE index, RGBQUAD color);
+    void SetPalette(const RGBQUAD* table, DWORD count = 256);
+    // count triples of red, green, blue bytes (in that order); reserved bytes are left as they are.
+    void SetPalette(const BYTE* rgbTriples, DWORD count);
+    // A missing green array means the red one, a missing blue array the green one.
+    void SetPalette(DWORD count, const BYTE* red, const BYTE* green = nullptr, const BYTE* blue = nullptr);
+    void SetGrayPalette();
+    void SetStdPalette();
+    bool IsGrayScale() const;
+    void SwapIndex(BYTE index1, BYTE index2);
+    // Luminance of a minus luminance of b, lum = (306 red + 601 green + 117 blue) >> 10.
+    static int CompareLuminance(const RGBQUAD& a, const RGBQUAD& b);
+    bool IncreaseBpp(DWORD bits);
+    bool DecreaseBpp(DWORD bits, bool errorDiffusion, const RGBQUAD* palette = nullptr);
+
+    // ---- selection mask (image/LvSelection.cpp) ----
+    bool SelectionCreate();
+    void SelectionDelete();
+    bool SelectionClear();
+    bool SelectionIsInside(int x, int y) const;
+    bool SelectionAddRect(int x1, int y1, int x2, int y2);
+    bool SelectionAddEllipse(int x1, int y1, int x2, int y2);
+    // Several closed polygons may follow each other, separated by points whose x is -1.
+    bool SelectionAddPolygon(const POINT* points, int count);
+    void SelectionAddPixel(int x, int y);
+    bool SelectionInvert();
+    bool SelectionCopy(const CLvImage& source);
+
+    // ---- alpha plane (image/LvAlpha.cpp) ----
+    bool AlphaIsValid() const { return pAlpha != nullptr; }
+    bool AlphaCreate();
+    void AlphaDelete();
+    void AlphaClear();
+    void AlphaFill(BYTE level);
+    void AlphaSet(int x, int y, BYTE level);
+    BYTE AlphaGet(int x, int y) const;
+    bool AlphaCopy(const CLvImage& source);
+    bool AlphaPaletteIsValid() const;
+    bool AlphaFlip();
+    bool AlphaMirror();
+    void AlphaStrip();
+    bool AlphaSplit(CLvImage* destination) const;
+
+    // ---- Windows transfer and painting ----
+
+    // ---- geometric transforms ----
+
+    // ---- resampling and free rotation ----
+
+    // ---- colour adjustments and histogram ----
+
+    // ---- thresholds ----
+
+    // ---- filters and edge detection ----
+
+    // ---- artistic effects ----
+
+    // ---- distortion effects ----
+
+    // ---- photo decorations ----
+
+    // ---- bit fields ----
     // Writes 24-bit pixels into this image (already created with the same size) from 16- or 32-bit pixels.
     // Rows go from the last to the first and pixels from right to left, so source may be this image's own
     // pixel buffer. 16-bit source rows are ((width + 1) / 2) * 4 bytes, 32-bit rows width * 4 bytes.
