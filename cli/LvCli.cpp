@@ -11,7 +11,7 @@
 namespace {
 
 const char* const kUsage = "usage: lumivue-cli info [--json] FILE\n"
-                           "       lumivue-cli convert IN OUT\n"
+                           "       lumivue-cli convert [--gif-encoding rle|none|lzw] IN OUT\n"
                            "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, "
                            "wbmp).\n";
 
@@ -129,9 +129,23 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
     return 0;
 }
 
+// The GIF writer's coders by their option names.
+bool GifEncodingOption(const std::string& name, DWORD* option) {
+    static const struct {
+        const char* name;
+        DWORD option;
+    } encodings[] = {{"rle", 0}, {"none", 1}, {"lzw", 2}};
+    for (const auto& e : encodings)
+        if (name == e.name) {
+            *option = e.option;
+            return true;
+        }
+    return false;
+}
+
 int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     Arguments args;
-    if (!ParseArguments(argc, argv, 2, {}, args, err) || args.words.size() != 2) {
+    if (!ParseArguments(argc, argv, 2, {{"--gif-encoding", true}}, args, err) || args.words.size() != 2) {
         fputs(kUsage, err);
         return 2;
     }
@@ -142,8 +156,22 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
         fprintf(err, "lumivue-cli: %s: unknown output format \"%s\"\n", output.c_str(), GetFileExt(output).c_str());
         return 2;
     }
+    DWORD gifEncoding = 0;
+    if (args.options.count("--gif-encoding")) {
+        const std::string& name = args.options["--gif-encoding"];
+        if (!GifEncodingOption(name, &gifEncoding)) {
+            fprintf(err, "lumivue-cli: unknown GIF encoding \"%s\" (rle, none or lzw)\n", name.c_str());
+            return 2;
+        }
+        if (format != LVFMT_GIF) {
+            fprintf(err, "lumivue-cli: --gif-encoding applies to GIF output only\n");
+            return 2;
+        }
+    }
     CLvImage image;
     if (!LoadInput(image, input, err)) return 1;
+    // The codec option means something else to other writers: set it only for GIF.
+    if (format == LVFMT_GIF) image.SetCodecOption(gifEncoding);
     image.SetLastErrorText("");
     if (!image.Encode(output.c_str(), format)) {
         const char* text = image.GetLastErrorText();

@@ -1,6 +1,11 @@
 #include "image/LvImage.h"
 
 #include "formats/LvCodecBMP.h"
+#include "formats/LvCodecGIF.h"
+#include "formats/LvCodecICO.h"
+#include "formats/LvCodecPCX.h"
+#include "formats/LvCodecTGA.h"
+#include "formats/LvCodecWBMP.h"
 
 #include <cstring>
 #include <string>
@@ -42,6 +47,16 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
     switch (format) {
     case LVFMT_BMP:
         return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
+    case LVFMT_GIF:
+        return ReadWith<CLvCodecGIF>(stream, frame, target, failure);
+    case LVFMT_ICO:
+        return ReadWith<CLvCodecICO>(stream, frame, target, failure);
+    case LVFMT_TGA:
+        return ReadWith<CLvCodecTGA>(stream, frame, target, failure);
+    case LVFMT_PCX:
+        return ReadWith<CLvCodecPCX>(stream, frame, target, failure);
+    case LVFMT_WBMP:
+        return ReadWith<CLvCodecWBMP>(stream, frame, target, failure);
     default:
         return false;
     }
@@ -111,6 +126,16 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
     switch (format) {
     case LVFMT_BMP:
         return WriteWith<CLvCodecBMP>(*this, stream);
+    case LVFMT_GIF:
+        return WriteWith<CLvCodecGIF>(*this, stream);
+    case LVFMT_ICO:
+        return WriteWith<CLvCodecICO>(*this, stream);
+    case LVFMT_TGA:
+        return WriteWith<CLvCodecTGA>(*this, stream);
+    case LVFMT_PCX:
+        return WriteWith<CLvCodecPCX>(*this, stream);
+    case LVFMT_WBMP:
+        return WriteWith<CLvCodecWBMP>(*this, stream);
     case LVFMT_WMF:
         SetLastErrorText(kErrSaveWmf);
         return false;
