@@ -316,13 +316,13 @@ void PasteColors(CLvImage& canvas, const CLvImage& frame, int left, int top, int
     }
 }
 
-// True when every index of the frame means the same colour in the target's palette, so that the frame can
-// be copied onto it by index.
-bool SharesPalette(const CLvImage& target, const CLvImage& frame) {
+// True when the colours of the frame's table (its first entries) are the same in the target's palette, so
+// that the frame can be copied onto it by index.
+bool SharesPalette(const CLvImage& target, const CLvImage& frame, int tableSize) {
     const RGBQUAD* a = target.GetPalette();
     const RGBQUAD* b = frame.GetPalette();
-    DWORD n = frame.GetHeader().biClrUsed;
-    if (!a || !b || n > target.GetHeader().biClrUsed) return false;
+    DWORD n = DWORD(tableSize) < frame.GetHeader().biClrUsed ? DWORD(tableSize) : frame.GetHeader().biClrUsed;
+    if (!a || !b || frame.GetHeader().biClrUsed > target.GetHeader().biClrUsed) return false;
     for (DWORD i = 0; i < n; i++)
         if (a[i].rgbRed != b[i].rgbRed || a[i].rgbGreen != b[i].rgbGreen || a[i].rgbBlue != b[i].rgbBlue) return false;
     return true;
@@ -633,12 +633,14 @@ bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
         }
         break;
     case kApplication: {
-        // Anything but the 11-byte application identifier ends the reading with the frames so far.
+        // Anything but the 11-byte application identifier ends the reading with the frames so far. Only
+        // the looping extension's sub-block 1 is a loop count; other applications store other data.
         if (size != 11) return false;
+        const bool looping = memcmp(block, "NETSCAPE2.0", 11) == 0 || memcmp(block, "ANIMEXTS1.0", 11) == 0;
         int n = in.Byte();
         if (n <= 0) return n == 0;
         if (!in.Read(block, size_t(n))) return false;
-        if (apply && n > 2) nLoops = block[1] | (block[2] << 8);
+        if (apply && looping && n > 2 && block[0] == 1) nLoops = block[1] | (block[2] << 8);
         break;
     }
     default:
@@ -784,7 +786,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
                 background->info.nTransIndex = firstTransIndex;
                 // Frames with a palette of their own are drawn by colour onto a 24-bit copy of the
                 // background, so that earlier frames keep their colours.
-                if (SharesPalette(*background, *this)) {
+                if (SharesPalette(*background, *this, tableSize)) {
                     PasteIndices(*background, *this, d.left, d.top, info.nTransIndex);
                 } else {
                     if (background->GetBpp() != 24) MakeTrueColor(*background);
