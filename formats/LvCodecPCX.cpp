@@ -6,7 +6,6 @@
 #include "image/LvSizeCheck.h"
 
 #include <cstring>
-#include <memory>
 #include <new>
 #include <vector>
 
@@ -45,28 +44,40 @@ enum class Layout {
 class RunLengthReader {
 public:
     RunLengthReader(CLvStream* stream, uint64_t total)
-        : m_in(new CLvStreamReader(stream)), m_left(total), m_run(0), m_value(0) {}
+        : m_stream(stream), m_buffer(1 << 16), m_position(0), m_length(0), m_left(total), m_run(0), m_value(0) {}
 
     void ReadLine(BYTE* out, size_t size) {
         size_t filled = 0;
         while (filled < size) {
             if (m_run) {
                 size_t n = m_run < size - filled ? m_run : size - filled;
-                memset(out + filled, m_value, n);
+                if (n == 1)
+                    out[filled] = m_value; // most runs in photos are single bytes that look like counts
+                else
+                    memset(out + filled, m_value, n);
                 filled += n;
                 m_run -= n;
                 continue;
             }
-            int c = m_in->GetByte();
-            if (c < 0) LvRaise(kErrCorrupted);
-            if (c < 0xC0) {
-                out[filled++] = BYTE(c);
-                m_left--;
+            if (m_position == m_length && !Refill()) LvRaise(kErrCorrupted);
+            // Single data bytes are copied as they come, up to the next count.
+            const uint8_t* p = m_buffer.data() + m_position;
+            size_t most = m_length - m_position < size - filled ? m_length - m_position : size - filled;
+            size_t n = 0;
+            while (n < most && p[n] < 0xC0) {
+                out[filled + n] = p[n];
+                n++;
+            }
+            if (n) {
+                filled += n;
+                m_position += n;
+                m_left -= n;
                 continue;
             }
-            int value = m_in->GetByte();
+            size_t count = size_t(p[0] & 0x3F);
+            m_position++;
+            int value = GetByte();
             if (value < 0) LvRaise(kErrCorrupted);
-            size_t count = size_t(c & 0x3F);
             if (count > m_left) LvRaise(kErrRepeat);
             m_left -= count;
             m_run = count;
@@ -74,29 +85,51 @@ public:
         }
     }
 
-    int GetByte() { return m_in->GetByte(); }
-    bool Read(BYTE* out, size_t n) { return m_in->Read(out, n); }
+    // The next byte after the picture data, or -1 at the end of the stream.
+    int GetByte() {
+        if (m_position == m_length && !Refill()) return -1;
+        return m_buffer[m_position++];
+    }
+    bool Read(BYTE* out, size_t n) {
+        for (size_t i = 0; i < n; i++) {
+            int b = GetByte();
+            if (b < 0) return false;
+            out[i] = BYTE(b);
+        }
+        return true;
+    }
 
 private:
-    std::unique_ptr<CLvStreamReader> m_in;
+    bool Refill() {
+        m_position = 0;
+        m_length = m_stream->Read(m_buffer.data(), 1, m_buffer.size());
+        return m_length != 0;
+    }
+
+    CLvStream* m_stream;
+    std::vector<uint8_t> m_buffer;
+    size_t m_position;
+    size_t m_length;
     uint64_t m_left; // picture bytes not yet decoded
     size_t m_run;
     BYTE m_value;
 };
 
-// Appends the run-length code of one plane line: runs of up to 63 equal bytes, and single bytes that
-// would look like a count written as a run of 1.
-void PutRunLength(CLvWriteBuffer& out, const BYTE* line, size_t size) {
+// The run-length code of one plane line: runs of up to 63 equal bytes, and single bytes that would look
+// like a count written as a run of 1. out must hold twice the line.
+size_t RunLengthCode(const BYTE* line, size_t size, BYTE* out) {
+    BYTE* start = out;
     size_t i = 0;
     while (i < size) {
         BYTE v = line[i];
         size_t run = 1;
         while (i + run < size && line[i + run] == v && run < kLongestRun)
             run++;
-        if (run > 1 || v >= 0xC0) out.Put(BYTE(0xC0 | run));
-        out.Put(v);
+        if (run > 1 || v >= 0xC0) *out++ = BYTE(0xC0 | run);
+        *out++ = v;
         i += run;
     }
+    return size_t(out - start);
 }
 
 } // namespace
@@ -271,6 +304,8 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
         const BYTE invert = bpp == 1 && CompareLuminance(palette[0], palette[1]) > 0 ? 1 : 0;
         CLvWriteBuffer out(stream);
         std::vector<BYTE> line(lineBytes);
+        std::vector<BYTE> coded(2 * lineBytes);
+        auto putLine = [&]() { out.Put(coded.data(), RunLengthCode(line.data(), lineBytes, coded.data())); };
         for (int y = height - 1; y >= 0; y--) {
             const BYTE* row = GetBits() + size_t(y) * GetEffWidth();
             if (bpp == 24) {
@@ -281,11 +316,11 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
                     } else {
                         memcpy(line.data(), pAlpha + size_t(y) * width, size_t(width));
                     }
-                    PutRunLength(out, line.data(), lineBytes);
+                    putLine();
                 }
             } else if (bpp == 8) {
                 memcpy(line.data(), row, size_t(width));
-                PutRunLength(out, line.data(), lineBytes);
+                putLine();
             } else {
                 int bitPlanes = bpp == 4 ? 4 : 1;
                 for (int p = 0; p < bitPlanes; p++) {
@@ -294,7 +329,7 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
                         int index = GetPixelIndex(x, y) ^ invert;
                         if (index & (1 << p)) line[x / 8] |= BYTE(0x80 >> (x % 8));
                     }
-                    PutRunLength(out, line.data(), lineBytes);
+                    putLine();
                 }
             }
         }
