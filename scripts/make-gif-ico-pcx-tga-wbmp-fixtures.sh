@@ -3,11 +3,11 @@
 # Not run by the tests. Needs ImageMagick 6 (Debian's imagemagick), a built lumivue-cli and the pictures
 # of Debian's giflib source package:
 #   apt-get source --download-only giflib && tar xzf giflib_*.orig.tar.gz --wildcards '*/pic/*'
-#   tests/data/make-codec-fixtures.sh build/native/cli/lumivue-cli giflib-5.2.1/pic
+#   scripts/make-gif-ico-pcx-tga-wbmp-fixtures.sh build/native/cli/lumivue-cli giflib-5.2.1/pic
 set -euo pipefail
 cli=$(realpath "$1")
 pic=$(realpath "$2")
-data=$(cd "$(dirname "$0")" && pwd)
+data=$(cd "$(dirname "$0")/../tests/data" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 
