@@ -190,7 +190,9 @@ public:
     bool SelectionCopy(const CLvImage& source);
 
     // ---- alpha plane (image/LvAlpha.cpp) ----
-    bool AlphaIsValid() const { return pAlpha != nullptr; }
+    bool AlphaIsValid() const {
+        return pAlpha != nullptr;
+    }
     bool AlphaCreate();
     void AlphaDelete();
     void AlphaClear();
