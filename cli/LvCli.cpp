@@ -3,6 +3,7 @@
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <string>
@@ -11,9 +12,10 @@
 namespace {
 
 const char* const kUsage = "usage: lumivue-cli info [--json] FILE\n"
-                           "       lumivue-cli convert IN OUT\n"
+                           "       lumivue-cli convert [--bpp 1|4|8|24] IN OUT\n"
                            "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, "
-                           "wbmp).\n";
+                           "wbmp).\n"
+                           "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n";
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -129,11 +131,26 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
     return 0;
 }
 
+// Changes the colour depth: wider without loss, narrower to the standard palettes with error diffusion.
+bool ChangeDepth(CLvImage& image, int bpp) {
+    if (bpp == image.GetBpp()) return true;
+    return bpp > image.GetBpp() ? image.IncreaseBpp(DWORD(bpp)) : image.DecreaseBpp(DWORD(bpp), true);
+}
+
 int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     Arguments args;
-    if (!ParseArguments(argc, argv, 2, {}, args, err) || args.words.size() != 2) {
+    if (!ParseArguments(argc, argv, 2, {{"--bpp", true}}, args, err) || args.words.size() != 2) {
         fputs(kUsage, err);
         return 2;
+    }
+    int bpp = 0;
+    if (args.options.count("--bpp")) {
+        const std::string& value = args.options["--bpp"];
+        if (value != "1" && value != "4" && value != "8" && value != "24") {
+            fprintf(err, "lumivue-cli: --bpp takes 1, 4, 8 or 24, not \"%s\"\n", value.c_str());
+            return 2;
+        }
+        bpp = atoi(value.c_str());
     }
     const std::string& input = args.words[0];
     const std::string& output = args.words[1];
@@ -144,6 +161,10 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     }
     CLvImage image;
     if (!LoadInput(image, input, err)) return 1;
+    if (bpp && !ChangeDepth(image, bpp)) {
+        fprintf(err, "lumivue-cli: %s: cannot change the colour depth to %d bits\n", input.c_str(), bpp);
+        return 1;
+    }
     image.SetLastErrorText("");
     if (!image.Encode(output.c_str(), format)) {
         const char* text = image.GetLastErrorText();

@@ -101,13 +101,14 @@ BYTE* CLvImage::Create(int width, int height, int bpp, DWORD format) {
     info.dwFormat = format;
     info.bLastNearestValid = false;
 
-    BYTE* block = static_cast<BYTE*>(malloc(GetDibSize()));
+    // Zeroed memory: padding bytes and pixels a caller leaves unwritten never carry old heap contents into
+    // a saved file. Fresh pages come zeroed from the system, so this costs next to nothing.
+    BYTE* block = static_cast<BYTE*>(calloc(1, GetDibSize()));
     if (!block) {
         ClearHeader();
         return nullptr;
     }
     pDib = block;
-    memset(pDib + sizeof(BITMAPINFOHEADER), 0, GetPaletteSize());
     ResetSelectionBox();
     memcpy(pDib, &head, sizeof(head));
     info.pBits = pDib + sizeof(BITMAPINFOHEADER) + GetPaletteSize();

@@ -238,6 +238,8 @@ protected:
     void ReverseRows();
     // The selection box of an image with nothing selected: an empty box any addition widens.
     void ResetSelectionBox();
+    // Widens the selection box by [xmin, xmax) x [ymin, ymax), each corner clamped to the picture.
+    void WidenSelectionBox(long long xmin, long long ymin, long long xmax, long long ymax);
     void ClearHeader();
 
 public:

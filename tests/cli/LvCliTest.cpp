@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,19 @@ TEST_F(CliTest, ConvertWritesTheFormatOfTheExtension) {
     EXPECT_EQ(result.code, 0) << result.err;
     CLvImage a(bmp.c_str(), LVFMT_BMP), b(out.c_str(), LVFMT_BMP);
     EXPECT_TRUE(SamePicture(a, b));
+}
+
+TEST_F(CliTest, ConvertChangesTheColourDepth) {
+    for (const char* bpp : {"1", "4", "24", "8"}) {
+        std::string out = dir.Path(std::string("depth") + bpp + ".bmp");
+        CliResult result = RunCli({"convert", "--bpp", bpp, bmp, out});
+        ASSERT_EQ(result.code, 0) << result.err;
+        CLvImage image(out.c_str(), LVFMT_BMP);
+        EXPECT_EQ(image.GetBpp(), atoi(bpp));
+    }
+    CliResult wrong = RunCli({"convert", "--bpp", "16", bmp, dir.Path("x.bmp")});
+    EXPECT_EQ(wrong.code, 2);
+    EXPECT_NE(wrong.err.find("--bpp takes 1, 4, 8 or 24"), std::string::npos);
 }
 
 TEST_F(CliTest, FailuresSayWhy) {
