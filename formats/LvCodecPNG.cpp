@@ -310,8 +310,8 @@ bool CLvCodecPNG::Decode(CLvStream* stream) {
         SetLastErrorText(kErrCreate);
         return false;
     }
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
+    png_infop pngInfo = png_create_info_struct(png);
+    if (!pngInfo) {
         png_destroy_read_struct(&png, nullptr, nullptr);
         SetLastErrorText(kErrCreateInfo);
         return false;
@@ -319,13 +319,13 @@ bool CLvCodecPNG::Decode(CLvStream* stream) {
     RowBuffer buffer = {nullptr};
     if (setjmp(png_jmpbuf(png))) {
         free(buffer.row);
-        png_destroy_read_struct(&png, &info, nullptr);
+        png_destroy_read_struct(&png, &pngInfo, nullptr);
         return false;
     }
     png_set_read_fn(png, &context, PngRead);
-    ReadPng(*this, png, info, &buffer);
+    ReadPng(*this, png, pngInfo, &buffer);
     free(buffer.row);
-    png_destroy_read_struct(&png, &info, nullptr);
+    png_destroy_read_struct(&png, &pngInfo, nullptr);
     return true;
 }
 
@@ -341,8 +341,8 @@ bool CLvCodecPNG::Encode(CLvStream* stream) {
         SetLastErrorText(kErrCreate);
         return false;
     }
-    png_infop info = png_create_info_struct(png);
-    if (!info) {
+    png_infop pngInfo = png_create_info_struct(png);
+    if (!pngInfo) {
         png_destroy_write_struct(&png, nullptr);
         SetLastErrorText(kErrCreateInfo);
         return false;
@@ -350,13 +350,13 @@ bool CLvCodecPNG::Encode(CLvStream* stream) {
     RowBuffer buffer = {nullptr};
     if (setjmp(png_jmpbuf(png))) {
         free(buffer.row);
-        png_destroy_write_struct(&png, &info);
+        png_destroy_write_struct(&png, &pngInfo);
         SetLastErrorText(kErrSave);
         return false;
     }
     png_set_write_fn(png, &context, PngWrite, PngFlush);
-    WritePng(*this, png, info, &buffer);
+    WritePng(*this, png, pngInfo, &buffer);
     free(buffer.row);
-    png_destroy_write_struct(&png, &info);
+    png_destroy_write_struct(&png, &pngInfo);
     return true;
 }
