@@ -271,7 +271,7 @@ bool CLvExifReader::ProcessExif(const uint8_t* data, size_t length) {
     m_haveThumbnailOffset = m_haveThumbnailLength = false;
     m_thumbnailOffset = m_thumbnailLength = 0;
     m_visitedCount = 0;
-    if (!ProcessDirectory(first, 0)) return false;
+    if (!ProcessDirectory(first, 0, false)) return false;
     if (m_info->fFocalPlaneXRes != 0)
         m_info->fCcdWidth = ToFloat(double(m_info->fFocalPlaneUnit) / m_info->fFocalPlaneXRes * m_exifImageWidth);
     return true;
@@ -344,7 +344,7 @@ struct ExifBytes {
 
 // Walks one directory of the EXIF block at offset start from its TIFF header, and the directories it
 // links to. Every offset is checked against the block before it is read.
-bool CLvExifReader::ProcessDirectory(size_t start, int depth) {
+bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
     // A link back to a directory already walked, or nesting no real file has, is not followed.
     if (depth > kMaxDepth) return true;
     for (int i = 0; i < m_visitedCount; i++)
@@ -375,6 +375,8 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth) {
         const uint8_t* value = m_tiff + at;
         const size_t size = size_t(bytes);
         const double number = components ? b.Number(at, int(format)) : 0.0;
+        // The thumbnail's directory has its own resolution and size: only its place is taken from it.
+        if (thumbnail && tag != kTagThumbnailOffset && tag != kTagThumbnailLength) continue;
 
         switch (tag) {
         case kTagMake:
@@ -497,7 +499,7 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth) {
         case kTagInteropOffset: {
             uint64_t link = components ? ToOffset(number) : n + 1;
             if (link > n) return SetError(kErrSubdirectory);
-            if (!ProcessDirectory(size_t(link), depth + 1)) return false;
+            if (!ProcessDirectory(size_t(link), depth + 1, thumbnail)) return false;
             break;
         }
         default:
@@ -505,13 +507,13 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth) {
         }
     }
 
-    // The link to the next directory (the thumbnail's), when the block holds one.
+    // The link to the next directory, the thumbnail's, when the block holds one.
     const uint64_t linkAt = uint64_t(start) + 2 + 12 * uint64_t(count);
     if (linkAt + 4 <= n) {
         uint64_t link = b.U32(size_t(linkAt));
         if (link != 0) {
             if (link > n) return SetError(kErrSubdirectory);
-            if (!ProcessDirectory(size_t(link), depth + 1)) return false;
+            if (!ProcessDirectory(size_t(link), depth + 1, true)) return false;
         }
     }
 

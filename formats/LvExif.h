@@ -69,7 +69,8 @@ private:
         size_t size;
     };
 
-    bool ProcessDirectory(size_t start, int depth);
+    // thumbnail: the directory that describes the thumbnail, whose other tags are not the picture's.
+    bool ProcessDirectory(size_t start, int depth, bool thumbnail);
     void ProcessComment(const uint8_t* data, size_t size);
     bool SetError(const char* text);
     void FreeSections();
