@@ -508,10 +508,11 @@ bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {
         m_context = new (std::nothrow) LvTiffStreamContext;
         if (m_context) {
             m_context->stream = stream;
-            m_context->base = stream->Tell();
+            // An empty memory stream has no position yet; it starts at 0.
+            m_context->base = stream->Tell() < 0 ? 0 : stream->Tell();
             m_context->writing = true;
             ContextScope scope(m_context);
-            if (m_context->base >= 0) m_tif = OpenOverStream(m_context, "a");
+            m_tif = OpenOverStream(m_context, "a");
         }
         if (!m_tif) {
             std::string detail = m_context ? m_context->error : std::string();
