@@ -178,7 +178,7 @@ void BM_CjpegProgram(benchmark::State& state) {
     remove("/tmp/lumivue-bench.ppm");
     remove("/tmp/lumivue-bench-c.jpg");
 }
-BENCHMARK(BM_CjpegProgram)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_CjpegProgram)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 void BM_DjpegProgram(benchmark::State& state) {
     std::vector<BYTE> encoded = EngineEncode(LVFMT_JPG);
@@ -193,7 +193,7 @@ void BM_DjpegProgram(benchmark::State& state) {
     remove("/tmp/lumivue-bench-d.jpg");
     remove("/tmp/lumivue-bench-d.ppm");
 }
-BENCHMARK(BM_DjpegProgram)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DjpegProgram)->Unit(benchmark::kMillisecond)->UseRealTime();
 
 // ---- PNG ----
 

@@ -194,6 +194,13 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
     jpeg_read_header(cinfo, TRUE);
     // The header's size decides every allocation that follows, the library's own included.
     if (const char* sizeError = LvCheckImageSize(cinfo->image_width, cinfo->image_height, 24)) Fail(err, sizeError);
+#ifdef JCS_EXTENSIONS
+    // libjpeg-turbo can deliver colour in the image's own blue-green-red order, straight into its rows.
+    const bool bgr = cinfo->out_color_space == JCS_RGB;
+    if (bgr) cinfo->out_color_space = JCS_EXT_BGR;
+#else
+    const bool bgr = false;
+#endif
     jpeg_start_decompress(cinfo);
 
     const int components = cinfo->output_components;
@@ -231,9 +238,14 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
     BYTE* const bits = image.GetBits();
     while (cinfo->output_scanline < cinfo->output_height) {
         if (image.info.nEscape) Fail(err, kErrCancelled);
-        jpeg_read_scanlines(cinfo, buffer, 1);
         // Rows arrive top-down; the image stores them bottom-up.
-        BYTE* row = bits + size_t(height - int(cinfo->output_scanline)) * stride;
+        BYTE* row = bits + size_t(height - 1 - int(cinfo->output_scanline)) * stride;
+        if (bgr && components == 3) {
+            JSAMPROW direct = row;
+            jpeg_read_scanlines(cinfo, &direct, 1);
+            continue;
+        }
+        jpeg_read_scanlines(cinfo, buffer, 1);
         const JSAMPLE* in = buffer[0];
         if (components == 4) {
             // CMYK as Adobe writes it (inverted): each channel scaled by the black channel.
@@ -262,7 +274,14 @@ void Compress(CLvCodecJPG& image, j_compress_ptr cinfo, bool grey) {
     cinfo->image_width = JDIMENSION(width);
     cinfo->image_height = JDIMENSION(height);
     cinfo->input_components = grey ? 1 : 3;
+#ifdef JCS_EXTENSIONS
+    // libjpeg-turbo takes the image's blue-green-red rows as they are stored.
+    const bool bgr = !grey;
+    cinfo->in_color_space = grey ? JCS_GRAYSCALE : JCS_EXT_BGR;
+#else
+    const bool bgr = false;
     cinfo->in_color_space = grey ? JCS_GRAYSCALE : JCS_RGB;
+#endif
     jpeg_set_defaults(cinfo);
     jpeg_set_quality(cinfo, image.GetJpegQuality(), TRUE);
     cinfo->density_unit = 1;
@@ -276,6 +295,12 @@ void Compress(CLvCodecJPG& image, j_compress_ptr cinfo, bool grey) {
     const BYTE* const bits = image.GetBits();
     while (cinfo->next_scanline < cinfo->image_height) {
         const BYTE* row = bits + size_t(height - 1 - int(cinfo->next_scanline)) * stride;
+        if (bgr || grey) {
+            // libjpeg only reads the rows it is given.
+            JSAMPROW direct = const_cast<BYTE*>(row);
+            jpeg_write_scanlines(cinfo, &direct, 1);
+            continue;
+        }
         memcpy(buffer[0], row, stride);
         if (!grey) image.SwapRedBlue(buffer[0], stride);
         jpeg_write_scanlines(cinfo, buffer, 1);
