@@ -9,7 +9,7 @@ src=$root/build/sources
 "$root/scripts/fetch-test-sources.sh" "$src" >/dev/null
 # The tools that make the fixtures (not needed by the tests).
 for p in libtiff-tools libjpeg-turbo-progs imagemagick libimage-exiftool-perl; do
-  dpkg-query -W -f="${Status}" "$p" 2>/dev/null | grep -q "install ok installed" || apt-get install -y -qq "$p"
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || apt-get install -y -qq "$p"
 done
 png=$(ls -d "$src"/libpng1.6-*/contrib)
 tif=$(ls -d "$src"/tiff-*/test/images)
