@@ -1,6 +1,9 @@
 #include "image/LvImage.h"
 
 #include "formats/LvCodecBMP.h"
+#include "formats/LvCodecJPG.h"
+#include "formats/LvCodecPNG.h"
+#include "formats/LvCodecTIF.h"
 
 #include <cstring>
 #include <string>
@@ -42,6 +45,12 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
     switch (format) {
     case LVFMT_BMP:
         return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
+    case LVFMT_JPG:
+        return ReadWith<CLvCodecJPG>(stream, frame, target, failure);
+    case LVFMT_PNG:
+        return ReadWith<CLvCodecPNG>(stream, frame, target, failure);
+    case LVFMT_TIF:
+        return ReadWith<CLvCodecTIF>(stream, frame, target, failure);
     default:
         return false;
     }
@@ -111,6 +120,13 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
     switch (format) {
     case LVFMT_BMP:
         return WriteWith<CLvCodecBMP>(*this, stream);
+    case LVFMT_JPG:
+        return WriteWith<CLvCodecJPG>(*this, stream);
+    case LVFMT_PNG:
+        return WriteWith<CLvCodecPNG>(*this, stream);
+    case LVFMT_TIF:
+        // A new single-page file; multi-page files are written with CLvCodecTIF directly.
+        return WriteWith<CLvCodecTIF>(*this, stream);
     case LVFMT_WMF:
         SetLastErrorText(kErrSaveWmf);
         return false;
