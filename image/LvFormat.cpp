@@ -105,6 +105,10 @@ bool CLvImage::Load(const char* fileName, DWORD format) {
         bool ok = Decode(file, format);
         fclose(file);
         if (ok) return true;
+        // The file is of that format but has no such frame: detection would read frame 0 instead and
+        // report success with the wrong picture.
+        if (IsMultiFrame(format) && info.nFrameCount > 0 && (info.nFrame < 0 || info.nFrame >= info.nFrameCount))
+            return false;
     }
     std::string explicitError(info.szLastError);
     FILE* file = LvOpenFile(fileName, "rb");

@@ -166,6 +166,16 @@ TEST(FormatDispatch, AFailedPageReadStillTellsThePageCount) {
     ASSERT_TRUE(DecodeBytes(image, file, LVFMT_TIF)) << image.GetLastErrorText();
     EXPECT_EQ(image.GetFrameCount(), 3);
     EXPECT_EQ(image.GetWidth(), 10);
+
+    // Loading a page the file does not have fails too: falling back to detection would give page 0.
+    CLvImage loaded;
+    loaded.SetFrame(3);
+    EXPECT_FALSE(loaded.Load(DataPath("tiff/three-pages.tif").c_str(), LVFMT_TIF));
+    EXPECT_EQ(loaded.GetFrameCount(), 3);
+    EXPECT_FALSE(loaded.IsValid());
+    EXPECT_STREQ(loaded.GetLastErrorText(), "Error: page not present in TIFF file");
+    loaded.SetFrame(1);
+    EXPECT_TRUE(loaded.Load(DataPath("tiff/three-pages.tif").c_str(), LVFMT_TIF));
 }
 
 TEST(FormatDispatch, DetectionFindsMisnamedJpegPngAndTiff) {
