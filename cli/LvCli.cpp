@@ -66,9 +66,11 @@ bool ParseArguments(int argc, char** argv, int first, const std::vector<OptionSp
 bool LoadInput(CLvImage& image, const std::string& path, int frame, FILE* err) {
     image.SetLastErrorText("");
     image.SetFrame(frame);
-    if (image.Load(path.c_str(), GetTypeFromExt(GetFileExt(path)))) {
-        // Detection by content reads the first frame: a later one that is not there is no success.
-        if (frame == 0 || frame < image.GetFrameCount()) return true;
+    bool loaded = image.Load(path.c_str(), GetTypeFromExt(GetFileExt(path)));
+    // Detection by content reads the first frame of a misnamed file: a later one that is not there is no
+    // success either.
+    if (loaded && (frame == 0 || frame < image.GetFrameCount())) return true;
+    if (frame > 0 && (loaded || image.GetFrameCount() > 0)) {
         fprintf(err, "lumivue-cli: %s: frame %d not present (the file has %d)\n", path.c_str(), frame,
                 image.GetFrameCount() > 1 ? image.GetFrameCount() : 1);
         return false;
