@@ -70,7 +70,7 @@ bool LoadInput(CLvImage& image, const std::string& path, int frame, FILE* err) {
     // Detection by content reads the first frame of a misnamed file: a later one that is not there is no
     // success either.
     if (loaded && (frame == 0 || frame < image.GetFrameCount())) return true;
-    if (frame > 0 && (loaded || image.GetFrameCount() > 0)) {
+    if (frame > 0 && (loaded || (image.GetFrameCount() > 0 && frame >= image.GetFrameCount()))) {
         fprintf(err, "lumivue-cli: %s: frame %d not present (the file has %d)\n", path.c_str(), frame,
                 image.GetFrameCount() > 1 ? image.GetFrameCount() : 1);
         return false;
