@@ -3,8 +3,11 @@
 #include "formats/LvCodecBMP.h"
 #include "formats/LvCodecGIF.h"
 #include "formats/LvCodecICO.h"
+#include "formats/LvCodecJPG.h"
 #include "formats/LvCodecPCX.h"
+#include "formats/LvCodecPNG.h"
 #include "formats/LvCodecTGA.h"
+#include "formats/LvCodecTIF.h"
 #include "formats/LvCodecWBMP.h"
 
 #include <cstring>
@@ -49,8 +52,14 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
         return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
     case LVFMT_GIF:
         return ReadWith<CLvCodecGIF>(stream, frame, target, failure);
+    case LVFMT_JPG:
+        return ReadWith<CLvCodecJPG>(stream, frame, target, failure);
+    case LVFMT_PNG:
+        return ReadWith<CLvCodecPNG>(stream, frame, target, failure);
     case LVFMT_ICO:
         return ReadWith<CLvCodecICO>(stream, frame, target, failure);
+    case LVFMT_TIF:
+        return ReadWith<CLvCodecTIF>(stream, frame, target, failure);
     case LVFMT_TGA:
         return ReadWith<CLvCodecTGA>(stream, frame, target, failure);
     case LVFMT_PCX:
@@ -111,6 +120,10 @@ bool CLvImage::Load(const char* fileName, DWORD format) {
         bool ok = Decode(file, format);
         fclose(file);
         if (ok) return true;
+        // The file is of that format but has no such frame: detection would read frame 0 instead and
+        // report success with the wrong picture.
+        if (IsMultiFrame(format) && info.nFrameCount > 0 && (info.nFrame < 0 || info.nFrame >= info.nFrameCount))
+            return false;
     }
     std::string explicitError(info.szLastError);
     FILE* file = LvOpenFile(fileName, "rb");
@@ -128,8 +141,15 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
         return WriteWith<CLvCodecBMP>(*this, stream);
     case LVFMT_GIF:
         return WriteWith<CLvCodecGIF>(*this, stream);
+    case LVFMT_JPG:
+        return WriteWith<CLvCodecJPG>(*this, stream);
+    case LVFMT_PNG:
+        return WriteWith<CLvCodecPNG>(*this, stream);
     case LVFMT_ICO:
         return WriteWith<CLvCodecICO>(*this, stream);
+    case LVFMT_TIF:
+        // A new single-page file; multi-page files are written with CLvCodecTIF directly.
+        return WriteWith<CLvCodecTIF>(*this, stream);
     case LVFMT_TGA:
         return WriteWith<CLvCodecTGA>(*this, stream);
     case LVFMT_PCX:

@@ -5,6 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build git pkg-config clang-format
   libgtest-dev libbenchmark-dev
+  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
 )
 
 missing=()

@@ -112,6 +112,10 @@ TEST_F(CliTest, FailuresSayWhy) {
         {{"convert", bmp, dir.Path("out.wmf")}, 1, "Save WMF not supported"},
         {{"convert", dir.Path("junk.bmp"), dir.Path("out.bmp")}, 1, "Error reading BMP info"},
         {{"convert", bmp, dir.Path("no/such/folder/out.bmp")}, 1, "cannot write the file"},
+        {{"convert", "--quality", "0", bmp, dir.Path("out.jpg")}, 2, "--quality takes 1 to 100"},
+        {{"convert", "--tiff-compression", "zip", bmp, dir.Path("out.tif")}, 2, "--tiff-compression takes"},
+        {{"convert", "--frame", "x", bmp, dir.Path("out.tif")}, 2, "--frame takes"},
+        {{"info", "--frame", "7", DataPath("tiff/three-pages.tif")}, 1, "frame 7 not present (the file has 3)"},
     };
     for (const Case& c : cases) {
         CliResult result = RunCli(c.args);
@@ -184,6 +188,57 @@ TEST_F(CliTest, InfoCountsFramesAndIcons) {
         CliResult json = RunCli({"info", "--json", DataPath(f.file)});
         EXPECT_NE(json.out.find("\"frames\": 3"), std::string::npos) << json.out;
     }
+}
+
+TEST_F(CliTest, InfoShowsExifAndPages) {
+    std::string camera = DataPath("jpeg/camera-Canon.jpg");
+    CliResult text = RunCli({"info", camera});
+    EXPECT_EQ(text.code, 0) << text.err;
+    for (const char* line :
+         {"Camera make: Canon\n", "Camera model: Canon EOS DIGITAL REBEL\n", "Date and time: 2003:12:04 06:46:52\n",
+          "F-number: 14\n", "ISO: 100\n", "Focal length: 34 mm\n", "Flash: not fired\n", "Resolution: 180 x 180 dpi\n"})
+        EXPECT_NE(text.out.find(line), std::string::npos) << line << text.out;
+
+    CliResult json = RunCli({"info", "--json", camera});
+    EXPECT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"exif\": {\"make\": \"Canon\", \"model\": \"Canon EOS DIGITAL REBEL\", \"datetime\": "
+                            "\"2003:12:04 06:46:52\", \"exposure_time\": 4, \"f_number\": 14, \"iso\": 100, "
+                            "\"focal_length\": 34, \"orientation\": 1, \"flash\": 0, \"comment\": \"\", "
+                            "\"x_resolution\": 180, \"y_resolution\": 180}}"),
+              std::string::npos)
+        << json.out;
+    // Files without EXIF data have no exif member.
+    CliResult plain = RunCli({"info", "--json", DataPath("jpeg/baseline.jpg")});
+    EXPECT_EQ(plain.out.find("exif"), std::string::npos) << plain.out;
+
+    CliResult pages = RunCli({"info", "--json", "--frame", "1", DataPath("tiff/three-pages.tif")});
+    EXPECT_EQ(pages.code, 0) << pages.err;
+    EXPECT_NE(pages.out.find("\"width\": 20, \"height\": 15, \"bpp\": 24, \"frames\": 3"), std::string::npos)
+        << pages.out;
+}
+
+TEST_F(CliTest, ConvertBetweenJpegPngAndTiffWithOptions) {
+    std::string tif = dir.Path("out.tif"), jpg = dir.Path("out.jpg"), png = dir.Path("out.png");
+    CliResult toTiff = RunCli({"convert", "--tiff-compression", "lzw", bmp, tif});
+    ASSERT_EQ(toTiff.code, 0) << toTiff.err;
+    CLvImage original, tiff;
+    ASSERT_TRUE(original.Load(bmp.c_str(), LVFMT_BMP));
+    ASSERT_TRUE(tiff.Load(tif.c_str(), LVFMT_TIF));
+    EXPECT_TRUE(SamePicture(tiff, original));
+    EXPECT_EQ(tiff.GetXDPI(), 300);
+
+    // JPEG needs colour or grey: the 8-bit picture goes through --bpp 24.
+    ASSERT_EQ(RunCli({"convert", "--bpp", "24", "--quality", "100", tif, jpg}).code, 0);
+    ASSERT_EQ(RunCli({"convert", "--bpp", "24", "--quality", "5", tif, dir.Path("small.jpg")}).code, 0);
+    EXPECT_GT(ReadFileBytes(jpg).size(), ReadFileBytes(dir.Path("small.jpg")).size());
+    ASSERT_EQ(RunCli({"convert", jpg, png}).code, 0);
+    CLvImage back;
+    ASSERT_TRUE(back.Load(png.c_str(), LVFMT_PNG));
+    EXPECT_EQ(back.GetWidth(), 40);
+
+    ASSERT_EQ(RunCli({"convert", "--frame", "2", DataPath("tiff/three-pages.tif"), png}).code, 0);
+    ASSERT_TRUE(back.Load(png.c_str(), LVFMT_PNG));
+    EXPECT_EQ(back.GetWidth(), 10);
 }
 
 } // namespace

@@ -149,3 +149,60 @@ TEST(FormatEncodeFile, WritesUnicodeNamesAndReplacesOnlyOnSuccess) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(FormatDispatch, AFailedPageReadStillTellsThePageCount) {
+    Bytes file = ReadFileBytes(DataPath("tiff/three-pages.tif"));
+    CLvImage image(4, 4, 8);
+    FillPattern(image, 2);
+    CLvImage before(image);
+    image.SetFrame(5);
+    EXPECT_FALSE(DecodeBytes(image, file, LVFMT_TIF));
+    EXPECT_EQ(image.GetFrameCount(), 3); // copied back although the read failed
+    EXPECT_STREQ(image.GetLastErrorText(), "Error: page not present in TIFF file");
+    EXPECT_TRUE(SamePicture(image, before));
+    image.SetFrame(2);
+    ASSERT_TRUE(DecodeBytes(image, file, LVFMT_TIF)) << image.GetLastErrorText();
+    EXPECT_EQ(image.GetFrameCount(), 3);
+    EXPECT_EQ(image.GetWidth(), 10);
+
+    // Loading a page the file does not have fails too: falling back to detection would give page 0.
+    CLvImage loaded;
+    loaded.SetFrame(3);
+    EXPECT_FALSE(loaded.Load(DataPath("tiff/three-pages.tif").c_str(), LVFMT_TIF));
+    EXPECT_EQ(loaded.GetFrameCount(), 3);
+    EXPECT_FALSE(loaded.IsValid());
+    EXPECT_STREQ(loaded.GetLastErrorText(), "Error: page not present in TIFF file");
+    loaded.SetFrame(1);
+    EXPECT_TRUE(loaded.Load(DataPath("tiff/three-pages.tif").c_str(), LVFMT_TIF));
+}
+
+TEST(FormatDispatch, DetectionFindsMisnamedJpegPngAndTiff) {
+    TempDir dir;
+    const struct {
+        const char* source;
+        const char* misnamed;
+        DWORD wrongCode;
+        DWORD format;
+    } cases[] = {
+        {"png/basn6a08.png", "picture.jpg", LVFMT_JPG, LVFMT_PNG},
+        {"jpeg/baseline.jpg", "picture.png", LVFMT_PNG, LVFMT_JPG},
+        {"tiff/rgb-lzw.tif", "picture.bmp", LVFMT_BMP, LVFMT_TIF},
+        {"jpeg/camera-Kodak.jpg", "picture.tif", LVFMT_TIF, LVFMT_JPG},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.source);
+        std::string path = dir.Path(c.misnamed);
+        WriteFileBytes(path, ReadFileBytes(DataPath(c.source)));
+        CLvImage image;
+        ASSERT_TRUE(image.Load(path.c_str(), c.wrongCode)) << image.GetLastErrorText();
+        EXPECT_EQ(image.GetFormat(), c.format);
+        CLvImage detected;
+        ASSERT_TRUE(DecodeBytes(detected, ReadFileBytes(path), LVFMT_UNKNOWN)) << detected.GetLastErrorText();
+        EXPECT_EQ(detected.GetFormat(), c.format);
+        EXPECT_TRUE(SamePicture(detected, image));
+    }
+}
+
+} // namespace

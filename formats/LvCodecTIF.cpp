@@ -1,0 +1,666 @@
+#include "formats/LvCodecTIF.h"
+
+#include "image/LvCodecError.h"
+#include "image/LvSizeCheck.h"
+
+#include <tiffio.h>
+
+#include <climits>
+#include <cmath>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+const char* const kErrOpen = "Error encountered while opening TIFF file";
+const char* const kErrPage = "Error: page not present in TIFF file";
+const char* const kErrCancelled = "Cancelled";
+const char* const kErrRaster = "No space for raster buffer";
+const char* const kErrCorrupted = "Corrupted TIFF file!";
+const char* const kErrCorruptedTiled = "Corrupted tiled TIFF file!";
+const char* const kErrAlloc = "Can't allocate memory";
+const char* const kErrStream = "invalid file pointer";
+const char* const kErrInit = "initialization fail";
+const char* const kErrSave = "Error saving TIFF file";
+const char* const kErrSaveDirectory = "Error saving TIFF directory";
+const char* const kErrEmpty = "No image to write";
+
+} // namespace
+
+// What libtiff's client procedures reach: the stream, where the TIFF data start in it, and the first
+// error libtiff reported while this stream was in use.
+struct LvTiffStreamContext {
+    CLvStream* stream;
+    long base;
+    bool writing;
+    std::string error;
+};
+
+namespace {
+
+// libtiff reports through process-wide handlers; they write to the context of the codec call running on
+// the same thread, so concurrent reads on other threads keep their own texts.
+thread_local LvTiffStreamContext* t_context = nullptr;
+
+void ErrorHandler(const char* module, const char* format, va_list args) {
+    if (!t_context || !t_context->error.empty()) return;
+    char text[256];
+    vsnprintf(text, sizeof(text), format, args);
+    t_context->error = module && *module ? std::string(module) + ": " + text : std::string(text);
+}
+
+// Warnings are not failures and are not shown.
+void WarningHandler(const char*, const char*, va_list) {}
+
+void InstallHandlers() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        TIFFSetErrorHandler(ErrorHandler);
+        TIFFSetWarningHandler(WarningHandler);
+    });
+}
+
+// Makes a context the current one for the handlers while a codec call runs.
+class ContextScope {
+public:
+    explicit ContextScope(LvTiffStreamContext* context) : m_previous(t_context) {
+        InstallHandlers();
+        t_context = context;
+    }
+    ~ContextScope() { t_context = m_previous; }
+    ContextScope(const ContextScope&) = delete;
+    ContextScope& operator=(const ContextScope&) = delete;
+
+private:
+    LvTiffStreamContext* m_previous;
+};
+
+// ---- client procedures: libtiff reads and writes the CLvStream; offsets count from the TIFF header ----
+
+tmsize_t StreamRead(thandle_t handle, void* buffer, tmsize_t size) {
+    LvTiffStreamContext* c = static_cast<LvTiffStreamContext*>(handle);
+    if (size <= 0) return 0;
+    if (c->writing) {
+        // A file opened for writing alone cannot be read; at its end there is nothing to read anyway.
+        long position = c->stream->Tell();
+        long end = c->stream->Size();
+        if (position < 0 || end <= position) return 0;
+        if (size > end - position) size = end - position;
+    }
+    return tmsize_t(c->stream->Read(buffer, 1, size_t(size)));
+}
+
+tmsize_t StreamWrite(thandle_t handle, void* buffer, tmsize_t size) {
+    LvTiffStreamContext* c = static_cast<LvTiffStreamContext*>(handle);
+    if (size <= 0) return 0;
+    return tmsize_t(c->stream->Write(buffer, 1, size_t(size)));
+}
+
+toff_t StreamSeek(thandle_t handle, toff_t offset, int whence) {
+    LvTiffStreamContext* c = static_cast<LvTiffStreamContext*>(handle);
+    long long origin;
+    switch (whence) {
+    case SEEK_SET:
+        origin = c->base;
+        break;
+    case SEEK_CUR:
+        origin = c->stream->Tell();
+        break;
+    case SEEK_END:
+        origin = c->stream->Size();
+        break;
+    default:
+        return toff_t(-1);
+    }
+    // toff_t is unsigned; libtiff passes negative relative moves as their two's complement.
+    long long target = origin + static_cast<long long>(offset);
+    if (origin < 0 || target < c->base || target > LONG_MAX) return toff_t(-1);
+    if (!c->stream->Seek(long(target), SEEK_SET)) return toff_t(-1);
+    return toff_t(target - c->base);
+}
+
+int StreamClose(thandle_t) {
+    return 0; // the stream belongs to the caller
+}
+
+toff_t StreamSize(thandle_t handle) {
+    LvTiffStreamContext* c = static_cast<LvTiffStreamContext*>(handle);
+    long size = c->stream->Size();
+    return size > c->base ? toff_t(size - c->base) : 0;
+}
+
+int StreamMap(thandle_t, void**, toff_t*) {
+    return 0;
+}
+
+void StreamUnmap(thandle_t, void*, toff_t) {}
+
+TIFF* OpenOverStream(LvTiffStreamContext* context, const char* mode) {
+    return TIFFClientOpen("stream", mode, context, StreamRead, StreamWrite, StreamSeek, StreamClose, StreamSize,
+                          StreamMap, StreamUnmap);
+}
+
+// A fixed text, followed by what libtiff said when it said something.
+[[noreturn]] void RaiseWithDetail(const LvTiffStreamContext& context, const char* text) {
+    if (context.error.empty()) LvRaise(text);
+    std::string full = std::string(text) + " (" + context.error + ")";
+    LvRaise(full.c_str());
+}
+
+// Frees memory from _TIFFmalloc however the read ends.
+struct TiffBuffer {
+    void* data = nullptr;
+    ~TiffBuffer() {
+        if (data) _TIFFfree(data);
+    }
+    void* Allocate(uint64_t size) {
+        if (size == 0 || size > uint64_t(TIFF_TMSIZE_T_MAX)) return nullptr;
+        data = _TIFFmalloc(tmsize_t(size));
+        if (data) memset(data, 0, size_t(size));
+        return data;
+    }
+};
+
+// CIE L*a*b* (L 0 to 255, a and b signed) to sRGB bytes.
+void LabToRgb(int lightness, int a, int b, BYTE* blueGreenRed) {
+    double l = lightness * 100.0 / 255.0;
+    double fy = (l + 16) * 0.008620689655172414;
+    double fx = fy + a * 0.002;
+    double fz = fy - b * 0.005;
+    double x = 0.95047 * fx * fx * fx;
+    double y = fy * fy * fy;
+    double z = 1.0883 * fz * fz * fz;
+    double rgb[3] = {3.240479 * x - 1.53715 * y - 0.498535 * z, -0.969256 * x + 1.875992 * y + 0.041556 * z,
+                     0.055648 * x - 0.204043 * y + 1.057311 * z};
+    for (int i = 0; i < 3; i++) {
+        double c = rgb[i];
+        c = c <= 0.00304 ? 12.92 * c : 1.055 * pow(c, 0.41667) - 0.055;
+        c *= 255;
+        blueGreenRed[2 - i] = BYTE(c < 0 ? 0 : c > 255 ? 255 : c);
+    }
+}
+
+// The orientation tag applied to a picture read row by row: turns and mirrors done here with plain pixel
+// copies. Orientation says where the file's first row and first column belong on screen: 2 mirrored,
+// 3 turned half round, 4 flipped, 5 transposed, 6 needs a quarter turn clockwise, 7 transverse, 8 needs
+// a quarter turn counter-clockwise.
+void ApplyOrientationLocally(CLvImage& image, int orientation) {
+    if (orientation < 2 || orientation > 8 || !image.IsValid()) return;
+    const int w = image.GetWidth(), h = image.GetHeight();
+    const bool swap = orientation >= 5;
+    const int dw = swap ? h : w, dh = swap ? w : h;
+    CLvImage turned;
+    turned.head.biXPelsPerMeter = swap ? image.head.biYPelsPerMeter : image.head.biXPelsPerMeter;
+    turned.head.biYPelsPerMeter = swap ? image.head.biXPelsPerMeter : image.head.biYPelsPerMeter;
+    if (!turned.Create(dw, dh, image.GetBpp(), image.GetFormat())) LvRaise(kErrAlloc);
+    if (image.GetPaletteSize()) memcpy(turned.GetPalette(), image.GetPalette(), image.GetPaletteSize());
+    if (image.pAlpha && !turned.AlphaCreate()) LvRaise(kErrAlloc);
+    const bool palette = image.GetPalette() != nullptr;
+    for (int row = 0; row < dh; row++) {
+        for (int x = 0; x < dw; x++) {
+            // Source column and row (both counted from the top left) of destination (x, row).
+            int sx, sr;
+            switch (orientation) {
+            case 2:
+                sx = w - 1 - x, sr = row;
+                break;
+            case 3:
+                sx = w - 1 - x, sr = h - 1 - row;
+                break;
+            case 4:
+                sx = x, sr = h - 1 - row;
+                break;
+            case 5:
+                sx = row, sr = x;
+                break;
+            case 6:
+                sx = row, sr = h - 1 - x;
+                break;
+            case 7:
+                sx = w - 1 - row, sr = h - 1 - x;
+                break;
+            default: // 8
+                sx = w - 1 - row, sr = x;
+                break;
+            }
+            const int sy = h - 1 - sr, dy = dh - 1 - row;
+            if (palette) {
+                turned.SetPixelIndex(x, dy, image.GetPixelIndex(sx, sy));
+            } else {
+                const BYTE* s = image.GetBits() + size_t(sy) * image.GetEffWidth() + size_t(sx) * 3;
+                memcpy(turned.GetBits() + size_t(dy) * turned.GetEffWidth() + size_t(x) * 3, s, 3);
+            }
+            if (image.pAlpha) turned.pAlpha[size_t(dy) * dw + x] = image.pAlpha[size_t(sy) * w + sx];
+        }
+    }
+    CLvImageInfo kept = image.info;
+    image.TakeOver(turned);
+    const DWORD rowBytes = image.info.dwRowBytes;
+    BYTE* const bits = image.info.pBits;
+    image.info = kept;
+    image.info.dwRowBytes = rowBytes;
+    image.info.pBits = bits;
+    if (swap) {
+        image.info.xDPI = kept.yDPI;
+        image.info.yDPI = kept.xDPI;
+    }
+}
+
+uint16_t Field16(TIFF* tif, ttag_t tag, uint16_t fallback) {
+    uint16_t value = fallback;
+    if (!TIFFGetFieldDefaulted(tif, tag, &value)) return fallback;
+    return value;
+}
+
+} // namespace
+
+CLvCodecTIF::CLvCodecTIF() : CLvImage(LVFMT_TIF), m_tif(nullptr), m_context(nullptr), m_multiPage(false), m_pages(0) {}
+
+CLvCodecTIF::~CLvCodecTIF() {
+    CloseWriter(false);
+}
+
+void CLvCodecTIF::CloseWriter(bool discard) {
+    if (m_tif) {
+        ContextScope scope(m_context);
+        if (discard)
+            TIFFCleanup(m_tif);
+        else
+            TIFFClose(m_tif);
+    }
+    m_tif = nullptr;
+    delete m_context;
+    m_context = nullptr;
+    m_multiPage = false;
+    m_pages = 0;
+}
+
+bool CLvCodecTIF::Decode(CLvStream* stream) {
+    if (!stream) return false;
+    LvTiffStreamContext context;
+    context.stream = stream;
+    context.base = stream->Tell();
+    context.writing = false;
+    ContextScope scope(&context);
+    TIFF* tif = nullptr;
+    try {
+        if (context.base < 0) LvRaise(kErrOpen);
+        tif = OpenOverStream(&context, "r");
+        if (!tif) RaiseWithDetail(context, kErrOpen);
+        info.nFrameCount = int(TIFFNumberOfDirectories(tif));
+        if (info.nFrame < 0 || info.nFrame >= info.nFrameCount || !TIFFSetDirectory(tif, tdir_t(info.nFrame)))
+            LvRaise(kErrPage);
+        ReadPage(tif, context);
+        TIFFClose(tif);
+        return true;
+    } catch (const CLvCodecError& e) {
+        SetLastErrorText(e.Text());
+    } catch (const std::bad_alloc&) {
+        SetLastErrorText(kErrAlloc);
+    }
+    if (tif) TIFFClose(tif);
+    return false;
+}
+
+void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
+    uint32_t width = 0, height = 0;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
+        RaiseWithDetail(context, kErrCorrupted);
+    if (const char* sizeError = LvCheckImageSize(width, height, 24)) LvRaise(sizeError);
+    const uint16_t bps = Field16(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    const uint16_t spp = Field16(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    const uint16_t orientation = Field16(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    const uint16_t planar = Field16(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    const uint16_t sampleFormat = Field16(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
+    uint32_t rowsPerStrip = height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
+    if (rowsPerStrip > height || rowsPerStrip == 0) rowsPerStrip = height;
+
+    // Resolution in dots per inch; a file that counts per centimetre is converted.
+    const uint16_t unit = Field16(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    float resolution = 0, position = 0;
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
+        SetXDPI(int(resolution * perInch));
+    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
+        SetYDPI(int(resolution * perInch));
+    if (TIFFGetField(tif, TIFFTAG_XPOSITION, &position) && fabs(position) < INT_MAX) info.xOffset = int(position);
+    if (TIFFGetField(tif, TIFFTAG_YPOSITION, &position) && fabs(position) < INT_MAX) info.yOffset = int(position);
+    info.nTransIndex = -1;
+
+    // Grey, palette and L*a*b* data in the common layouts are read strip by strip here; everything else
+    // (colour, CMYK, YCbCr, LogLuv, odd depths, separate planes) goes through libtiff's RGBA reader.
+    const bool integer = sampleFormat == SAMPLEFORMAT_UINT || sampleFormat == SAMPLEFORMAT_INT;
+    const bool contiguous = spp == 1 || planar == PLANARCONFIG_CONTIG;
+    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
+    const bool lab = photometric == PHOTOMETRIC_CIELAB;
+    bool direct = false;
+    if (integer && contiguous) {
+        if (grey)
+            direct = ((bps == 1 || bps == 4) && spp == 1) || ((bps == 8 || bps == 16) && (spp == 1 || spp == 2));
+        else if (photometric == PHOTOMETRIC_PALETTE)
+            direct = (bps == 1 || bps == 4 || bps == 8) && spp == 1;
+        else if (lab)
+            direct = (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
+    }
+    if (info.nEscape) LvRaise(kErrCancelled);
+
+    if (!direct) {
+        const bool alpha = (spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2;
+        char reason[1024] = "";
+        if (!TIFFRGBAImageOK(tif, reason)) {
+            std::string text = std::string(kErrCorrupted) + " (" + reason + ")";
+            LvRaise(text.c_str());
+        }
+        if (!Create(int(width), int(height), 24, LVFMT_TIF)) LvRaise(kErrAlloc);
+        if (alpha && !AlphaCreate()) LvRaise(kErrAlloc);
+        // The image keeps colour and alpha apart: ask for the stored colours even where the file says
+        // its alpha is unassociated, which the RGBA reader would otherwise premultiply.
+        uint16_t extraCount = 0;
+        uint16_t* extraTypes = nullptr;
+        if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0 &&
+            extraTypes[0] == EXTRASAMPLE_UNASSALPHA) {
+            std::vector<uint16_t> types(extraTypes, extraTypes + extraCount);
+            types[0] = EXTRASAMPLE_ASSOCALPHA;
+            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extraCount, types.data());
+        }
+        TiffBuffer raster;
+        if (!raster.Allocate(uint64_t(width) * height * 4)) LvRaise(kErrRaster);
+        if (!TIFFReadRGBAImage(tif, width, height, static_cast<uint32_t*>(raster.data), 1))
+            RaiseWithDetail(context, kErrCorrupted);
+        // The raster's first row is the bottom one, as in the image.
+        const uint32_t* pixels = static_cast<const uint32_t*>(raster.data);
+        for (uint32_t r = 0; r < height; r++) {
+            if (info.nEscape) LvRaise(kErrCancelled);
+            BYTE* row = GetBits() + size_t(r) * GetEffWidth();
+            BYTE* a = pAlpha ? pAlpha + size_t(r) * width : nullptr;
+            for (uint32_t x = 0; x < width; x++) {
+                uint32_t p = *pixels++;
+                row[3 * x] = BYTE(TIFFGetB(p));
+                row[3 * x + 1] = BYTE(TIFFGetG(p));
+                row[3 * x + 2] = BYTE(TIFFGetR(p));
+                if (a) a[x] = BYTE(TIFFGetA(p));
+            }
+        }
+        return;
+    }
+
+    const int depth = lab ? 24 : bps == 1 ? 1 : bps == 4 ? 4 : 8;
+    if (!Create(int(width), int(height), depth, LVFMT_TIF)) LvRaise(kErrAlloc);
+    if ((spp == 2 || (lab && spp == 4)) && !AlphaCreate()) LvRaise(kErrAlloc);
+    if (RGBQUAD* palette = GetPalette()) {
+        const DWORD colors = head.biClrUsed;
+        uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+        if (photometric == PHOTOMETRIC_PALETTE && TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+            // Maps are 16-bit; some writers put 8-bit values in them.
+            const DWORD n = DWORD(1) << bps;
+            bool eightBit = true;
+            for (DWORD i = 0; i < n; i++)
+                if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256) eightBit = false;
+            for (DWORD i = 0; i < n && i < colors; i++) {
+                palette[i].rgbRed = BYTE(eightBit ? red[i] : red[i] * 255u / 65535u);
+                palette[i].rgbGreen = BYTE(eightBit ? green[i] : green[i] * 255u / 65535u);
+                palette[i].rgbBlue = BYTE(eightBit ? blue[i] : blue[i] * 255u / 65535u);
+            }
+        } else {
+            const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
+            for (DWORD i = 0; i < colors; i++) {
+                BYTE level = BYTE(255 / (colors - 1) * i);
+                if (inverted) level = BYTE(255 - level);
+                palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = level;
+            }
+        }
+    }
+
+    // Rows of the file's own layout: spp samples of bps bits, packed.
+    const uint64_t lineSize = (uint64_t(spp) * bps * width + 7) / 8;
+    const bool tiled = TIFFIsTiled(tif) != 0;
+    uint32_t tileWidth = 0, tileLength = 0;
+    uint64_t tileRowSize = 0, tileSize = 0;
+    if (tiled) {
+        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
+        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+        tileRowSize = uint64_t(TIFFTileRowSize64(tif));
+        tileSize = uint64_t(TIFFTileSize64(tif));
+        // Tiles may reach past the picture, but one tile is never allowed more pixels than a picture.
+        if (tileWidth == 0 || tileLength == 0 || uint64_t(tileWidth) * tileLength > kLvMaxPixels || tileRowSize == 0 ||
+            tileSize < tileRowSize * tileLength)
+            RaiseWithDetail(context, kErrCorruptedTiled);
+        rowsPerStrip = tileLength < height ? tileLength : height;
+    }
+    TiffBuffer strip, tile;
+    if (!strip.Allocate(lineSize * rowsPerStrip)) LvRaise(kErrAlloc);
+    if (tiled && !tile.Allocate(tileSize)) LvRaise(kErrAlloc);
+    BYTE* const buffer = static_cast<BYTE*>(strip.data);
+    const DWORD stride = GetEffWidth();
+
+    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
+        if (info.nEscape) LvRaise(kErrCancelled);
+        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
+        memset(buffer, 0, size_t(lineSize * rowsPerStrip));
+        if (tiled) {
+            // The tiles of one tile row side by side make the strip's rows.
+            for (uint32_t x = 0, column = 0; x < width; x += tileWidth, column++) {
+                if (TIFFReadTile(tif, tile.data, x, s, 0, 0) < 0) RaiseWithDetail(context, kErrCorruptedTiled);
+                const uint64_t at = column * tileRowSize;
+                if (at >= lineSize) break;
+                const size_t count = size_t(tileRowSize < lineSize - at ? tileRowSize : lineSize - at);
+                for (uint32_t k = 0; k < n; k++)
+                    memcpy(buffer + k * lineSize + at, static_cast<BYTE*>(tile.data) + k * tileRowSize, count);
+            }
+        } else if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, s, 0), buffer, tmsize_t(lineSize * n)) < 0) {
+            RaiseWithDetail(context, kErrCorrupted);
+        }
+        for (uint32_t k = 0; k < n; k++) {
+            BYTE* line = buffer + k * lineSize;
+            const size_t y = height - 1 - (s + k);
+            size_t lineBytes = size_t(lineSize);
+            if (bps == 16) {
+                // libtiff gives 16-bit samples in the machine's order: keep each one's high byte.
+                const size_t samples = size_t(width) * spp;
+                for (size_t i = 0; i < samples; i++) {
+                    uint16_t v;
+                    memcpy(&v, line + 2 * i, 2);
+                    line[i] = BYTE(v >> 8);
+                }
+                lineBytes = samples;
+            }
+            BYTE* stored = GetBits() + y * stride;
+            if (lab) {
+                BYTE* a = pAlpha ? pAlpha + y * width : nullptr;
+                for (uint32_t x = 0; x < width; x++) {
+                    const BYTE* p = line + size_t(x) * spp;
+                    LabToRgb(p[0], int8_t(p[1]), int8_t(p[2]), stored + 3 * size_t(x));
+                    if (a) a[x] = p[3];
+                }
+            } else if (spp == 2) {
+                BYTE* a = pAlpha + y * width;
+                for (uint32_t x = 0; x < width; x++) {
+                    stored[x] = line[2 * x];
+                    a[x] = line[2 * x + 1];
+                }
+            } else {
+                memcpy(stored, line, lineBytes < stride ? lineBytes : stride);
+            }
+        }
+    }
+    ApplyOrientationLocally(*this, orientation);
+}
+
+bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {
+    if (!stream || (m_context && m_context->stream != stream)) {
+        SetLastErrorText(kErrStream);
+        return false;
+    }
+    if (!pDib) {
+        SetLastErrorText(kErrEmpty);
+        return false;
+    }
+    if (!m_tif) {
+        m_context = new (std::nothrow) LvTiffStreamContext;
+        if (m_context) {
+            m_context->stream = stream;
+            // An empty memory stream has no position yet; it starts at 0.
+            m_context->base = stream->Tell() < 0 ? 0 : stream->Tell();
+            m_context->writing = true;
+            ContextScope scope(m_context);
+            m_tif = OpenOverStream(m_context, "a");
+        }
+        if (!m_tif) {
+            std::string detail = m_context ? m_context->error : std::string();
+            CloseWriter(true);
+            SetLastErrorText(detail.empty() ? kErrInit : (std::string(kErrInit) + " (" + detail + ")").c_str());
+            return false;
+        }
+    }
+    ContextScope scope(m_context);
+    if (append || m_pages > 0) m_multiPage = true;
+    m_pages++;
+    const char* failure = nullptr;
+    if (!WritePage())
+        failure = kErrSave;
+    else if (!TIFFWriteDirectory(m_tif))
+        failure = kErrSaveDirectory;
+    else if (m_context->stream->Error())
+        failure = kErrSave;
+    if (failure) {
+        // A half-written page is dropped, not flushed out as if it were complete.
+        std::string text = m_context->error.empty() ? failure : std::string(failure) + " (" + m_context->error + ")";
+        CloseWriter(true);
+        SetLastErrorText(text.c_str());
+        return false;
+    }
+    if (!append) CloseWriter(false);
+    return true;
+}
+
+bool CLvCodecTIF::WritePage() {
+    TIFF* tif = m_tif;
+    const int width = GetWidth();
+    const int height = GetHeight();
+    const int bpp = GetBpp();
+    const bool alpha = pAlpha != nullptr && (bpp == 24 || bpp == 8);
+    const uint16_t spp = bpp == 24 ? (alpha ? 4 : 3) : (alpha ? 2 : 1);
+    const uint16_t bitsPerSample = bpp == 24 ? 8 : uint16_t(bpp);
+    RGBQUAD* palette = GetPalette();
+
+    uint16_t photometric = PHOTOMETRIC_RGB;
+    bool greyRamp = false;
+    if (bpp == 1) {
+        // Bilevel pages are min-is-white: the lighter entry goes first, and the pixels follow, so the
+        // picture looks the same (this changes the lent buffers of the image being saved).
+        if (CompareLuminance(palette[0], palette[1]) < 0) {
+            RGBQUAD t = palette[0];
+            palette[0] = palette[1];
+            palette[1] = t;
+            BYTE* bits = GetBits();
+            for (DWORD i = 0; i < head.biSizeImage; i++)
+                bits[i] = BYTE(~bits[i]);
+            info.bLastNearestValid = false;
+            if (info.pOwner) info.pOwner->info.bLastNearestValid = false;
+        }
+        photometric = PHOTOMETRIC_MINISWHITE;
+    } else if (bpp == 4 || bpp == 8) {
+        greyRamp = true;
+        for (DWORD i = 0; i < head.biClrUsed; i++)
+            if (palette[i].rgbRed != i || palette[i].rgbGreen != i || palette[i].rgbBlue != i) greyRamp = false;
+        photometric = greyRamp ? PHOTOMETRIC_MINISBLACK : PHOTOMETRIC_PALETTE;
+    }
+
+    uint16_t compression;
+    if (info.dwCodecOption != 0)
+        compression = uint16_t(info.dwCodecOption & 0xFFFF);
+    else
+        compression = bpp == 1    ? COMPRESSION_CCITTFAX4
+                      : bpp == 8  ? COMPRESSION_PACKBITS
+                      : bpp == 24 ? COMPRESSION_JPEG
+                                  : COMPRESSION_NONE;
+
+    bool ok = true;
+    ok = ok && TIFFSetField(tif, TIFFTAG_SUBFILETYPE, uint32_t(m_multiPage ? FILETYPE_PAGE : 0));
+    ok = ok && TIFFSetField(tif, TIFFTAG_IMAGEWIDTH, uint32_t(width));
+    ok = ok && TIFFSetField(tif, TIFFTAG_IMAGELENGTH, uint32_t(height));
+    ok = ok && TIFFSetField(tif, TIFFTAG_BITSPERSAMPLE, bitsPerSample);
+    ok = ok && TIFFSetField(tif, TIFFTAG_SAMPLESPERPIXEL, spp);
+    ok = ok && TIFFSetField(tif, TIFFTAG_PHOTOMETRIC, photometric);
+    ok = ok && TIFFSetField(tif, TIFFTAG_ORIENTATION, uint16_t(ORIENTATION_TOPLEFT));
+    ok = ok && TIFFSetField(tif, TIFFTAG_PLANARCONFIG, uint16_t(PLANARCONFIG_CONTIG));
+    ok = ok && TIFFSetField(tif, TIFFTAG_COMPRESSION, compression);
+    if (!ok) return false;
+    if (alpha) {
+        // The alpha plane is not premultiplied.
+        uint16_t extra = EXTRASAMPLE_UNASSALPHA;
+        if (!TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, uint16_t(1), &extra)) return false;
+    }
+    uint32_t rowsPerStrip = TIFFDefaultStripSize(tif, 0);
+    if (compression == COMPRESSION_JPEG) {
+        rowsPerStrip = (rowsPerStrip + 7) / 8 * 8;
+        if (!TIFFSetField(tif, TIFFTAG_JPEGQUALITY, int(info.nJpegQuality))) return false;
+    }
+    // Horizontal differencing helps whole-byte samples; libtiff refuses it for 1- and 4-bit ones.
+    if (compression == COMPRESSION_LZW && bitsPerSample == 8 &&
+        !TIFFSetField(tif, TIFFTAG_PREDICTOR, uint16_t(PREDICTOR_HORIZONTAL)))
+        return false;
+    ok = ok && TIFFSetField(tif, TIFFTAG_ROWSPERSTRIP, rowsPerStrip);
+    ok = ok && TIFFSetField(tif, TIFFTAG_XRESOLUTION, float(info.xDPI));
+    ok = ok && TIFFSetField(tif, TIFFTAG_YRESOLUTION, float(info.yDPI));
+    ok = ok && TIFFSetField(tif, TIFFTAG_RESOLUTIONUNIT, uint16_t(RESUNIT_INCH));
+    if (m_multiPage) {
+        char name[32];
+        snprintf(name, sizeof(name), "Page %d", m_pages);
+        ok = ok && TIFFSetField(tif, TIFFTAG_PAGENAME, name);
+        // The total is not known while pages are still being appended.
+        ok = ok && TIFFSetField(tif, TIFFTAG_PAGENUMBER, uint16_t(m_pages), uint16_t(m_pages));
+    }
+    if (photometric == PHOTOMETRIC_PALETTE) {
+        uint16_t red[256] = {0}, green[256] = {0}, blue[256] = {0};
+        for (DWORD i = 0; i < head.biClrUsed; i++) {
+            red[i] = uint16_t(palette[i].rgbRed * 65535u / 255u);
+            green[i] = uint16_t(palette[i].rgbGreen * 65535u / 255u);
+            blue[i] = uint16_t(palette[i].rgbBlue * 65535u / 255u);
+        }
+        ok = ok && TIFFSetField(tif, TIFFTAG_COLORMAP, red, green, blue);
+    }
+    if (!ok) return false;
+
+    const DWORD stride = GetEffWidth();
+    std::vector<BYTE> line(size_t(stride) + size_t(width) * 4 + 8);
+    const BYTE* const bits = GetBits();
+    for (int r = 0; r < height; r++) {
+        const int y = height - 1 - r;
+        const BYTE* stored = bits + size_t(y) * stride;
+        const BYTE* a = pAlpha ? pAlpha + size_t(y) * size_t(width) : nullptr;
+        BYTE* out = line.data();
+        if (spp == 1) {
+            memcpy(out, stored, stride);
+        } else if (spp == 2) {
+            for (int x = 0; x < width; x++) {
+                out[2 * x] = stored[x];
+                out[2 * x + 1] = a[x];
+            }
+        } else if (spp == 3) {
+            for (int x = 0; x < width; x++) {
+                out[3 * x] = stored[3 * x + 2];
+                out[3 * x + 1] = stored[3 * x + 1];
+                out[3 * x + 2] = stored[3 * x];
+            }
+        } else {
+            for (int x = 0; x < width; x++) {
+                out[4 * x] = stored[3 * x + 2];
+                out[4 * x + 1] = stored[3 * x + 1];
+                out[4 * x + 2] = stored[3 * x];
+                out[4 * x + 3] = a[x];
+            }
+        }
+        if (TIFFWriteScanline(tif, out, uint32_t(r), 0) < 0) return false;
+    }
+    return true;
+}
