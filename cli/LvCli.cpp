@@ -16,11 +16,13 @@ namespace {
 
 const char* const kUsage =
     "usage: lumivue-cli info [--json] [--frame N] FILE\n"
-    "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--frame N] IN OUT\n"
+    "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--gif-encoding E]\n"
+    "                           [--frame N] IN OUT\n"
     "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, wbmp).\n"
     "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
     "--quality sets the JPEG quality (1 to 100, also for JPEG-compressed TIFF); --tiff-compression is one of\n"
-    "none, rle, fax4, packbits, jpeg, lzw; --frame reads that frame or page (from 0) of a multi-image file.\n";
+    "none, rle, fax4, packbits, jpeg, lzw; --gif-encoding is one of rle (the default), none, lzw; --frame\n"
+    "reads that frame or page (from 0) of a multi-image file.\n";
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -212,6 +214,20 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
     return 0;
 }
 
+// The GIF writer's coders by their option names.
+bool GifEncodingOption(const std::string& name, DWORD* option) {
+    static const struct {
+        const char* name;
+        DWORD option;
+    } encodings[] = {{"rle", 0}, {"none", 1}, {"lzw", 2}};
+    for (const auto& e : encodings)
+        if (name == e.name) {
+            *option = e.option;
+            return true;
+        }
+    return false;
+}
+
 // Changes the colour depth: wider without loss, narrower to the standard palettes with error diffusion.
 bool ChangeDepth(CLvImage& image, int bpp) {
     if (bpp == image.GetBpp()) return true;
@@ -222,8 +238,12 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     Arguments args;
     int frame = 0;
     if (!ParseArguments(argc, argv, 2,
-                        {{"--bpp", true}, {"--quality", true}, {"--tiff-compression", true}, {"--frame", true}}, args,
-                        err) ||
+                        {{"--bpp", true},
+                         {"--quality", true},
+                         {"--tiff-compression", true},
+                         {"--gif-encoding", true},
+                         {"--frame", true}},
+                        args, err) ||
         args.words.size() != 2 || !FrameOption(args, &frame, err)) {
         fputs(kUsage, err);
         return 2;
@@ -265,10 +285,23 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
         fprintf(err, "lumivue-cli: %s: unknown output format \"%s\"\n", output.c_str(), GetFileExt(output).c_str());
         return 2;
     }
+    DWORD gifEncoding = 0;
+    if (args.options.count("--gif-encoding")) {
+        const std::string& name = args.options["--gif-encoding"];
+        if (!GifEncodingOption(name, &gifEncoding)) {
+            fprintf(err, "lumivue-cli: unknown GIF encoding \"%s\" (rle, none or lzw)\n", name.c_str());
+            return 2;
+        }
+        if (format != LVFMT_GIF) {
+            fprintf(err, "lumivue-cli: --gif-encoding applies to GIF output only\n");
+            return 2;
+        }
+    }
     CLvImage image;
     if (!LoadInput(image, input, frame, err)) return 1;
     if (quality > 0) image.SetJpegQuality(BYTE(quality));
-    image.SetCodecOption(compression);
+    // The codec option means the GIF coder to the GIF writer and the compression to the TIFF writer.
+    image.SetCodecOption(format == LVFMT_GIF ? gifEncoding : compression);
     if (bpp && !ChangeDepth(image, bpp)) {
         fprintf(err, "lumivue-cli: %s: cannot change the colour depth to %d bits\n", input.c_str(), bpp);
         return 1;

@@ -1,9 +1,14 @@
 #include "image/LvImage.h"
 
 #include "formats/LvCodecBMP.h"
+#include "formats/LvCodecGIF.h"
+#include "formats/LvCodecICO.h"
 #include "formats/LvCodecJPG.h"
+#include "formats/LvCodecPCX.h"
 #include "formats/LvCodecPNG.h"
+#include "formats/LvCodecTGA.h"
 #include "formats/LvCodecTIF.h"
+#include "formats/LvCodecWBMP.h"
 
 #include <cstring>
 #include <string>
@@ -45,12 +50,22 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
     switch (format) {
     case LVFMT_BMP:
         return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
+    case LVFMT_GIF:
+        return ReadWith<CLvCodecGIF>(stream, frame, target, failure);
     case LVFMT_JPG:
         return ReadWith<CLvCodecJPG>(stream, frame, target, failure);
     case LVFMT_PNG:
         return ReadWith<CLvCodecPNG>(stream, frame, target, failure);
+    case LVFMT_ICO:
+        return ReadWith<CLvCodecICO>(stream, frame, target, failure);
     case LVFMT_TIF:
         return ReadWith<CLvCodecTIF>(stream, frame, target, failure);
+    case LVFMT_TGA:
+        return ReadWith<CLvCodecTGA>(stream, frame, target, failure);
+    case LVFMT_PCX:
+        return ReadWith<CLvCodecPCX>(stream, frame, target, failure);
+    case LVFMT_WBMP:
+        return ReadWith<CLvCodecWBMP>(stream, frame, target, failure);
     default:
         return false;
     }
@@ -124,13 +139,23 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
     switch (format) {
     case LVFMT_BMP:
         return WriteWith<CLvCodecBMP>(*this, stream);
+    case LVFMT_GIF:
+        return WriteWith<CLvCodecGIF>(*this, stream);
     case LVFMT_JPG:
         return WriteWith<CLvCodecJPG>(*this, stream);
     case LVFMT_PNG:
         return WriteWith<CLvCodecPNG>(*this, stream);
+    case LVFMT_ICO:
+        return WriteWith<CLvCodecICO>(*this, stream);
     case LVFMT_TIF:
         // A new single-page file; multi-page files are written with CLvCodecTIF directly.
         return WriteWith<CLvCodecTIF>(*this, stream);
+    case LVFMT_TGA:
+        return WriteWith<CLvCodecTGA>(*this, stream);
+    case LVFMT_PCX:
+        return WriteWith<CLvCodecPCX>(*this, stream);
+    case LVFMT_WBMP:
+        return WriteWith<CLvCodecWBMP>(*this, stream);
     case LVFMT_WMF:
         SetLastErrorText(kErrSaveWmf);
         return false;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -122,6 +123,71 @@ TEST_F(CliTest, FailuresSayWhy) {
         EXPECT_NE(result.err.find(c.errorPart), std::string::npos) << result.err;
     }
     EXPECT_FALSE(FileExists(dir.Path("out.bmp")));
+}
+
+TEST_F(CliTest, ConvertWritesAndReadsGifIcoTgaPcxAndWbmp) {
+    CLvImage original(bmp.c_str(), LVFMT_BMP);
+    for (const char* ext : {"gif", "ico", "tga", "pcx"}) {
+        std::string out = dir.Path(std::string("picture.") + ext);
+        CliResult there = RunCli({"convert", bmp, out});
+        ASSERT_EQ(there.code, 0) << ext << ": " << there.err;
+        std::string back = dir.Path(std::string("back-") + ext + ".bmp");
+        CliResult again = RunCli({"convert", out, back});
+        ASSERT_EQ(again.code, 0) << ext << ": " << again.err;
+        CLvImage result(back.c_str(), LVFMT_BMP);
+        EXPECT_TRUE(SamePicture(result, original)) << ext;
+    }
+    // WBMP holds 1-bit pictures only.
+    std::string wbmp = dir.Path("picture.wbmp");
+    CliResult refused = RunCli({"convert", bmp, wbmp});
+    EXPECT_EQ(refused.code, 1);
+    EXPECT_NE(refused.err.find("Can't save this image as WBMP"), std::string::npos) << refused.err;
+    ASSERT_EQ(RunCli({"convert", "--bpp", "1", bmp, wbmp}).code, 0);
+    std::string bilevel = dir.Path("bilevel.bmp");
+    ASSERT_EQ(RunCli({"convert", "--bpp", "1", bmp, bilevel}).code, 0);
+    CLvImage fromWbmp(wbmp.c_str(), LVFMT_WBMP), fromBmp(bilevel.c_str(), LVFMT_BMP);
+    EXPECT_EQ(fromWbmp.GetFormat(), DWORD(LVFMT_WBMP));
+    EXPECT_TRUE(SamePicture(fromWbmp, fromBmp));
+}
+
+TEST_F(CliTest, GifEncodingChoosesTheCoder) {
+    std::map<std::string, Bytes> files;
+    for (const char* coder : {"rle", "none", "lzw"}) {
+        std::string out = dir.Path(std::string(coder) + ".gif");
+        CliResult result = RunCli({"convert", "--gif-encoding", coder, bmp, out});
+        ASSERT_EQ(result.code, 0) << coder << ": " << result.err;
+        files[coder] = ReadFileBytes(out);
+        CLvImage a(bmp.c_str(), LVFMT_BMP), b(out.c_str(), LVFMT_GIF);
+        EXPECT_TRUE(SamePicture(a, b)) << coder;
+    }
+    EXPECT_NE(files["rle"], files["lzw"]);
+    EXPECT_GT(files["none"].size(), files["lzw"].size());
+    // Without the option the run-length coder writes.
+    ASSERT_EQ(RunCli({"convert", bmp, dir.Path("default.gif")}).code, 0);
+    EXPECT_EQ(ReadFileBytes(dir.Path("default.gif")), files["rle"]);
+
+    CliResult unknown = RunCli({"convert", "--gif-encoding", "zip", bmp, dir.Path("x.gif")});
+    EXPECT_EQ(unknown.code, 2);
+    EXPECT_NE(unknown.err.find("unknown GIF encoding \"zip\""), std::string::npos) << unknown.err;
+    CliResult notGif = RunCli({"convert", "--gif-encoding", "lzw", bmp, dir.Path("x.tga")});
+    EXPECT_EQ(notGif.code, 2);
+    EXPECT_NE(notGif.err.find("GIF output only"), std::string::npos) << notGif.err;
+    EXPECT_FALSE(FileExists(dir.Path("x.gif")) || FileExists(dir.Path("x.tga")));
+}
+
+TEST_F(CliTest, InfoCountsFramesAndIcons) {
+    const struct {
+        const char* file;
+        const char* format;
+    } files[] = {{"gif/anim.gif", "GIF"}, {"ico/mix.ico", "ICO"}};
+    for (const auto& f : files) {
+        CliResult text = RunCli({"info", DataPath(f.file)});
+        EXPECT_EQ(text.code, 0) << text.err;
+        EXPECT_NE(text.out.find(std::string("Format: ") + f.format + "\n"), std::string::npos) << text.out;
+        EXPECT_NE(text.out.find("Frames: 3\n"), std::string::npos) << text.out;
+        CliResult json = RunCli({"info", "--json", DataPath(f.file)});
+        EXPECT_NE(json.out.find("\"frames\": 3"), std::string::npos) << json.out;
+    }
 }
 
 TEST_F(CliTest, InfoShowsExifAndPages) {

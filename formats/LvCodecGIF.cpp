@@ -1,0 +1,968 @@
+#include "formats/LvCodecGIF.h"
+
+#include "formats/LvWriteBuffer.h"
+#include "image/LvByteReader.h"
+#include "image/LvCodecError.h"
+#include "image/LvSizeCheck.h"
+
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+namespace {
+
+const char* const kErrCantWrite = "Can't open GIF for writing";
+const char* const kErrWrite = "Write Error in GIF file";
+const char* const kErrCancelled = "Cancelled";
+const char* const kErrNoImages = "GIF file has no images";
+const char* const kErrTruncated = "GIF file is truncated";
+const char* const kErrAlloc = "Can't allocate memory";
+const char* const kErrTooLarge = "Image too large for GIF";
+const char* const kErrEmpty = "No image to write";
+
+const int kMaxBits = 12;
+const int kTableSize = 1 << kMaxBits; // 4096 codes
+const int kCellWidth = 17;
+const int kCellHeight = 15;
+const int kPacketSize = 254;
+const BYTE kExtension = 0x21;
+const BYTE kImage = 0x2C;
+const BYTE kTrailer = 0x3B;
+const BYTE kGraphicControl = 0xF9;
+const BYTE kComment = 0xFE;
+const BYTE kApplication = 0xFF;
+
+struct Descriptor {
+    int left;
+    int top;
+    int width;
+    int height;
+    BYTE flags;
+};
+
+} // namespace
+
+// Buffered reading of the stream, shared by the block parser and the LZW decoder.
+class CLvCodecGIF::Input {
+public:
+    explicit Input(CLvStream* stream) : m_stream(stream), m_position(0), m_length(0) {}
+
+    // The next byte, or -1 at the end of the stream.
+    int Byte() {
+        if (m_position == m_length && !Refill()) return -1;
+        return m_buffer[m_position++];
+    }
+    bool Read(uint8_t* out, size_t n) {
+        while (n) {
+            if (m_position == m_length && !Refill()) return false;
+            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
+            memcpy(out, m_buffer + m_position, chunk);
+            m_position += chunk;
+            out += chunk;
+            n -= chunk;
+        }
+        return true;
+    }
+    void Skip(size_t n) {
+        while (n) {
+            if (m_position == m_length && !Refill()) return;
+            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
+            m_position += chunk;
+            n -= chunk;
+        }
+    }
+    // Skips sub-blocks up to and including the zero-length one (or the end of the stream).
+    void SkipSubBlocks() {
+        for (;;) {
+            int n = Byte();
+            if (n <= 0) return;
+            Skip(size_t(n));
+        }
+    }
+    bool Rewind(long position) {
+        m_position = m_length = 0;
+        return m_stream->Seek(position, SEEK_SET);
+    }
+
+private:
+    bool Refill() {
+        m_position = 0;
+        m_length = m_stream->Read(m_buffer, 1, sizeof(m_buffer));
+        return m_length != 0;
+    }
+
+    CLvStream* m_stream;
+    size_t m_position;
+    size_t m_length;
+    uint8_t m_buffer[16384];
+};
+
+namespace {
+
+// The bits of an image's LZW data, least significant first, from its chain of sub-blocks.
+class CodeReader {
+public:
+    explicit CodeReader(CLvCodecGIF::Input& in) : m_in(in), m_left(0), m_ended(false), m_bits(0), m_count(0) {}
+
+    // The next code of the given width, or -1 when the data end.
+    int Code(int width) {
+        while (m_count < width) {
+            int b = NextByte();
+            if (b < 0) return -1;
+            m_bits |= uint32_t(b) << m_count;
+            m_count += 8;
+        }
+        int code = int(m_bits & ((1u << width) - 1));
+        m_bits >>= width;
+        m_count -= width;
+        return code;
+    }
+
+    // Leaves the input after the data's zero-length sub-block.
+    void SkipRest() {
+        if (m_ended) return;
+        m_in.Skip(m_left);
+        m_in.SkipSubBlocks();
+        m_ended = true;
+    }
+
+private:
+    int NextByte() {
+        if (m_ended) return -1;
+        if (m_left == 0) {
+            int n = m_in.Byte();
+            if (n <= 0) {
+                m_ended = true;
+                return -1;
+            }
+            m_left = size_t(n);
+        }
+        int b = m_in.Byte();
+        if (b < 0) {
+            m_ended = true;
+            return -1;
+        }
+        m_left--;
+        return b;
+    }
+
+    CLvCodecGIF::Input& m_in;
+    size_t m_left; // bytes left in the current sub-block
+    bool m_ended;
+    uint32_t m_bits;
+    int m_count;
+};
+
+// Stores decoded pixels row by row, top row first or in the four interlace passes.
+class RowWriter {
+public:
+    RowWriter(CLvImage& image, bool interlaced)
+        : m_image(image), m_width(image.GetWidth()), m_height(image.GetHeight()), m_interlaced(interlaced), m_pass(0),
+          m_row(0), m_x(0), m_done(false), m_line(size_t(image.GetWidth())) {}
+
+    bool Done() const { return m_done; }
+
+    void Put(int value) {
+        m_line[m_x++] = BYTE(value);
+        if (m_x == m_width) {
+            Store(m_width);
+            m_x = 0;
+            Advance();
+        }
+    }
+
+    // A row the data did not complete keeps what was decoded of it.
+    void Finish() {
+        if (m_x > 0 && !m_done) Store(m_x);
+        m_x = 0;
+    }
+
+private:
+    void Store(int count) {
+        BYTE* row = m_image.GetBits() + size_t(m_height - 1 - m_row) * m_image.GetEffWidth();
+        const BYTE* p = m_line.data();
+        switch (m_image.GetBpp()) {
+        case 8:
+            memcpy(row, p, size_t(count));
+            break;
+        case 4:
+            for (int x = 0; x < count; x++) {
+                BYTE& b = row[x >> 1];
+                b = (x & 1) ? BYTE((b & 0xF0) | (p[x] & 0x0F)) : BYTE((b & 0x0F) | ((p[x] & 0x0F) << 4));
+            }
+            break;
+        default:
+            for (int x = 0; x < count; x++) {
+                BYTE mask = BYTE(0x80 >> (x & 7));
+                row[x >> 3] = (p[x] & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
+            }
+            break;
+        }
+    }
+
+    void Advance() {
+        static const int start[4] = {0, 4, 2, 1};
+        static const int step[4] = {8, 8, 4, 2};
+        if (!m_interlaced) {
+            m_done = ++m_row >= m_height;
+            return;
+        }
+        m_row += step[m_pass];
+        while (m_row >= m_height && m_pass < 3)
+            m_row = start[++m_pass];
+        m_done = m_row >= m_height;
+    }
+
+    CLvImage& m_image;
+    int m_width;
+    int m_height;
+    bool m_interlaced;
+    int m_pass;
+    int m_row;
+    int m_x;
+    bool m_done;
+    std::vector<BYTE> m_line;
+};
+
+// Decodes one image's LZW data (after its code-size byte) into the rows. Ends at the end code, when the
+// rows are full or when the data end; the input is then left after the data's last sub-block. Codes
+// beyond the table are read as the previous string plus its first character.
+void DecodeLzw(CLvCodecGIF::Input& in, int codeSize, RowWriter& rows) {
+    struct Tables {
+        uint16_t prefix[kTableSize];
+        uint8_t suffix[kTableSize];
+        uint8_t stack[kTableSize + 1];
+    };
+    std::unique_ptr<Tables> t(new Tables);
+    CodeReader codes(in);
+    const int clear = 1 << codeSize;
+    const int end = clear + 1;
+    int width = codeSize + 1;
+    int limit = 1 << width;
+    int next = clear + 2;
+    int previous = -1;
+    int first = 0;
+    while (!rows.Done()) {
+        int code = codes.Code(width);
+        if (code < 0 || code == end) break;
+        if (code == clear) {
+            width = codeSize + 1;
+            limit = 1 << width;
+            next = clear + 2;
+            previous = -1;
+            continue;
+        }
+        if (previous < 0) {
+            if (code >= next) code = 0;
+            rows.Put(code);
+            previous = first = code;
+            continue;
+        }
+        int sp = 0;
+        int current = code;
+        if (code >= next) {
+            // The string being defined: the previous one plus its own first character.
+            t->stack[sp++] = BYTE(first);
+            current = previous;
+        }
+        while (current >= clear && sp < kTableSize) {
+            t->stack[sp++] = t->suffix[current];
+            current = t->prefix[current];
+        }
+        t->stack[sp++] = BYTE(current);
+        first = current;
+        while (sp > 0 && !rows.Done())
+            rows.Put(t->stack[--sp]);
+        int added = -1;
+        if (next < limit) {
+            t->prefix[next] = uint16_t(previous);
+            t->suffix[next] = BYTE(first);
+            added = next++;
+            if (next == limit && width < kMaxBits) {
+                width++;
+                limit <<= 1;
+            }
+        }
+        previous = code >= added && added >= 0 ? added : code;
+    }
+    rows.Finish();
+    codes.SkipRest();
+}
+
+// Copies the frame's pixels that are not transparent, by index, onto the target at (left, top) of the
+// logical screen; whatever falls outside the target is dropped.
+void PasteIndices(CLvImage& target, const CLvImage& frame, int left, int top, int transIndex) {
+    for (int row = 0; row < frame.GetHeight() && top + row < target.GetHeight(); row++) {
+        int y = target.GetHeight() - 1 - (top + row);
+        int frameY = frame.GetHeight() - 1 - row;
+        for (int x = 0; x < frame.GetWidth() && left + x < target.GetWidth(); x++) {
+            BYTE index = frame.GetPixelIndex(x, frameY);
+            if (index != transIndex) target.SetPixelIndex(left + x, y, index);
+        }
+    }
+}
+
+// Copies the frame's pixels, by colour, onto the 24-bit canvas at (left, top); pixels of the transparent
+// index are skipped unless transIndex is -1.
+void PasteColors(CLvImage& canvas, const CLvImage& frame, int left, int top, int transIndex) {
+    for (int row = 0; row < frame.GetHeight() && top + row < canvas.GetHeight(); row++) {
+        int y = canvas.GetHeight() - 1 - (top + row);
+        int frameY = frame.GetHeight() - 1 - row;
+        for (int x = 0; x < frame.GetWidth() && left + x < canvas.GetWidth(); x++)
+            if (transIndex < 0 || frame.GetPixelIndex(x, frameY) != transIndex)
+                canvas.SetPixelColor(left + x, y, frame.GetPixelColor(x, frameY));
+    }
+}
+
+// True when the colours of the frame's table (its first entries) are the same in the target's palette, so
+// that the frame can be copied onto it by index.
+bool SharesPalette(const CLvImage& target, const CLvImage& frame, int tableSize) {
+    const RGBQUAD* a = target.GetPalette();
+    const RGBQUAD* b = frame.GetPalette();
+    DWORD n = DWORD(tableSize) < frame.GetHeader().biClrUsed ? DWORD(tableSize) : frame.GetHeader().biClrUsed;
+    if (!a || !b || frame.GetHeader().biClrUsed > target.GetHeader().biClrUsed) return false;
+    for (DWORD i = 0; i < n; i++)
+        if (a[i].rgbRed != b[i].rgbRed || a[i].rgbGreen != b[i].rgbGreen || a[i].rgbBlue != b[i].rgbBlue) return false;
+    return true;
+}
+
+// Makes a palette image 24-bit with the same colours; a transparent index becomes the transparent colour.
+void MakeTrueColor(CLvImage& image) {
+    CLvImage rgb;
+    rgb.CopyInfoIfEmpty(image);
+    if (!rgb.Create(image.GetWidth(), image.GetHeight(), 24, image.GetFormat())) LvRaise(kErrAlloc);
+    for (int y = 0; y < image.GetHeight(); y++)
+        for (int x = 0; x < image.GetWidth(); x++)
+            rgb.SetPixelColor(x, y, image.GetPixelColor(x, y));
+    rgb.info.rgbTransColor = image.GetTransColor();
+    image.TakeOver(rgb);
+}
+
+// ---- writing ----
+
+// Codes least significant bit first, in sub-blocks of at most 254 bytes each preceded by its length.
+class CodeWriter {
+public:
+    explicit CodeWriter(CLvWriteBuffer& out) : m_out(out), m_bits(0), m_count(0), m_fill(0) {}
+
+    void Code(int code, int width) {
+        m_bits |= uint32_t(code) << m_count;
+        m_count += width;
+        while (m_count >= 8) {
+            Byte(BYTE(m_bits));
+            m_bits >>= 8;
+            m_count -= 8;
+        }
+    }
+
+    // Writes the last bits, the last sub-block and the zero-length terminator.
+    void Finish() {
+        if (m_count > 0) Byte(BYTE(m_bits));
+        m_bits = 0;
+        m_count = 0;
+        FlushPacket();
+        m_out.Put(0);
+    }
+
+private:
+    void Byte(BYTE b) {
+        m_packet[m_fill++] = b;
+        if (m_fill == kPacketSize) FlushPacket();
+    }
+    void FlushPacket() {
+        if (!m_fill) return;
+        m_out.Put(BYTE(m_fill));
+        m_out.Put(m_packet, size_t(m_fill));
+        m_fill = 0;
+    }
+
+    CLvWriteBuffer& m_out;
+    uint32_t m_bits;
+    int m_count;
+    int m_fill;
+    BYTE m_packet[kPacketSize];
+};
+
+// What a decoder's string table does with the codes written: it adds an entry for every code but the first
+// after a clear code, and reads one bit more once its next free code reaches the current width's limit.
+// Every coder writes through it, so its code widths are the decoder's.
+class DecoderModel {
+public:
+    DecoderModel(CodeWriter& writer, int initialWidth)
+        : m_writer(writer), m_initialWidth(initialWidth), m_clear(1 << (initialWidth - 1)), m_width(initialWidth),
+          m_next(m_clear + 2), m_started(false), m_count(0) {}
+
+    int ClearCode() const { return m_clear; }
+    int Next() const { return m_next; }   // the code the next entry will get
+    int Count() const { return m_count; } // codes since the last clear code
+    bool Full() const { return m_next >= kTableSize; }
+
+    void Clear() {
+        m_writer.Code(m_clear, m_width);
+        m_width = m_initialWidth;
+        m_next = m_clear + 2;
+        m_started = false;
+        m_count = 0;
+    }
+
+    void Emit(int code) {
+        m_writer.Code(code, m_width);
+        if (m_started && m_next < kTableSize) {
+            m_next++;
+            if (m_next == (1 << m_width) && m_width < kMaxBits) m_width++;
+        }
+        m_started = true;
+        m_count++;
+    }
+
+    void End() {
+        m_writer.Code(m_clear + 1, m_width);
+        m_writer.Finish();
+    }
+
+private:
+    CodeWriter& m_writer;
+    int m_initialWidth;
+    int m_clear;
+    int m_width;
+    int m_next;
+    bool m_started;
+    int m_count;
+};
+
+// Option 1: every pixel is one code; the table is cleared when the decoder's table is full.
+class PlainCoder {
+public:
+    explicit PlainCoder(DecoderModel& model) : m_model(model) { m_model.Clear(); }
+    void Put(int pixel) {
+        if (m_model.Full()) m_model.Clear();
+        m_model.Emit(pixel);
+    }
+    void Finish() { m_model.End(); }
+
+private:
+    DecoderModel& m_model;
+};
+
+// Option 2: the classic LZW compressor with an open-addressing hash table of 5003 slots keyed by
+// (prefix code << 12) + pixel.
+class LzwCoder {
+public:
+    explicit LzwCoder(DecoderModel& model)
+        : m_model(model), m_keys(kSlots, -1), m_codes(kSlots, 0), m_next(model.ClearCode() + 2), m_prefix(-1) {
+        m_model.Clear();
+    }
+
+    void Put(int pixel) {
+        if (m_prefix < 0) {
+            m_prefix = pixel;
+            return;
+        }
+        int32_t key = (int32_t(m_prefix) << kMaxBits) + pixel;
+        int i = (pixel << 4) ^ m_prefix; // always below 4096, so inside the table
+        if (m_keys[i] == key) {
+            m_prefix = m_codes[i];
+            return;
+        }
+        if (m_keys[i] >= 0) {
+            int step = i == 0 ? 1 : kSlots - i;
+            do {
+                i -= step;
+                if (i < 0) i += kSlots;
+                if (m_keys[i] == key) {
+                    m_prefix = m_codes[i];
+                    return;
+                }
+            } while (m_keys[i] >= 0);
+        }
+        m_model.Emit(m_prefix);
+        m_prefix = pixel;
+        if (m_next < kTableSize) {
+            m_codes[i] = uint16_t(m_next++);
+            m_keys[i] = key;
+        } else {
+            std::fill(m_keys.begin(), m_keys.end(), -1);
+            m_next = m_model.ClearCode() + 2;
+            m_model.Clear();
+        }
+    }
+
+    void Finish() {
+        if (m_prefix >= 0) m_model.Emit(m_prefix);
+        m_model.End();
+    }
+
+private:
+    static const int kSlots = 5003;
+    DecoderModel& m_model;
+    std::vector<int32_t> m_keys;
+    std::vector<uint16_t> m_codes;
+    int m_next;
+    int m_prefix;
+};
+
+// Option 0: runs of equal pixels without a string table of the coder's own. A run of pixel c is written
+// as c followed by the code the decoder is about to define, again and again: the decoder reads each such
+// code as the previous string plus its first character, so the strings grow c, cc, ccc, ... and a run of
+// n pixels takes about the square root of 2n codes. A rest shorter than the next string is written with
+// a string already defined. Short runs are written as single pixels, with a clear code every few codes
+// so that their width stays that of the first code.
+class RunLengthCoder {
+public:
+    explicit RunLengthCoder(DecoderModel& model)
+        : m_model(model), m_budget(4093 - model.ClearCode()),
+          m_threshold(model.ClearCode() <= 4 ? 9 : model.ClearCode() - 2), m_pixel(-1), m_run(0) {
+        m_model.Clear();
+    }
+
+    void Put(int pixel) {
+        if (pixel == m_pixel) {
+            m_run++;
+            return;
+        }
+        Flush();
+        m_pixel = pixel;
+        m_run = 1;
+    }
+
+    void Finish() {
+        Flush();
+        m_model.End();
+    }
+
+private:
+    void Flush() {
+        if (m_run == 0) return;
+        if (m_run < 3) {
+            for (long i = 0; i < m_run; i++) {
+                if (m_model.Count() >= m_threshold) m_model.Clear();
+                m_model.Emit(m_pixel);
+            }
+        } else {
+            WriteRun(m_pixel, m_run);
+        }
+        m_run = 0;
+    }
+
+    void WriteRun(int pixel, long length) {
+        while (length > 0) {
+            if (m_budget - m_model.Count() < 3) m_model.Clear();
+            int left = m_budget - m_model.Count();
+            m_model.Emit(pixel);
+            left--;
+            length--;
+            const int firstString = m_model.Next(); // the code of the string of two pixels
+            long longest = 1;
+            while (length >= longest + 1 && left > 1) {
+                m_model.Emit(m_model.Next());
+                longest++;
+                length -= longest;
+                left--;
+            }
+            while (length > 0 && left > 0) {
+                long n = length < longest ? length : longest;
+                m_model.Emit(n == 1 ? pixel : firstString + int(n) - 2);
+                length -= n;
+                left--;
+            }
+        }
+    }
+
+    DecoderModel& m_model;
+    int m_budget;    // codes allowed between clear codes, so that the table never fills
+    int m_threshold; // codes after which single pixels start a new table
+    int m_pixel;
+    long m_run;
+};
+
+// Feeds the picture's palette indices to a coder, row by row from the top, left to right.
+template <class Coder>
+void FeedPixels(const CLvImage& image, Coder& coder) {
+    const int width = image.GetWidth();
+    const int bpp = image.GetBpp();
+    for (int y = image.GetHeight() - 1; y >= 0; y--) {
+        const BYTE* row = image.GetBits() + size_t(y) * image.GetEffWidth();
+        for (int x = 0; x < width; x++) {
+            int pixel = bpp == 8   ? row[x]
+                        : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F
+                                   : (row[x >> 3] >> (7 - (x & 7))) & 1;
+            coder.Put(pixel);
+        }
+    }
+    coder.Finish();
+}
+
+} // namespace
+
+CLvCodecGIF::CLvCodecGIF() : CLvImage(LVFMT_GIF), gceFlags(0), gceDelay(0), gceTransIndex(0), nDisposal(0), nLoops(0) {
+    szGifComment[0] = '\0';
+}
+
+void CLvCodecGIF::SetComment(const char* text) {
+    size_t n = text ? strlen(text) : 0;
+    if (n > sizeof(szGifComment) - 1) n = sizeof(szGifComment) - 1;
+    if (n) memcpy(szGifComment, text, n);
+    szGifComment[n] = '\0';
+}
+
+bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
+    int label = in.Byte();
+    int size = in.Byte();
+    if (label < 0 || size < 0) return false;
+    if (size == 0) return true; // no data: the terminator is read
+    uint8_t block[255];
+    if (!in.Read(block, size_t(size))) return false;
+    switch (label) {
+    case kGraphicControl:
+        if (apply && size >= 4) {
+            gceFlags = block[0];
+            gceDelay = WORD(block[1] | (block[2] << 8));
+            gceTransIndex = block[3];
+            // Each control block says for itself whether its frame has a transparent colour.
+            info.nTransIndex = (gceFlags & 1) ? gceTransIndex : -1;
+            info.dwFrameDelay = gceDelay;
+            nDisposal = (gceFlags >> 2) & 7;
+        }
+        break;
+    case kComment:
+        if (apply) {
+            memcpy(szGifComment, block, size_t(size));
+            szGifComment[size] = '\0';
+        }
+        break;
+    case kApplication: {
+        // Anything but the 11-byte application identifier ends the reading with the frames so far. Only
+        // the looping extension's sub-block 1 is a loop count; other applications store other data.
+        if (size != 11) return false;
+        const bool looping = memcmp(block, "NETSCAPE2.0", 11) == 0 || memcmp(block, "ANIMEXTS1.0", 11) == 0;
+        int n = in.Byte();
+        if (n <= 0) return n == 0;
+        if (!in.Read(block, size_t(n))) return false;
+        if (apply && looping && n > 2 && block[0] == 1) nLoops = block[1] | (block[2] << 8);
+        break;
+    }
+    default:
+        break;
+    }
+    in.SkipSubBlocks();
+    return true;
+}
+
+int CLvCodecGIF::CountFrames(Input& in) {
+    int count = 0;
+    for (;;) {
+        if (info.nEscape) LvRaise(kErrCancelled);
+        int c = in.Byte();
+        if (c < 0 || c == kTrailer) break;
+        if (c == kExtension) {
+            if (!ReadExtension(in, false)) break;
+        } else if (c == kImage) {
+            uint8_t d[9];
+            if (!in.Read(d, sizeof(d))) break;
+            if (d[8] & 0x80) {
+                size_t tableBytes = size_t(3) << ((d[8] & 7) + 1);
+                uint8_t table[768];
+                if (!in.Read(table, tableBytes)) break;
+            }
+            count++;
+            in.Byte(); // code size
+            in.SkipSubBlocks();
+        }
+    }
+    return count;
+}
+
+bool CLvCodecGIF::Decode(CLvStream* stream) {
+    if (!stream) return false;
+    try {
+        gceFlags = 0;
+        gceDelay = 0;
+        gceTransIndex = 0;
+        nDisposal = 0;
+        nLoops = 0;
+        szGifComment[0] = '\0';
+        info.nTransIndex = -1;
+
+        long start = stream->Tell();
+        std::unique_ptr<Input> in(new Input(stream));
+        uint8_t raw[13];
+        if (start < 0 || !in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
+        CLvByteReader header(raw + 6, 7);
+        const int screenWidth = header.LE16();
+        const int screenHeight = header.LE16();
+        const BYTE screenFlags = header.U8();
+        const int globalSize = 2 << (screenFlags & 7);
+        const bool hasGlobal = (screenFlags & 0x80) != 0;
+        uint8_t global[768];
+        if (hasGlobal && !in->Read(global, size_t(3 * globalSize))) LvRaise(kErrTruncated);
+        const long blocksStart = start + 13 + (hasGlobal ? 3 * globalSize : 0);
+
+        info.nFrameCount = CountFrames(*in);
+        if (info.nFrameCount == 0) LvRaise(kErrNoImages);
+        if (info.nFrame < 0 || info.nFrame >= info.nFrameCount) return false;
+        if (!in->Rewind(blocksStart)) LvRaise(kErrTruncated);
+
+        // A file without a global table whose first frame does not cover the logical screen is a
+        // picture made of pieces: every frame is drawn, by colour, onto one 24-bit canvas.
+        int composite = hasGlobal ? 0 : 1;
+        std::unique_ptr<CLvImage> canvas;
+        int frameIndex = 0;
+        int firstTransIndex = -1;
+        bool haveResult = false;
+        bool done = false;
+        while (!done) {
+            if (info.nEscape) LvRaise(kErrCancelled);
+            int c = in->Byte();
+            if (c < 0 || c == kTrailer) break;
+            if (c == kExtension) {
+                if (!ReadExtension(*in, true)) break;
+                continue;
+            }
+            if (c != kImage) continue; // stray bytes between blocks are skipped
+
+            uint8_t rawDescriptor[9];
+            if (!in->Read(rawDescriptor, sizeof(rawDescriptor))) break;
+            CLvByteReader dr(rawDescriptor, sizeof(rawDescriptor));
+            Descriptor d;
+            d.left = dr.LE16();
+            d.top = dr.LE16();
+            d.width = dr.LE16();
+            d.height = dr.LE16();
+            d.flags = dr.U8();
+            const uint8_t* table = hasGlobal ? global : nullptr;
+            int tableSize = globalSize;
+            uint8_t local[768];
+            if (d.flags & 0x80) {
+                tableSize = 2 << (d.flags & 7);
+                if (!in->Read(local, size_t(3 * tableSize))) break;
+                table = local;
+            }
+            const bool first = frameIndex == 0;
+            if (first && (d.width != screenWidth || d.height != screenHeight)) composite++;
+            if (composite >= 2) info.nFrame = info.nFrameCount - 1;
+            const bool wanted = frameIndex == info.nFrame;
+            const int depth = tableSize == 2 ? 1 : tableSize <= 16 ? 4 : 8;
+
+            if (const char* sizeError = LvCheckImageSize(d.width, d.height, depth)) {
+                // A frame of no pixels (or of impossible size) has nothing to show.
+                in->Byte();
+                in->SkipSubBlocks();
+                if (wanted && composite < 2) LvRaise(sizeError);
+                done = wanted;
+                frameIndex++;
+                continue;
+            }
+
+            // "Do not dispose": the frame is drawn over what the earlier frames left.
+            std::unique_ptr<CLvImage> background;
+            if (!first && nDisposal == 1 && composite < 2 && haveResult) {
+                background.reset(new CLvImage(*this));
+                if (!background->IsValid()) LvRaise(kErrAlloc);
+            }
+            if (!Create(d.width, d.height, depth, LVFMT_GIF)) LvRaise(kErrAlloc);
+            Clear(0);
+            if (table) {
+                uint8_t palette[768];
+                memcpy(palette, table, size_t(3 * tableSize));
+                DWORD entries = DWORD(tableSize);
+                if (info.nTransIndex != -1 && tableSize < 256) {
+                    memset(palette + 3 * tableSize, 255, size_t(3 * (256 - tableSize)));
+                    entries = 256;
+                }
+                SetPalette(palette, entries);
+            }
+            int codeSize = in->Byte();
+            RowWriter rows(*this, (d.flags & 0x40) != 0);
+            if (codeSize >= 2 && codeSize <= 9)
+                DecodeLzw(*in, codeSize, rows);
+            else
+                in->SkipSubBlocks(); // no usable code size: the frame stays undecoded
+            if (info.nEscape) LvRaise(kErrCancelled);
+            if (first) firstTransIndex = info.nTransIndex;
+
+            if (background) {
+                background->info.nTransIndex = firstTransIndex;
+                // Frames with a palette of their own are drawn by colour onto a 24-bit copy of the
+                // background, so that earlier frames keep their colours.
+                if (SharesPalette(*background, *this, tableSize)) {
+                    PasteIndices(*background, *this, d.left, d.top, info.nTransIndex);
+                } else {
+                    if (background->GetBpp() != 24) MakeTrueColor(*background);
+                    PasteColors(*background, *this, d.left, d.top, info.nTransIndex);
+                }
+                TakeOver(*background);
+            }
+            haveResult = true;
+
+            if (composite >= 2) {
+                if (!canvas) {
+                    // An empty logical screen takes the first frame's extent.
+                    int w = screenWidth ? screenWidth : d.left + d.width;
+                    int h = screenHeight ? screenHeight : d.top + d.height;
+                    if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
+                    canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
+                    if (!canvas->IsValid()) LvRaise(kErrAlloc);
+                    canvas->Clear(0);
+                }
+                PasteColors(*canvas, *this, d.left, d.top, -1);
+            }
+            done = wanted;
+            frameIndex++;
+        }
+        if (!haveResult) LvRaise(kErrTruncated);
+
+        if (canvas) {
+            // The canvas takes this image's record; its transparency is the last frame's colour.
+            const bool transparent = (gceFlags & 1) != 0;
+            const RGBQUAD transColor = GetTransColor();
+            CLvImageInfo kept = info;
+            TakeOver(*canvas);
+            DWORD rowBytes = info.dwRowBytes;
+            BYTE* bits = info.pBits;
+            info = kept;
+            info.dwRowBytes = rowBytes;
+            info.pBits = bits;
+            info.pOwner = nullptr;
+            info.bLastNearestValid = false;
+            info.nTransIndex = transparent ? 0 : -1;
+            if (transparent) info.rgbTransColor = transColor;
+        }
+        return true;
+    } catch (const CLvCodecError& e) {
+        SetLastErrorText(e.Text());
+    } catch (const std::bad_alloc&) {
+        SetLastErrorText(kErrAlloc);
+    }
+    return false;
+}
+
+void CLvCodecGIF::WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable,
+                             int transIndex) {
+    const int bpp = image.GetBpp();
+    out.Put(kExtension);
+    out.Put(kGraphicControl);
+    out.Put(4);
+    out.Put(BYTE(((nDisposal & 7) << 2) | (transIndex != -1 ? 1 : 0)));
+    out.PutLE16(info.dwFrameDelay);
+    out.Put(BYTE(transIndex));
+    out.Put(0);
+
+    out.Put(kImage);
+    out.PutLE16(DWORD(left));
+    out.PutLE16(DWORD(top));
+    out.PutLE16(DWORD(image.GetWidth()));
+    out.PutLE16(DWORD(image.GetHeight()));
+    if (localTable) {
+        out.Put(BYTE(0x80 + (bpp - 1)));
+        const RGBQUAD* palette = image.GetPalette();
+        for (DWORD i = 0; i < image.GetHeader().biClrUsed; i++) {
+            out.Put(palette[i].rgbRed);
+            out.Put(palette[i].rgbGreen);
+            out.Put(palette[i].rgbBlue);
+        }
+    } else {
+        out.Put(0);
+    }
+    const int codeSize = bpp < 2 ? 2 : bpp;
+    out.Put(BYTE(codeSize));
+    CodeWriter writer(out);
+    DecoderModel model(writer, codeSize + 1);
+    switch (info.dwCodecOption) {
+    case 1: {
+        PlainCoder coder(model);
+        FeedPixels(image, coder);
+        break;
+    }
+    case 2: {
+        LzwCoder coder(model);
+        FeedPixels(image, coder);
+        break;
+    }
+    default: {
+        RunLengthCoder coder(model);
+        FeedPixels(image, coder);
+        break;
+    }
+    }
+}
+
+bool CLvCodecGIF::Encode(CLvStream* stream) {
+    if (!stream) {
+        SetLastErrorText(kErrCantWrite);
+        return false;
+    }
+    try {
+        if (!pDib) LvRaise(kErrEmpty);
+        const int width = GetWidth();
+        const int height = GetHeight();
+        const bool mosaic = GetBpp() == 24;
+        // The logical screen holds the frame at its offset.
+        const int left = mosaic || info.xOffset < 0 ? 0 : info.xOffset;
+        const int top = mosaic || info.yOffset < 0 ? 0 : info.yOffset;
+        if (int64_t(left) + width > 0xFFFF || int64_t(top) + height > 0xFFFF) LvRaise(kErrTooLarge);
+
+        CLvWriteBuffer out(stream);
+        out.Put("GIF89a", 6);
+        out.PutLE16(DWORD(left + width));
+        out.PutLE16(DWORD(top + height));
+        if (!mosaic) {
+            const int bpp = GetBpp();
+            out.Put(BYTE(0x80 + ((bpp - 1) << 4) + (bpp - 1)));
+            out.Put(0); // background index
+            out.Put(0); // aspect
+            const RGBQUAD* palette = GetPalette();
+            for (DWORD i = 0; i < head.biClrUsed; i++) {
+                out.Put(palette[i].rgbRed);
+                out.Put(palette[i].rgbGreen);
+                out.Put(palette[i].rgbBlue);
+            }
+            WriteFrame(out, *this, left, top, false, info.nTransIndex);
+        } else {
+            out.Put(0x11); // no global table
+            out.Put(0);
+            out.Put(0);
+            // Cells of 17 x 15 pixels have at most 255 colours: each pixel gets a palette entry of its
+            // own (or an earlier one of the same colour), entry 0 being the transparent colour.
+            const bool transparent = info.nTransIndex >= 0;
+            RGBQUAD transColor = GetTransColor();
+            transColor.rgbReserved = 0;
+            for (int cellTop = 0; cellTop < height; cellTop += kCellHeight) {
+                for (int cellLeft = 0; cellLeft < width; cellLeft += kCellWidth) {
+                    if (info.nEscape) LvRaise(kErrCancelled);
+                    const int w = width - cellLeft < kCellWidth ? width - cellLeft : kCellWidth;
+                    const int h = height - cellTop < kCellHeight ? height - cellTop : kCellHeight;
+                    CLvImage cell(w, h, 8, LVFMT_GIF);
+                    if (!cell.IsValid()) LvRaise(kErrAlloc);
+                    if (transparent) cell.SetPaletteColor(0, transColor);
+                    for (int row = 0; row < h; row++) {
+                        for (int col = 0; col < w; col++) {
+                            RGBQUAD c = GetPixelColor(cellLeft + col, height - 1 - (cellTop + row));
+                            c.rgbReserved = 0;
+                            cell.SetPaletteColor(BYTE(row * kCellWidth + col + 1), c);
+                            cell.SetPixelIndex(col, h - 1 - row, cell.GetNearestIndex(c));
+                        }
+                    }
+                    WriteFrame(out, cell, cellLeft, cellTop, true, transparent ? 0 : -1);
+                }
+            }
+        }
+        if (szGifComment[0]) {
+            size_t n = strlen(szGifComment);
+            out.Put(kExtension);
+            out.Put(kComment);
+            out.Put(BYTE(n));
+            out.Put(szGifComment, n);
+            out.Put(0);
+        }
+        out.Put(kTrailer);
+        if (!out.Flush() || !stream->Flush()) LvRaise(kErrWrite);
+        return true;
+    } catch (const CLvCodecError& e) {
+        SetLastErrorText(e.Text());
+    } catch (const std::bad_alloc&) {
+        SetLastErrorText(kErrAlloc);
+    }
+    return false;
+}
