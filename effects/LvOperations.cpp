@@ -104,10 +104,52 @@ std::string RangeText(const LvOpArg& arg) {
 
 // ---- encoders: words in the user's units to the worker's parameters ------------------------------------
 
+// Lighten / Contrast: p0 is the low byte of the brightness taken as signed, p1 the contrast.
+bool EncodeLight(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+    params.p[0] = LvSignedLowByte(v[0].value);
+    params.p[1] = v[1].value;
+    return true;
+}
+
+// Hue / Saturation / Lightness: the low bytes of the three values.
+bool EncodeHSL(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+    for (int i = 0; i < 3; i++)
+        params.p[i] = LvLowByte(v[i].value);
+    return true;
+}
+
 // Erase Edge: the margins to remove, stored as negative margins.
 bool EncodeEraseEdge(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
     for (int i = 0; i < 4; i++)
         params.p[i] = -v[i].value;
+    return true;
+}
+
+// Resize: W and H in pixels or as percentages of the current sides; H left out keeps the picture's
+// proportions (the same percentage, or the height the resize dialog works out for W).
+bool EncodeResize(const LvArgValue* v, const CLvImage* image, LvOpParams& params, std::string& error) {
+    params.p[2] = v[2].value;
+    if (!image) {
+        // Without the picture only sizes in pixels are known.
+        params.p[0] = v[0].percent ? 0 : v[0].value;
+        params.p[1] = v[1].given && !v[1].percent ? v[1].value : 0;
+        return true;
+    }
+    const int32_t width = image->GetWidth(), height = image->GetHeight();
+    int32_t w = v[0].percent ? LvPercentOf(width, v[0].value) : v[0].value;
+    int32_t h;
+    if (v[1].given)
+        h = v[1].percent ? LvPercentOf(height, v[1].value) : v[1].value;
+    else if (v[0].percent)
+        h = LvPercentOf(height, v[0].value);
+    else
+        h = int32_t(double(w) / (double(width) / double(height)));
+    if (LvCheckImageSize(w, h, 24) != nullptr) {
+        error = "the new size " + std::to_string(w) + " x " + std::to_string(h) + " is not possible";
+        return false;
+    }
+    params.p[0] = w;
+    params.p[1] = h;
     return true;
 }
 
@@ -138,6 +180,55 @@ bool RunAddEdge(CLvImage& image, const LvOpParams& a, const LvOpContext& context
 }
 bool RunRegionFill(CLvImage& image, const LvOpParams&, const LvOpContext& context) {
     return image.RegionFill(context.foreground);
+}
+
+bool RunResize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Resample(a.p[0], a.p[1], a.p[2]);
+}
+bool RunRotate(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Rotate(float(a.p[0]));
+}
+bool RunNegative(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Negative();
+}
+bool RunGrayScale(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.GrayScale();
+}
+bool RunColorize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Colorize(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
+}
+bool RunLight(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Light(a.p[0], a.p[1]);
+}
+// The exponent is p0 thousandths (the dialog's hundredths times ten).
+bool RunGamma(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Gamma(float(a.p[0] * 0.001));
+}
+bool RunCorrectHistogram(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.CorrectHistogram();
+}
+bool RunGrayStretch(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.GrayStretch(a.p[0], a.p[1], a.p[2], a.p[3]);
+}
+bool RunAdjustHSL(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.AdjustHSL(LvLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
+}
+bool RunShiftRGB(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.ShiftRGB(LvSignedLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
+}
+bool RunExposure(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Exposure();
+}
+bool RunSepia(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Colorize(12, 50);
+}
+// A grey picture first (unless it already has a grey ramp), then a hue ramp in its palette.
+bool RunPseudoColors(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    if (!image.IsGrayScale() && !image.GrayScale()) return false;
+    return image.HuePalette(1.0f);
+}
+bool RunRedEye(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.RedEyeReduce(LvLowByte(a.p[0]));
 }
 
 // ---- the table ---------------------------------------------------------------------------------------------
@@ -215,8 +306,121 @@ const LvOperation kOperations[] = {
      RunRegionFill},
 
     // ---- resampling and free rotation ----
+    {"resize",
+     32794,
+     "Re&size",
+     kLvEnableImage,
+     false,
+     {{"W", kLvArgSize, 1, kMaxCoordinate},
+      {"H", kLvArgSize, 1, kMaxCoordinate, 1, nullptr, true},
+      {"TYPE", kLvArgChoice, 0, 3, 1, "nearest|bilinear|bspline|bicubic", true, 0}},
+     "resample to W x H pixels (or N% of the sides; without H the proportions stay)",
+     EncodeResize,
+     RunResize},
+    {"rotate",
+     32779,
+     "&Rotate",
+     kLvEnableImage,
+     false,
+     {{"DEGREES", kLvArgInt, -360, 360}},
+     "turn clockwise by whole degrees on a canvas that holds the turned picture",
+     nullptr,
+     RunRotate},
 
     // ---- colour adjustments and histogram ----
+    {"negative", 32777, "&Negative", kLvEnableImage, false, {}, "invert the colours", nullptr, RunNegative},
+    {"gray", 32778, "&Gray Scale", kLvEnableImage, false, {}, "an 8-bit grey picture", nullptr, RunGrayScale},
+    {"light",
+     32809,
+     "&Lighten / Contrast",
+     kLvEnableImage,
+     false,
+     {{"BRIGHTNESS", kLvArgInt, -100, 100}, {"CONTRAST", kLvArgInt, -100, 100}},
+     "add BRIGHTNESS to each channel and change the contrast by CONTRAST percent",
+     EncodeLight,
+     RunLight},
+    {"hsl",
+     32942,
+     "&Hue / Saturation / Lightness",
+     kLvEnableImage,
+     false,
+     {{"HUE", kLvArgInt, -100, 100}, {"SATURATION", kLvArgInt, -100, 100}, {"LIGHTNESS", kLvArgInt, -100, 100}},
+     "shift hue (in 1/255 turns), saturation and lightness",
+     EncodeHSL,
+     RunAdjustHSL},
+    {"rgb",
+     32943,
+     "&Red / Green / Blue",
+     kLvEnableImage,
+     false,
+     {{"RED", kLvArgInt, -100, 100}, {"GREEN", kLvArgInt, -100, 100}, {"BLUE", kLvArgInt, -100, 100}},
+     "add to the red, green and blue channels",
+     nullptr,
+     RunShiftRGB},
+    {"gamma",
+     32863,
+     "&Gamma",
+     kLvEnableImage,
+     false,
+     {{"GAMMA", kLvArgDecimal, 1, 5000, 1000}},
+     "gamma correction (1 leaves the picture as it is, above 1 brightens)",
+     nullptr,
+     RunGamma},
+    {"exposure",
+     32944,
+     "&Exposure",
+     kLvEnableImage,
+     false,
+     {},
+     "fold the dark half of every channel up",
+     nullptr,
+     RunExposure},
+    {"correct-histogram",
+     32906,
+     "&Correct Histogram",
+     kLvEnableImage,
+     false,
+     {},
+     "equalise the histogram of each channel",
+     nullptr,
+     RunCorrectHistogram},
+    {"gray-stretch",
+     32908,
+     "Gray &Stretch",
+     kLvEnableImage,
+     false,
+     {{"X1", kLvArgInt, 0, 255}, {"Y1", kLvArgInt, 0, 255}, {"X2", kLvArgInt, 0, 255}, {"Y2", kLvArgInt, 0, 255}},
+     "map every channel through the line (0,0) (X1,Y1) (X2,Y2) (255,255)",
+     nullptr,
+     RunGrayStretch},
+    {"colorize",
+     32808,
+     "Colo&rize",
+     kLvEnableImage,
+     false,
+     {{"HUE", kLvArgInt, 0, 255}, {"SATURATION", kLvArgInt, 0, 255}},
+     "one hue and saturation, the lightness kept (hue 255 = a full turn)",
+     nullptr,
+     RunColorize},
+    {"sepia", 32948, "&Sepia", kLvEnableImage, false, {}, "colorize with hue 12 and saturation 50", nullptr, RunSepia},
+    {"pseudo-colors",
+     32803,
+     "Pse&udo Colors",
+     kLvEnableImage,
+     true,
+     {},
+     "grey levels shown as a hue ramp",
+     nullptr,
+     RunPseudoColors},
+    {"red-eye",
+     33012,
+     "&Remove Red-eyes",
+     kLvEnableEllipse,
+     false,
+     {{"THRESHOLD", kLvArgInt, 0, 255}},
+     "take the red out of the reddest pixels of the selection (select the eye first)",
+     nullptr,
+     RunRedEye},
 
     // ---- thresholds ----
 
@@ -271,7 +475,9 @@ bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& wor
         }
         values[i].given = false;
         values[i].value = arg.defaultValue;
-        if (arg.optional) continue;
+        const bool lastArg = i == 3 || !op.args[i + 1].name;
+        // An optional argument may be left out, unless its word is the last thing left to explain.
+        if (arg.optional && !(lastArg && next < words.size())) continue;
         if (next < words.size()) {
             error = std::string(op.name) + ": " + arg.name + " must be " +
                     (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)

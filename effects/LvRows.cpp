@@ -61,7 +61,9 @@ CLvRowScheduler::CLvRowScheduler(CLvImage& image, int rows, int flags, size_t ro
 bool CLvRowScheduler::Claim(int& first, int& last) {
     std::lock_guard<std::mutex> guard(m_mutex);
     if (m_cancelled || m_next >= m_rows) return false;
-    if (LvRowHook hook = g_hook.load()) hook(m_image, m_next);
+    if (m_flags & kLvRowsCancel) {
+        if (LvRowHook hook = g_hook.load()) hook(m_image, m_next);
+    }
     if ((m_flags & kLvRowsCancel) && m_image.info.nEscape) {
         m_cancelled = true;
         return false;

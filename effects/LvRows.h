@@ -23,8 +23,8 @@ int LvThreadCount();
 // the serial and parallel results on small images).
 void LvSetThreadCount(int threads);
 
-// Called under the claim lock before each claim with the first row the claim would take; tests use it to
-// set the cancel flag at a known row.
+// Called under the claim lock before each claim of a loop that can be cancelled, with the first row the
+// claim would take; tests use it to set the cancel flag at a known row.
 typedef void (*LvRowHook)(CLvImage& image, int nextRow);
 void LvSetRowHookForTesting(LvRowHook hook);
 

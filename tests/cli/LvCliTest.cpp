@@ -158,6 +158,32 @@ TEST_F(CliTest, ApplyWithAColourAndASelection) {
     EXPECT_TRUE(SameColor(edged.GetPixelColor(0, 5), Quad(1, 2, 3)));
 }
 
+TEST_F(CliTest, ApplyResizesInPercentAndChangesColours) {
+    std::string out = dir.Path("small.bmp");
+    CliResult result = RunCli({"apply", bmp, out, "resize", "50%", "bilinear", "gray", "gamma", "1.5"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    CLvImage expected(bmp.c_str(), LVFMT_BMP);
+    ASSERT_TRUE(expected.Resample(20, 15, 1));
+    ASSERT_TRUE(expected.GrayScale());
+    ASSERT_TRUE(expected.Gamma(1.5f));
+    CLvImage written(out.c_str(), LVFMT_BMP);
+    EXPECT_EQ(written.GetBpp(), 8);
+    EXPECT_TRUE(SamePicture(written, expected));
+
+    // Red eyes need a selection round the eye.
+    std::string eye = dir.Path("eye.bmp");
+    CLvImage red(10, 10, 24);
+    for (int y = 0; y < 10; y++)
+        for (int x = 0; x < 10; x++)
+            red.SetPixelColor(x, y, Quad(220, 30, 40));
+    ASSERT_TRUE(red.Encode(eye.c_str(), LVFMT_BMP));
+    result = RunCli({"apply", "--select-ellipse", "2,2,8,8", eye, out, "red-eye", "0"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    CLvImage fixed(out.c_str(), LVFMT_BMP);
+    EXPECT_TRUE(SameColor(fixed.GetPixelColor(5, 5), Quad(30, 30, 40)));
+    EXPECT_TRUE(SameColor(fixed.GetPixelColor(0, 0), Quad(220, 30, 40)));
+}
+
 TEST_F(CliTest, ApplyListShowsEveryOperation) {
     CliResult result = RunCli({"apply", "--list"});
     ASSERT_EQ(result.code, 0);
