@@ -217,6 +217,26 @@ TEST(Color, AdjustHslTurnsHuesOfTrueColourOnly) {
     ExpectColor(palette.GetPaletteColor(7), expected.rgbRed, expected.rgbGreen, expected.rgbBlue, "entry 7");
 }
 
+TEST(Color, AdjustHslAgreesWithTheModelOnAMillionColours) {
+    // Every red and green level with 16 blue levels: the shortcuts of the conversion must give what the
+    // conversion itself gives, for all of them.
+    CLvImage image(1024, 1024, 24);
+    for (int y = 0; y < 1024; y++)
+        for (int x = 0; x < 1024; x++)
+            image.SetPixelColor(x, y, Quad(x & 255, y & 255, ((x >> 8) + 4 * (y >> 8)) * 17));
+    CLvImage expected(image);
+    ReferenceScan(expected, [](RGBQUAD c) {
+        RGBQUAD h = CLvImage::RGBtoHSL(c);
+        h.rgbRed = BYTE(h.rgbRed + 37);
+        h.rgbGreen = BYTE(std::max(0, h.rgbGreen - 5));
+        h.rgbBlue = BYTE(std::min(255, h.rgbBlue + 9));
+        return CLvImage::HSLtoRGB(h);
+    });
+    ASSERT_TRUE(image.AdjustHSL(37, -5, 9));
+    std::string where;
+    EXPECT_TRUE(SameValues(image, expected, &where)) << where;
+}
+
 TEST(Color, GammaExposureStretchAndShiftPinTheirNumbers) {
     const int in[8] = {0, 1, 10, 64, 128, 200, 254, 255};
     const struct {
