@@ -264,6 +264,9 @@ bool CLvImage::GrayScale() {
         if (!CreateResult(*this, result, width, height, 8)) return false;
         result.SetGrayPalette();
         if (pAlpha && !result.AlphaCopy(*this)) return false;
+        // A transparent colour becomes the index of its grey.
+        const RGBQUAD& t = info.rgbTransColor;
+        if (info.nTransIndex != -1) result.info.nTransIndex = GrayValue(t.rgbRed, t.rgbGreen, t.rgbBlue);
         LvForRows(*this, height, kLvRowsPlain, size_t(width), [&](int first, int last) {
             for (int y = first; y < last; y++) {
                 const BYTE* in = Row(*this, y);

@@ -45,11 +45,20 @@ TEST(Color, GrayValueAndGrayScaleOfTrueColour) {
     EXPECT_EQ(image.GetXDPI(), 150);
     EXPECT_EQ(image.AlphaGet(3, 2), 99);
     EXPECT_EQ(image.pSelection, nullptr) << "the selection is not kept";
+    EXPECT_EQ(image.GetTransIndex(), -1);
     for (int y = 0; y < 7; y++)
         for (int x = 0; x < 13; x++) {
             RGBQUAD c = before.GetPixelColor(x, y);
             ASSERT_EQ(image.GetPixelIndex(x, y), CLvImage::GrayValue(c.rgbRed, c.rgbGreen, c.rgbBlue));
         }
+}
+
+TEST(Color, GrayScaleKeepsATransparentColourTransparent) {
+    CLvImage image = Patterned(4, 4, 24, 2);
+    image.SetTransIndex(0);
+    image.SetTransColor(Quad(255, 0, 0));
+    ASSERT_TRUE(image.GrayScale());
+    EXPECT_EQ(image.GetTransIndex(), 76);
 }
 
 TEST(Color, GrayScaleOfPalettePictures) {
