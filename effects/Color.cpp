@@ -10,11 +10,6 @@ using namespace lvfx;
 
 namespace {
 
-// A colour change of one pixel, read and written as blue, green, red bytes.
-struct Bgr {
-    BYTE b, g, r;
-};
-
 // Per-channel tables: most colour operations map each channel value on its own, so a table of 256 values
 // per channel computed once gives exactly what the per-pixel arithmetic gives.
 struct ChannelTables {
@@ -216,7 +211,7 @@ void CountColors(CLvImage& image, int colorSpace, Counts& total) {
     const RGBQUAD* palette = image.GetPalette();
     std::mutex merge;
     LvForRows(image, area.Height(), kLvRowsPlain, size_t(area.Width()), [&](int first, int last) {
-        // Counts by colour value (24 bits) or by index first, then by channel.
+        // Palette pictures are counted by index first, then by the entries' channels.
         int32_t byIndex[256] = {};
         Counts local;
         memset(&local, 0, sizeof(local));
