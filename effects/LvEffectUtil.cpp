@@ -21,8 +21,6 @@ ScanArea GetScanArea(const CLvImage& image) {
 bool CreateResult(const CLvImage& source, CLvImage& result, int width, int height, int bpp, DWORD paletteEntries) {
     result.Destroy();
     result.CopyInfoIfEmpty(source);
-    result.head.biXPelsPerMeter = source.head.biXPelsPerMeter;
-    result.head.biYPelsPerMeter = source.head.biYPelsPerMeter;
     if (!result.Create(width, height, bpp, source.info.dwFormat)) return false;
     const RGBQUAD* palette = source.GetPalette();
     if (palette && result.GetPalette()) {

@@ -232,7 +232,7 @@ bool CLvCodecBMP::Decode(CLvStream* stream) {
             if (!ReadExactly(stream, bits0, head.biSizeImage)) LvRaise(kErrTruncated);
         }
 
-        if (topDown) ReverseRows();
+        if (topDown && !Flip()) LvRaise(kErrAlloc);
         return true;
     } catch (const CLvCodecError& e) {
         SetLastErrorText(e.Text());

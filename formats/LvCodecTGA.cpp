@@ -201,7 +201,7 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
                 }
             }
         }
-        if (h.descriptor & kDescriptorRightToLeft) MirrorRows();
+        if ((h.descriptor & kDescriptorRightToLeft) && !Mirror()) LvRaise(kErrCreate);
         return true;
     } catch (const CLvCodecError& e) {
         SetLastErrorText(e.Text());
@@ -209,21 +209,6 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
         SetLastErrorText(kErrCreate);
     }
     return false;
-}
-
-void CLvCodecTGA::MirrorRows() {
-    const int width = GetWidth();
-    const int bytes = GetBpp() / 8;
-    for (int y = 0; y < GetHeight(); y++) {
-        BYTE* row = GetBits() + size_t(y) * GetEffWidth();
-        for (int left = 0, right = width - 1; left < right; left++, right--)
-            for (int i = 0; i < bytes; i++) {
-                BYTE t = row[left * bytes + i];
-                row[left * bytes + i] = row[right * bytes + i];
-                row[right * bytes + i] = t;
-            }
-    }
-    AlphaMirror();
 }
 
 bool CLvCodecTGA::Encode(CLvStream* stream) {

@@ -11,8 +11,4 @@ public:
 
     bool Decode(CLvStream* stream);
     bool Encode(CLvStream* stream);
-
-private:
-    // Reverses every row left to right, with the alpha plane.
-    void MirrorRows();
 };

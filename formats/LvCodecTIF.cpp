@@ -186,69 +186,45 @@ void LabToRgb(int lightness, int a, int b, BYTE* blueGreenRed) {
     }
 }
 
-// The orientation tag applied to a picture read row by row: turns and mirrors done here with plain pixel
-// copies. Orientation says where the file's first row and first column belong on screen: 2 mirrored,
-// 3 turned half round, 4 flipped, 5 transposed, 6 needs a quarter turn clockwise, 7 transverse, 8 needs
-// a quarter turn counter-clockwise.
-void ApplyOrientationLocally(CLvImage& image, int orientation) {
-    if (orientation < 2 || orientation > 8 || !image.IsValid()) return;
-    const int w = image.GetWidth(), h = image.GetHeight();
-    const bool swap = orientation >= 5;
-    const int dw = swap ? h : w, dh = swap ? w : h;
-    CLvImage turned;
-    turned.head.biXPelsPerMeter = swap ? image.head.biYPelsPerMeter : image.head.biXPelsPerMeter;
-    turned.head.biYPelsPerMeter = swap ? image.head.biXPelsPerMeter : image.head.biYPelsPerMeter;
-    if (!turned.Create(dw, dh, image.GetBpp(), image.GetFormat())) LvRaise(kErrAlloc);
-    if (image.GetPaletteSize()) memcpy(turned.GetPalette(), image.GetPalette(), image.GetPaletteSize());
-    if (image.pAlpha && !turned.AlphaCreate()) LvRaise(kErrAlloc);
-    const bool palette = image.GetPalette() != nullptr;
-    for (int row = 0; row < dh; row++) {
-        for (int x = 0; x < dw; x++) {
-            // Source column and row (both counted from the top left) of destination (x, row).
-            int sx, sr;
-            switch (orientation) {
-            case 2:
-                sx = w - 1 - x, sr = row;
-                break;
-            case 3:
-                sx = w - 1 - x, sr = h - 1 - row;
-                break;
-            case 4:
-                sx = x, sr = h - 1 - row;
-                break;
-            case 5:
-                sx = row, sr = x;
-                break;
-            case 6:
-                sx = row, sr = h - 1 - x;
-                break;
-            case 7:
-                sx = w - 1 - row, sr = h - 1 - x;
-                break;
-            default: // 8
-                sx = w - 1 - row, sr = x;
-                break;
-            }
-            const int sy = h - 1 - sr, dy = dh - 1 - row;
-            if (palette) {
-                turned.SetPixelIndex(x, dy, image.GetPixelIndex(sx, sy));
-            } else {
-                const BYTE* s = image.GetBits() + size_t(sy) * image.GetEffWidth() + size_t(sx) * 3;
-                memcpy(turned.GetBits() + size_t(dy) * turned.GetEffWidth() + size_t(x) * 3, s, 3);
-            }
-            if (image.pAlpha) turned.pAlpha[size_t(dy) * dw + x] = image.pAlpha[size_t(sy) * w + sx];
-        }
+// The orientation tag says where the file's first row and first column belong on screen: 2 mirrored,
+// 3 turned half round, 4 flipped, 5 transposed, 6 first row on the right (a quarter turn clockwise),
+// 7 transverse, 8 first row on the left (a quarter turn counter-clockwise).
+void ApplyOrientation(CLvImage& image, int orientation) {
+    bool ok;
+    switch (orientation) {
+    case 2:
+        ok = image.Mirror();
+        break;
+    case 3:
+        ok = image.Flip() && image.Mirror();
+        break;
+    case 4:
+        ok = image.Flip();
+        break;
+    case 5:
+        ok = image.RotateRight() && image.Mirror();
+        break;
+    case 6:
+        ok = image.RotateRight();
+        break;
+    case 7:
+        ok = image.RotateLeft() && image.Mirror();
+        break;
+    case 8:
+        ok = image.RotateLeft();
+        break;
+    default:
+        return;
     }
-    CLvImageInfo kept = image.info;
-    image.TakeOver(turned);
-    const DWORD rowBytes = image.info.dwRowBytes;
-    BYTE* const bits = image.info.pBits;
-    image.info = kept;
-    image.info.dwRowBytes = rowBytes;
-    image.info.pBits = bits;
-    if (swap) {
-        image.info.xDPI = kept.yDPI;
-        image.info.yDPI = kept.xDPI;
+    if (!ok) LvRaise(kErrAlloc);
+    if (orientation >= 5) {
+        // A quarter turn exchanges the horizontal and vertical resolution.
+        int xDpi = image.GetXDPI(), yDpi = image.GetYDPI();
+        LONG xPels = image.head.biXPelsPerMeter;
+        image.info.xDPI = yDpi;
+        image.info.yDPI = xDpi;
+        image.head.biXPelsPerMeter = image.head.biYPelsPerMeter;
+        image.head.biYPelsPerMeter = xPels;
     }
 }
 
@@ -492,7 +468,7 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
             }
         }
     }
-    ApplyOrientationLocally(*this, orientation);
+    ApplyOrientation(*this, orientation);
 }
 
 bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {

@@ -168,6 +168,9 @@ void CLvImage::CopyInfoIfEmpty(const CLvImage& source) {
     info = source.info;
     info.pOwner = nullptr;
     info.pBits = nullptr;
+    // The resolution lives in the header too; a picture made from this record keeps it there as well.
+    head.biXPelsPerMeter = source.head.biXPelsPerMeter;
+    head.biYPelsPerMeter = source.head.biYPelsPerMeter;
 }
 
 void CLvImage::TakeOver(CLvImage& source) {
@@ -373,19 +376,6 @@ void CLvImage::SetYDPI(int dpi) {
 }
 
 // ---- rows and bit fields --------------------------------------------------------------------------------
-
-void CLvImage::ReverseRows() {
-    if (!pDib) return;
-    BYTE* low = info.pBits;
-    BYTE* high = info.pBits + size_t(head.biHeight - 1) * info.dwRowBytes;
-    for (; low < high; low += info.dwRowBytes, high -= info.dwRowBytes) {
-        for (DWORD i = 0; i < info.dwRowBytes; i++) {
-            BYTE t = low[i];
-            low[i] = high[i];
-            high[i] = t;
-        }
-    }
-}
 
 namespace {
 

@@ -288,8 +288,6 @@ public:
                                     DWORD blueMask, int bpp);
 
 protected:
-    // Reverses the order of the stored pixel rows.
-    void ReverseRows();
     // The selection box of an image with nothing selected: an empty box any addition widens.
     void ResetSelectionBox();
     // Widens the selection box by [xmin, xmax) x [ymin, ymax), each corner clamped to the picture.

@@ -232,6 +232,20 @@ TEST(BitDepth, IncreaseMovesPaletteAlphaIntoAPlane) {
     EXPECT_FALSE(plain.AlphaIsValid());
 }
 
+TEST(BitDepth, ResolutionSurvivesADepthChange) {
+    CLvImage image(4, 4, 24);
+    image.SetXDPI(300);
+    image.SetYDPI(150);
+    ASSERT_TRUE(image.DecreaseBpp(8, true));
+    ASSERT_TRUE(image.IncreaseBpp(24));
+    EXPECT_EQ(image.GetXDPI(), 300);
+    EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 11811);
+    CLvImage back;
+    ASSERT_TRUE(DecodeBytes(back, EncodeToBytes(image, LVFMT_BMP), LVFMT_BMP));
+    EXPECT_EQ(back.GetXDPI(), 300);
+    EXPECT_EQ(back.GetYDPI(), 150);
+}
+
 TEST(BitDepth, TransparencyFollowsTheColour) {
     CLvImage image(2, 1, 8);
     image.SetPaletteColor(7, 9, 8, 7);
