@@ -219,6 +219,23 @@ TEST(Filters, RankFilters) {
     EXPECT_TRUE(SameColor(spike.GetPixelColor(1, 1), Quad(0, 29, 0)));
 }
 
+TEST(Filters, PaletteResultsTakeTheFirstNearestEntry) {
+    // Entry 0 is one step away from the picture's colour, entry 1 is the colour itself and entry 2 repeats
+    // it: the result keeps index 1, as the image's own colour write would.
+    for (int size : {6, 800}) {
+        CLvImage image(size, 4, 8);
+        image.SetPaletteColor(0, 10, 10, 11);
+        image.SetPaletteColor(1, 10, 10, 10);
+        image.SetPaletteColor(2, 10, 10, 10);
+        for (int i = 3; i < 256; i++)
+            image.SetPaletteColor(BYTE(i), BYTE(i), 0, BYTE(255 - i));
+        image.Clear(1);
+        ASSERT_TRUE(image.BoxSmooth());
+        for (int x = 0; x < size; x += 7)
+            ASSERT_EQ(image.GetPixelIndex(x, 2), 1) << size;
+    }
+}
+
 TEST(Filters, OnlySelectedPixelsChangeAndAlphaStays) {
     CLvImage image = PhotoLike(20, 16, 3);
     image.AlphaCreate();

@@ -111,6 +111,9 @@ TEST(Threshold, Iteration) {
 
 TEST(Threshold, Ostu) {
     EXPECT_EQ(ChosenLevel([](int i) { return i % 2 ? 50 : 200; }, [](CLvImage& i) { return i.OstuThreshold(); }), 121);
+    // Two thirds black, a third at 85: the spread of the lower class divides its bin sum by t (not by the
+    // t + 1 bins it covers), which makes the search settle on 85 rather than 1.
+    EXPECT_EQ(ChosenLevel([](int i) { return i % 3 ? 0 : 85; }, [](CLvImage& i) { return i.OstuThreshold(); }), 85);
     // Without a cancel the level is between 1 and 254, even for one gray.
     int level = ChosenLevel([](int) { return 0; }, [](CLvImage& i) { return i.OstuThreshold(); });
     EXPECT_GE(level, 1);

@@ -1,0 +1,252 @@
+#include "effects/LvParallel.h"
+#include "effects/LvRandom.h"
+#include "effects/LvRowAccess.h"
+#include "image/LvImage.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+#include <vector>
+
+namespace {
+
+template <class Body>
+bool Guarded(Body body) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
+// The random offsets of noise and jitter: trunc((r / 32767 - 0.5) * scale) for every value r the random
+// source can give, with 1 / 32767 the single-precision factor 3.0518509e-5.
+std::vector<int> RandomOffsets(int scale) {
+    std::vector<int> offsets(kLvRandMax + 1);
+    for (int r = 0; r <= kLvRandMax; r++) {
+        const float unit = float(r) * 3.0518509e-5f;
+        offsets[size_t(r)] = int((double(unit) - 0.5) * scale);
+    }
+    return offsets;
+}
+
+const BYTE kOrdered4[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+
+const BYTE kBayer8[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50, 18, 58, 26},
+                            {12, 44, 4, 36, 14, 46, 6, 38}, {60, 28, 52, 20, 62, 30, 54, 22},
+                            {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
+                            {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
+
+// Row y as the gray scale gives it: gray(R, G, B) of every pixel's colour.
+void ReadGrayRow(const CLvRowReader& reader, int y, int width, std::vector<BYTE>& bgr, BYTE* out) {
+    reader.Read(y, 0, width, bgr.data());
+    const BYTE* p = bgr.data();
+    for (int x = 0; x < width; x++, p += 3)
+        out[x] = BYTE(LvGray(p[2], p[1], p[0]));
+}
+
+} // namespace
+
+// ---- mosaic -------------------------------------------------------------------------------------------------
+
+bool CLvImage::Mosaic(int size) {
+    if (!pDib || size < 2) return false;
+    return Guarded([&] {
+        CLvImage copy(*this);
+        if (!copy.IsValid()) return false;
+        const CLvBox box = LvScanBox(*this);
+        const int width = GetWidth(), height = GetHeight();
+        const int blocksAcross = int((box.Width() + (long long)size - 1) / size);
+        const int blockRows = int((box.Height() + (long long)size - 1) / size);
+        // A block may reach past the picture, where every position reads as the outside colour: the
+        // picture's part is summed, the rest counted.
+        const RGBQUAD outside = LvOutsideColor(*this);
+        const BYTE outsideBgr[3] = {outside.rgbBlue, outside.rgbGreen, outside.rgbRed};
+        const int readWidth = int(std::min<long long>((long long)blocksAcross * size, width - box.left));
+        const CLvRowReader reader(*this);
+        const CLvRowWriter writer(copy, false);
+        const long long area = (long long)size * size;
+        LvRunBands(*this, 0, blockRows, (long long)readWidth * size, [&](int first, int last, CLvRowTicker& ticker) {
+            std::vector<BYTE> row(static_cast<size_t>(readWidth) * 3);
+            std::vector<long long> sums(static_cast<size_t>(blocksAcross) * 3);
+            std::vector<BYTE> average(static_cast<size_t>(std::min(size, width)) * 3);
+            for (int i = first; i < last; i++) {
+                if (!ticker.Next()) break;
+                const int y0 = box.bottom + i * size;
+                const int rowsInside = int(std::min<long long>(size, height - y0));
+                std::fill(sums.begin(), sums.end(), 0);
+                for (int r = 0; r < rowsInside; r++) {
+                    reader.Read(y0 + r, box.left, readWidth, row.data());
+                    for (int x = 0; x < readWidth; x++) {
+                        long long* s = &sums[size_t(x / size) * 3];
+                        s[0] += row[size_t(x) * 3];
+                        s[1] += row[size_t(x) * 3 + 1];
+                        s[2] += row[size_t(x) * 3 + 2];
+                    }
+                }
+                for (int j = 0; j < blocksAcross; j++) {
+                    const long long x0 = box.left + (long long)j * size;
+                    if (!SelectionIsInside(int(x0), y0)) continue;
+                    const long long columnsInside = std::min<long long>(size, width - x0);
+                    const long long outsideCount = area - rowsInside * columnsInside;
+                    BYTE c[3];
+                    for (int k = 0; k < 3; k++)
+                        c[k] = BYTE(
+                            std::min<long long>((sums[size_t(j) * 3 + k] + outsideCount * outsideBgr[k]) / area, 255));
+                    // The whole block takes the average, also where it leaves the selection.
+                    for (long long t = 0; t < columnsInside; t++)
+                        memcpy(&average[size_t(t) * 3], c, 3);
+                    for (int r = 0; r < rowsInside; r++)
+                        writer.Write(y0 + r, int(x0), int(columnsInside), average.data());
+                }
+            }
+        });
+        TakeOver(copy);
+        return true;
+    });
+}
+
+// ---- noise and jitter -----------------------------------------------------------------------------------------
+
+// In place, one pixel after the other: the random numbers are drawn in scan order, red, green and blue of
+// each selected pixel in turn.
+bool CLvImage::Noise(int level) {
+    if (!pDib) return false;
+    return Guarded([&] {
+        const std::vector<int> offsets = RandomOffsets(level);
+        const CLvBox box = LvScanBox(*this);
+        const int width = GetWidth();
+        const CLvRowReader reader(*this);
+        const CLvRowWriter writer(*this);
+        std::vector<BYTE> row(static_cast<size_t>(std::max(box.Width(), 1)) * 3);
+        CLvRandomStream random;
+        for (int y = box.bottom; y < box.top; y++) {
+            info.nProgress = int(100LL * y / box.top);
+            reader.Read(y, box.left, box.Width(), row.data());
+            const BYTE* mask = pSelection ? pSelection + size_t(y) * size_t(width) : nullptr;
+            BYTE* p = row.data();
+            for (int x = box.left; x < box.right; x++, p += 3) {
+                if (mask && !mask[x]) continue;
+                for (int channel = 2; channel >= 0; channel--)
+                    p[channel] = LvClampByte(p[channel] + offsets[size_t(random.Next())]);
+            }
+            writer.Write(y, box.left, box.Width(), row.data());
+        }
+        return true;
+    });
+}
+
+bool CLvImage::Jitter(int radius) {
+    if (!pDib) return false;
+    return Guarded([&] {
+        CLvImage copy(*this);
+        if (!copy.IsValid()) return false;
+        const std::vector<int> offsets = RandomOffsets(2 * radius);
+        const CLvBox box = LvScanBox(*this);
+        const int width = GetWidth(), height = GetHeight();
+        const bool palette = GetPalette() != nullptr;
+        CLvRandomStream random;
+        for (int y = box.bottom; y < box.top; y++) {
+            info.nProgress = int(100LL * y / height);
+            if (info.nEscape) break;
+            const BYTE* mask = pSelection ? pSelection + size_t(y) * size_t(width) : nullptr;
+            BYTE* out = copy.GetBits() + size_t(y) * copy.GetEffWidth();
+            for (int x = box.left; x < box.right; x++) {
+                if (mask && !mask[x]) continue;
+                int nx = x + offsets[size_t(random.Next())];
+                int ny = y + offsets[size_t(random.Next())];
+                if (!IsInside(nx, ny)) {
+                    nx = x;
+                    ny = y;
+                }
+                if (palette) {
+                    LvPutIndex(out, x, GetBpp(), GetPixelIndex(nx, ny));
+                } else {
+                    memcpy(out + size_t(x) * 3, GetBits() + size_t(ny) * GetEffWidth() + size_t(nx) * 3, 3);
+                }
+                if (pAlpha)
+                    copy.pAlpha[size_t(y) * size_t(width) + size_t(x)] =
+                        pAlpha[size_t(ny) * size_t(width) + size_t(nx)];
+            }
+        }
+        TakeOver(copy);
+        return true;
+    });
+}
+
+// ---- dither ---------------------------------------------------------------------------------------------------
+
+// The gray picture is made row by row on the way (the gray image itself is only an intermediate step). The
+// result keeps the image's information record, selection and alpha plane; a transparent index of the old
+// palette names nothing in the black-and-white one and is dropped.
+bool CLvImage::Dither(int method) {
+    if (!pDib) return false;
+    if (GetBpp() == 1) return true;
+    if (method < 0 || method > 2) return false;
+    return Guarded([&] {
+        const int width = GetWidth(), height = GetHeight();
+        CLvImage result;
+        result.CopyInfoIfEmpty(*this);
+        if (!result.Create(width, height, 1, info.dwFormat)) return false;
+        result.info.nTransIndex = -1;
+        if (pSelection && !result.SelectionCopy(*this)) return false;
+        if (pAlpha && !result.AlphaCopy(*this)) return false;
+        result.SetPaletteColor(0, 0, 0, 0);
+        result.SetPaletteColor(1, 255, 255, 255);
+        const CLvRowReader reader(*this);
+
+        if (method == 0) {
+            // Floyd-Steinberg: the error of each pixel goes to the gray values still to come, each addition
+            // clamped on its own.
+            std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), current(static_cast<size_t>(width)),
+                next(static_cast<size_t>(width));
+            ReadGrayRow(reader, 0, width, bgr, current.data());
+            for (int y = 0; y < height; y++) {
+                info.nProgress = int(100LL * y / height);
+                if (info.nEscape) break;
+                const bool more = y + 1 < height;
+                if (more) ReadGrayRow(reader, y + 1, width, bgr, next.data());
+                BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
+                for (int x = 0; x < width; x++) {
+                    const int v = current[size_t(x)];
+                    int err;
+                    if (v > 128) {
+                        LvPutIndex(out, x, 1, 1);
+                        err = v - 255;
+                    } else {
+                        err = v;
+                    }
+                    if (x + 1 < width) current[size_t(x + 1)] = LvClampByte(current[size_t(x + 1)] + err * 7 / 16);
+                    if (!more) continue;
+                    if (x > 0) next[size_t(x - 1)] = LvClampByte(next[size_t(x - 1)] + err * 3 / 16);
+                    next[size_t(x)] = LvClampByte(next[size_t(x)] + err * 5 / 16);
+                    if (x + 1 < width) next[size_t(x + 1)] = LvClampByte(next[size_t(x + 1)] + err * 1 / 16);
+                }
+                current.swap(next);
+            }
+        } else {
+            LvRunBands(*this, 0, height, width, 0, height, [&](int first, int last, CLvRowTicker& ticker) {
+                std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), gray(static_cast<size_t>(width));
+                for (int y = first; y < last; y++) {
+                    if (!ticker.Next()) break;
+                    ReadGrayRow(reader, y, width, bgr, gray.data());
+                    BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
+                    for (int x = 0; x < width; x++) {
+                        const int v = gray[size_t(x)];
+                        bool white;
+                        if (method == 1) {
+                            const int d = v * 16 / 255;
+                            const int base = d / 16, rest = d % 16;
+                            white = (kOrdered4[y & 3][x & 3] < rest ? base + 1 : base) != 0;
+                        } else {
+                            white = kBayer8[y & 7][x & 7] < (v >> 2);
+                        }
+                        if (white) LvPutIndex(out, x, 1, 1);
+                    }
+                }
+            });
+        }
+        TakeOver(result);
+        return true;
+    });
+}
