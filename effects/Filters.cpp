@@ -76,17 +76,45 @@ inline BYTE FinishSum(long long sum, int divisor, int offset) {
     return BYTE(v < 0 ? 0 : v > 255 ? 255 : v);
 }
 
-// Every sum a kernel can give, finished in advance when there are not too many of them.
-struct FinishTable {
-    long long minSum = 0;
-    std::vector<BYTE> values;
-    FinishTable(long long low, long long high, int divisor, int offset) : minSum(low) {
-        if (high - low >= (1 << 22)) return;
-        values.resize(size_t(high - low + 1));
-        for (long long s = low; s <= high; s++)
-            values[size_t(s - low)] = FinishSum(s, divisor, offset);
+// Finishes a run of channel sums. Sums, divisor and offset below 2^24 in size take a path the compiler can
+// vectorise: a float division of two such integers truncates to the same quotient as the integer division
+// (the quotient's distance to the next whole number, at least 1 / divisor, is larger than the division's
+// rounding error), and nothing overflows 32 bits.
+class Finisher {
+public:
+    Finisher(long long minSum, long long maxSum, int divisor, int offset)
+        : m_divisor(divisor), m_offset(offset),
+          m_small(std::max(-minSum, maxSum) < (1 << 24) && offset > -(1 << 24) && offset < (1 << 24) &&
+                  divisor > -(1 << 24) && divisor < (1 << 24)) {}
+
+    void Run(const int32_t* sums, BYTE* out, size_t n) const {
+        if (!m_small) {
+            for (size_t i = 0; i < n; i++)
+                out[i] = FinishSum(sums[i], m_divisor, m_offset);
+            return;
+        }
+        const int offset = m_offset;
+        if (m_divisor == 0) {
+            for (size_t i = 0; i < n; i++)
+                out[i] = ClampSmall(sums[i] + offset);
+            return;
+        }
+        const float divisor = float(m_divisor);
+        for (size_t i = 0; i < n; i++)
+            out[i] = ClampSmall(int32_t(float(sums[i]) / divisor) + offset);
     }
+
+private:
+    static BYTE ClampSmall(int32_t v) { return BYTE(std::min(std::max(v, 0), 255)); }
+
+    int m_divisor;
+    int m_offset;
+    bool m_small;
 };
+
+// Rows are worked in chunks of this many channel values, so that the sums stay in the first-level cache
+// while every kernel weight is added.
+const size_t kChunk = 1536;
 
 template <class Body>
 bool Guarded(Body body) {
@@ -150,28 +178,24 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
         std::vector<Tap> taps;
         long long minSum, maxSum;
         if (!PrepareTaps(kernel, Ksize, half, taps, minSum, maxSum)) return false;
-        const FinishTable finish(minSum, maxSum, Kfactor, Koffset);
-        CLvImage copy(*this);
-        if (!copy.IsValid()) return false;
+        const Finisher finish(minSum, maxSum, Kfactor, Koffset);
         const CLvBox box = LvScanBox(*this);
         const CLvRowReader reader(*this);
         const size_t n = size_t(box.Width()) * 3;
-        LvWindowPass(*this, copy, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, 0, box.Height(), [&] {
-            return [&, acc = std::vector<int32_t>(n)](int y, CLvRowWindow& window, BYTE* out) mutable {
-                std::fill(acc.begin(), acc.end(), 0);
-                for (const Tap& tap : taps)
-                    AddTap(acc.data(), window.Get(y + tap.row) + size_t(tap.column) * 3, n, tap);
-                if (!finish.values.empty()) {
-                    const BYTE* values = finish.values.data() - finish.minSum;
-                    for (size_t i = 0; i < n; i++)
-                        out[i] = values[acc[i]];
-                } else {
-                    for (size_t i = 0; i < n; i++)
-                        out[i] = FinishSum(acc[i], Kfactor, Koffset);
+        LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, 0, box.Height(), [&] {
+            return [&, acc = std::vector<int32_t>(kChunk),
+                    rows = std::vector<const BYTE*>(taps.size())](int y, CLvRowWindow& window, BYTE* out) mutable {
+                for (size_t t = 0; t < taps.size(); t++)
+                    rows[t] = window.Get(y + taps[t].row) + size_t(taps[t].column) * 3;
+                for (size_t i0 = 0; i0 < n; i0 += kChunk) {
+                    const size_t len = std::min(kChunk, n - i0);
+                    std::fill(acc.begin(), acc.begin() + len, 0);
+                    for (size_t t = 0; t < taps.size(); t++)
+                        AddTap(acc.data(), rows[t] + i0, len, taps[t]);
+                    finish.Run(acc.data(), out + i0, len);
                 }
             };
         });
-        TakeOver(copy);
         return true;
     });
 }
@@ -187,33 +211,46 @@ bool CLvImage::EdgeFilter(const double* kernelA, const double* kernelB, int Ksiz
         if (!PrepareTaps(kernelA, Ksize, half, tapsA, minA, maxA) ||
             !PrepareTaps(kernelB, Ksize, half, tapsB, minB, maxB))
             return false;
-        CLvImage copy(*this);
-        if (!copy.IsValid()) return false;
+        const bool plain = Kfactor == 0 && Koffset == 0;
+        // The magnitude of a plain gradient reaches 255 at 65536; square roots of numbers below 2^23 are
+        // exact enough in single precision to truncate to the whole-number root.
+        const bool floatRoot = std::max({-minA, maxA, -minB, maxB}) < 2048;
         const CLvBox box = LvScanBox(*this);
         // Neighbours at or past the scan's right and top bounds (or below 0) count as white.
         const CLvRowReader reader(*this, box.right, box.top, RGBQUAD{255, 255, 255, 0});
         const size_t n = size_t(box.Width()) * 3;
-        LvWindowPass(*this, copy, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, box.bottom,
-                     GetHeight(), [&] {
-                         return [&, a = std::vector<int32_t>(n),
-                                 b = std::vector<int32_t>(n)](int y, CLvRowWindow& window, BYTE* out) mutable {
-                             std::fill(a.begin(), a.end(), 0);
-                             std::fill(b.begin(), b.end(), 0);
-                             for (const Tap& tap : tapsA)
-                                 AddTap(a.data(), window.Get(y + tap.row) + size_t(tap.column) * 3, n, tap);
-                             for (const Tap& tap : tapsB)
-                                 AddTap(b.data(), window.Get(y + tap.row) + size_t(tap.column) * 3, n, tap);
-                             for (size_t i = 0; i < n; i++) {
-                                 long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
-                                 if (Kfactor == 0 && Koffset == 0 && m >= 65536) {
-                                     out[i] = 255;
-                                     continue;
-                                 }
-                                 out[i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
-                             }
-                         };
-                     });
-        TakeOver(copy);
+        LvWindowPass(
+            *this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, box.bottom, GetHeight(), [&] {
+                return [&, a = std::vector<int32_t>(kChunk), b = std::vector<int32_t>(kChunk),
+                        rowsA = std::vector<const BYTE*>(tapsA.size()), rowsB = std::vector<const BYTE*>(tapsB.size())](
+                           int y, CLvRowWindow& window, BYTE* out) mutable {
+                    for (size_t t = 0; t < tapsA.size(); t++)
+                        rowsA[t] = window.Get(y + tapsA[t].row) + size_t(tapsA[t].column) * 3;
+                    for (size_t t = 0; t < tapsB.size(); t++)
+                        rowsB[t] = window.Get(y + tapsB[t].row) + size_t(tapsB[t].column) * 3;
+                    for (size_t i0 = 0; i0 < n; i0 += kChunk) {
+                        const size_t len = std::min(kChunk, n - i0);
+                        std::fill(a.begin(), a.begin() + len, 0);
+                        std::fill(b.begin(), b.begin() + len, 0);
+                        for (size_t t = 0; t < tapsA.size(); t++)
+                            AddTap(a.data(), rowsA[t] + i0, len, tapsA[t]);
+                        for (size_t t = 0; t < tapsB.size(); t++)
+                            AddTap(b.data(), rowsB[t] + i0, len, tapsB[t]);
+                        BYTE* o = out + i0;
+                        if (plain && floatRoot) {
+                            for (size_t i = 0; i < len; i++) {
+                                const int32_t m = a[i] * a[i] + b[i] * b[i];
+                                o[i] = BYTE(std::min(int32_t(std::sqrt(float(std::min(m, 65536)))), 255));
+                            }
+                        } else {
+                            for (size_t i = 0; i < len; i++) {
+                                const long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
+                                o[i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
+                            }
+                        }
+                    }
+                };
+            });
         return true;
     });
 }
@@ -225,13 +262,11 @@ bool CLvImage::Median(int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        CLvImage copy(*this);
-        if (!copy.IsValid()) return false;
         const CLvBox box = LvScanBox(*this);
         const CLvRowReader reader(*this);
         const int n = box.Width();
         const size_t count = size_t(Ksize) * size_t(Ksize);
-        LvWindowPass(*this, copy, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
+        LvWindowPass(*this, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
             return [&, keys = std::vector<uint32_t>(size_t(n + Ksize - 1) * size_t(Ksize)),
                     window9 = std::vector<uint32_t>(count)](int y, CLvRowWindow& window, BYTE* out) mutable {
                 // Sort keys of the window's rows: keys[r * (n + K - 1) + column].
@@ -262,7 +297,6 @@ bool CLvImage::Median(int Ksize) {
                 }
             };
         });
-        TakeOver(copy);
         return true;
     });
 }
@@ -272,12 +306,10 @@ bool CLvImage::ConservativeSmooth(int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        CLvImage copy(*this);
-        if (!copy.IsValid()) return false;
         const CLvBox box = LvScanBox(*this);
         const CLvRowReader reader(*this);
         const int n = box.Width();
-        LvWindowPass(*this, copy, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
+        LvWindowPass(*this, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
             const size_t stride = size_t(n + Ksize - 1);
             return [&, stride, lumas = std::vector<int>(stride * size_t(Ksize)),
                     rows = std::vector<const BYTE*>(size_t(Ksize))](int y, CLvRowWindow& window, BYTE* out) mutable {
@@ -319,12 +351,19 @@ bool CLvImage::ConservativeSmooth(int Ksize) {
                 }
             };
         });
-        TakeOver(copy);
         return true;
     });
 }
 
 namespace {
+
+// out[i] = min (or max) of a[i] and b[i], over n bytes. Plain pointers and a count by value let the
+// compiler vectorise it (stores of bytes may alias anything reached through a reference).
+template <bool Minimum>
+void Extreme(BYTE* out, const BYTE* a, const BYTE* b, size_t n) {
+    for (size_t i = 0; i < n; i++)
+        out[i] = Minimum ? std::min(a[i], b[i]) : std::max(a[i], b[i]);
+}
 
 // Erode (minimum) and dilate (maximum) per channel over a K x K window: the window's rows are first reduced
 // along x, then the reduced rows along y, which gives the same extreme.
@@ -334,32 +373,22 @@ bool RankExtreme(CLvImage& image, int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        CLvImage copy(image);
-        if (!copy.IsValid()) return false;
         const CLvBox box = LvScanBox(image);
         const CLvRowReader reader(image);
         const size_t n = size_t(box.Width()) * 3;
-        auto pick = [](BYTE a, BYTE b) { return Minimum ? std::min(a, b) : std::max(a, b); };
-        LvWindowPass(image, copy, reader, box, low, high, low, high, box.bottom, image.GetHeight(), [&] {
-            return [&, reduced = std::vector<BYTE>(n)](int y, CLvRowWindow& window, BYTE* out) mutable {
-                for (int r = 0; r < Ksize; r++) {
-                    const BYTE* src = window.Get(y + low + r);
-                    memcpy(reduced.data(), src, n);
-                    for (int t = 1; t < Ksize; t++) {
-                        const BYTE* shifted = src + size_t(t) * 3;
-                        for (size_t i = 0; i < n; i++)
-                            reduced[i] = pick(reduced[i], shifted[i]);
-                    }
-                    if (r == 0) {
-                        memcpy(out, reduced.data(), n);
-                    } else {
-                        for (size_t i = 0; i < n; i++)
-                            out[i] = pick(out[i], reduced[i]);
-                    }
+        LvWindowPass(image, reader, box, low, high, low, high, box.bottom, image.GetHeight(), [&] {
+            return [n, Ksize, low, reduced = std::vector<BYTE>(n)](int y, CLvRowWindow& window, BYTE* out) mutable {
+                BYTE* r = reduced.data();
+                for (int row = 0; row < Ksize; row++) {
+                    const BYTE* src = window.Get(y + low + row);
+                    BYTE* target = row == 0 ? out : r;
+                    if (Ksize == 1) memcpy(target, src, n);
+                    for (int t = 1; t < Ksize; t++)
+                        Extreme<Minimum>(target, t == 1 ? src : target, src + size_t(t) * 3, n);
+                    if (row > 0) Extreme<Minimum>(out, out, r, n);
                 }
             };
         });
-        image.TakeOver(copy);
         return true;
     });
 }

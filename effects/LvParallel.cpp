@@ -34,7 +34,7 @@ int LvGetThreadCount() {
 }
 
 bool LvRunBands(CLvImage& image, int first, int last, long long workPerRow, long long progressOffset,
-                long long progressTotal, const LvBandFunction& band) {
+                long long progressTotal, const LvBandFunction& band, const LvBandSetup& setup) {
     if (last <= first) return !image.info.nEscape;
     CLvBandState state;
     state.image = &image;
@@ -42,20 +42,22 @@ bool LvRunBands(CLvImage& image, int first, int last, long long workPerRow, long
     state.progressTotal = progressTotal;
     const int rows = last - first;
     const int threads = ThreadsFor(rows, workPerRow);
+    auto bandFirst = [&](int index) { return first + int((long long)rows * index / threads); };
+    if (setup)
+        for (int i = 0; i < threads; i++)
+            setup(i, bandFirst(i), bandFirst(i + 1));
 
     if (threads == 1) {
-        CLvRowTicker ticker(state, true);
+        CLvRowTicker ticker(state, 0);
         band(first, last, ticker);
         return !state.cancelled.load();
     }
 
     std::vector<std::exception_ptr> errors(static_cast<size_t>(threads));
     auto runBand = [&](int index) {
-        int from = first + int((long long)rows * index / threads);
-        int to = first + int((long long)rows * (index + 1) / threads);
         try {
-            CLvRowTicker ticker(state, index == 0);
-            band(from, to, ticker);
+            CLvRowTicker ticker(state, index);
+            band(bandFirst(index), bandFirst(index + 1), ticker);
         } catch (...) {
             errors[size_t(index)] = std::current_exception();
             state.cancelled.store(true);

@@ -29,7 +29,10 @@ struct CLvBandState {
 // the band stops. Only the first band writes the progress counter.
 class CLvRowTicker {
 public:
-    CLvRowTicker(CLvBandState& state, bool reportsProgress) : m_state(state), m_reports(reportsProgress) {}
+    CLvRowTicker(CLvBandState& state, int band) : m_state(state), m_band(band), m_reports(band == 0) {}
+
+    // The band's number, 0 for the lowest rows.
+    int Band() const { return m_band; }
 
     bool Next() {
         if (m_state.cancelled.load(std::memory_order_relaxed)) return false;
@@ -45,18 +48,23 @@ public:
 
 private:
     CLvBandState& m_state;
+    int m_band;
     bool m_reports;
 };
 
 // One band: rows [first, last); call ticker.Next() before each row and stop when it says false.
 typedef std::function<void(int first, int last, CLvRowTicker& ticker)> LvBandFunction;
+// Called for every band, one after the other on the calling thread, before any band runs: a band that
+// changes rows in place keeps here what it needs of its neighbours' rows.
+typedef std::function<void(int band, int first, int last)> LvBandSetup;
 
 // Runs rows [first, last) in bands. workPerRow is the number of pixels a row touches, which decides whether
 // more than one thread is worth starting. Progress before each row is 100 * (progressOffset + rows done) /
 // progressTotal. Returns false when the cancel flag stopped the loop. An exception of a band (out of
-// memory) is passed on to the caller after every band has ended.
+// memory) is passed on to the caller after every band has ended; one of the setup stops before any band
+// runs.
 bool LvRunBands(CLvImage& image, int first, int last, long long workPerRow, long long progressOffset,
-                long long progressTotal, const LvBandFunction& band);
+                long long progressTotal, const LvBandFunction& band, const LvBandSetup& setup = nullptr);
 
 // The same with progress 100 * (rows done) / (rows in the loop).
 inline bool LvRunBands(CLvImage& image, int first, int last, long long workPerRow, const LvBandFunction& band) {

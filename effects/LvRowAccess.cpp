@@ -86,7 +86,14 @@ CLvRowWindow::CLvRowWindow(const CLvRowReader& reader, int x0, int count, int ro
       m_buffer(size_t(std::max(rows, 1)) * size_t(std::max(count, 1)) * 3), m_rowOf(size_t(std::max(rows, 1)), 0),
       m_filled(size_t(std::max(rows, 1)), false) {}
 
+void CLvRowWindow::Keep(int y) {
+    m_kept.emplace_back(y, std::vector<BYTE>(size_t(std::max(m_count, 1)) * 3));
+    m_reader.Read(y, m_x0, m_count, m_kept.back().second.data());
+}
+
 const BYTE* CLvRowWindow::Get(int y) {
+    for (const auto& kept : m_kept)
+        if (kept.first == y) return kept.second.data();
     int slot = ((y % m_rows) + m_rows) % m_rows;
     BYTE* row = m_buffer.data() + size_t(slot) * size_t(std::max(m_count, 1)) * 3;
     if (!m_filled[size_t(slot)] || m_rowOf[size_t(slot)] != y) {

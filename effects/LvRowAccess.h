@@ -72,12 +72,17 @@ private:
 };
 
 // The last rows read for a sliding window, each read once: Get(y) gives row y, columns x0 .. x0 + count - 1.
+// A row read while the window slides up is read before the window's own row y is written, so a window can
+// run over the picture it changes. Rows that other writers may change first are read ahead with Keep.
 class CLvRowWindow {
 public:
     CLvRowWindow(const CLvRowReader& reader, int x0, int count, int rows);
     const BYTE* Get(int y);
+    // Reads row y now; Get(y) gives these colours later.
+    void Keep(int y);
 
 private:
+    std::vector<std::pair<int, std::vector<BYTE>>> m_kept;
     const CLvRowReader& m_reader;
     int m_x0;
     int m_count;
