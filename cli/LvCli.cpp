@@ -1,5 +1,6 @@
 #include "cli/LvCli.h"
 
+#include "effects/LvOperations.h"
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
@@ -11,11 +12,18 @@
 
 namespace {
 
-const char* const kUsage = "usage: lumivue-cli info [--json] FILE\n"
-                           "       lumivue-cli convert [--bpp 1|4|8|24] IN OUT\n"
-                           "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, "
-                           "wbmp).\n"
-                           "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n";
+const char* const kUsage =
+    "usage: lumivue-cli info [--json] FILE\n"
+    "       lumivue-cli convert [--bpp 1|4|8|24] IN OUT\n"
+    "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B] IN OUT\n"
+    "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
+    "       lumivue-cli apply --list\n"
+    "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, "
+    "wbmp).\n"
+    "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
+    "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
+    "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
+    "(pixel edges from the top-left corner) that the operations then work on.\n";
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -174,6 +182,156 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     return 0;
 }
 
+// A colour as RRGGBB in hexadecimal (an optional leading '#') or as R,G,B in decimal.
+bool ParseColor(const std::string& text, RGBQUAD& color) {
+    int r, g, b;
+    char end;
+    std::string hex = !text.empty() && text[0] == '#' ? text.substr(1) : text;
+    if (hex.size() == 6 && hex.find_first_not_of("0123456789abcdefABCDEF") == std::string::npos) {
+        unsigned long v = strtoul(hex.c_str(), nullptr, 16);
+        r = int(v >> 16) & 255, g = int(v >> 8) & 255, b = int(v) & 255;
+    } else if (sscanf(text.c_str(), "%d,%d,%d%c", &r, &g, &b, &end) != 3 || r < 0 || r > 255 || g < 0 || g > 255 ||
+               b < 0 || b > 255) {
+        return false;
+    }
+    color.rgbRed = BYTE(r);
+    color.rgbGreen = BYTE(g);
+    color.rgbBlue = BYTE(b);
+    color.rgbReserved = 0;
+    return true;
+}
+
+// L,T,R,B: pixel edges counted from the top-left corner.
+bool ParseBox(const std::string& text, int box[4]) {
+    char end;
+    return sscanf(text.c_str(), "%d,%d,%d,%d%c", &box[0], &box[1], &box[2], &box[3], &end) == 4;
+}
+
+int ListOperations(FILE* out) {
+    fputs("Operations of lumivue-cli apply (arguments in pixels unless said otherwise):\n", out);
+    size_t count = 0;
+    const LvOperation* table = LvOperationTable(&count);
+    for (size_t i = 0; i < count; i++) {
+        const LvOperation& op = table[i];
+        std::string ranges;
+        for (const LvOpArg& arg : op.args) {
+            if (!arg.name) break;
+            // Choices show in the usage; sizes and coordinates are bounded only by the picture.
+            if (arg.kind == kLvArgChoice || arg.kind == kLvArgSize || arg.maxValue > 10000) continue;
+            char text[96];
+            if (arg.kind == kLvArgDecimal)
+                snprintf(text, sizeof(text), "%s %g..%g", arg.name, double(arg.minValue) / arg.scale,
+                         double(arg.maxValue) / arg.scale);
+            else
+                snprintf(text, sizeof(text), "%s %d..%d", arg.name, int(arg.minValue), int(arg.maxValue));
+            ranges += (ranges.empty() ? "" : ", ") + std::string(text);
+        }
+        fprintf(out, "  %-44s %s%s\n", LvOperationUsage(op).c_str(), op.help,
+                ranges.empty() ? "" : (" (" + ranges + ")").c_str());
+    }
+    return 0;
+}
+
+struct OperationCall {
+    const LvOperation* op;
+    std::vector<std::string> words;
+};
+
+int Apply(int argc, char** argv, FILE* out, FILE* err) {
+    Arguments args;
+    if (!ParseArguments(argc, argv, 2,
+                        {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}}, args,
+                        err)) {
+        fputs(kUsage, err);
+        return 2;
+    }
+    if (args.options.count("--list")) return ListOperations(out);
+    if (args.words.size() < 3) {
+        fputs(kUsage, err);
+        return 2;
+    }
+    LvOpContext context;
+    if (args.options.count("--color") && !ParseColor(args.options["--color"], context.foreground)) {
+        fprintf(err, "lumivue-cli: --color takes RRGGBB or R,G,B, not \"%s\"\n", args.options["--color"].c_str());
+        return 2;
+    }
+    int box[4] = {0, 0, 0, 0};
+    const char* boxOption = args.options.count("--select-ellipse") ? "--select-ellipse"
+                            : args.options.count("--select")       ? "--select"
+                                                                   : nullptr;
+    if (args.options.count("--select") && args.options.count("--select-ellipse")) {
+        fputs("lumivue-cli: give either --select or --select-ellipse\n", err);
+        return 2;
+    }
+    if (boxOption && !ParseBox(args.options[boxOption], box)) {
+        fprintf(err, "lumivue-cli: %s takes LEFT,TOP,RIGHT,BOTTOM, not \"%s\"\n", boxOption,
+                args.options[boxOption].c_str());
+        return 2;
+    }
+
+    const std::string& input = args.words[0];
+    const std::string& output = args.words[1];
+    DWORD format = GetTypeFromExt(GetFileExt(output));
+    if (format == LVFMT_UNKNOWN) {
+        fprintf(err, "lumivue-cli: %s: unknown output format \"%s\"\n", output.c_str(), GetFileExt(output).c_str());
+        return 2;
+    }
+    // Every operation's words are checked before anything is read.
+    std::vector<OperationCall> calls;
+    for (size_t i = 2; i < args.words.size(); i++) {
+        if (const LvOperation* op = LvFindOperation(args.words[i])) {
+            calls.push_back(OperationCall{op, {}});
+        } else if (calls.empty()) {
+            fprintf(err, "lumivue-cli: unknown operation \"%s\" (lumivue-cli apply --list shows them)\n",
+                    args.words[i].c_str());
+            return 2;
+        } else {
+            calls.back().words.push_back(args.words[i]);
+        }
+    }
+    for (const OperationCall& call : calls) {
+        LvOpParams params;
+        std::string error;
+        if (!LvParseOperation(*call.op, call.words, nullptr, params, error)) {
+            fprintf(err, "lumivue-cli: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    CLvImage image;
+    if (!LoadInput(image, input, err)) return 1;
+    if (boxOption) {
+        // Edges from the top become the image's own rows, which count from the bottom.
+        const int height = image.GetHeight();
+        bool ok = boxOption == std::string("--select")
+                      ? image.SelectionAddRect(box[0], height - box[1], box[2], height - box[3])
+                      : image.SelectionAddEllipse(box[0], height - box[1], box[2], height - box[3]);
+        if (!ok) {
+            fprintf(err, "lumivue-cli: %s: cannot select %d,%d,%d,%d\n", input.c_str(), box[0], box[1], box[2], box[3]);
+            return 1;
+        }
+    }
+    for (const OperationCall& call : calls) {
+        LvOpParams params;
+        std::string error;
+        if (!LvParseOperation(*call.op, call.words, &image, params, error)) {
+            fprintf(err, "lumivue-cli: %s\n", error.c_str());
+            return 1;
+        }
+        if (!LvRunOperation(*call.op, image, params, context)) {
+            fprintf(err, "lumivue-cli: %s: %s failed\n", input.c_str(), call.op->name);
+            return 1;
+        }
+    }
+    image.SetLastErrorText("");
+    if (!image.Encode(output.c_str(), format)) {
+        const char* text = image.GetLastErrorText();
+        fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
@@ -184,6 +342,7 @@ int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
     std::string command = argv[1];
     if (command == "info") return Info(argc, argv, out, err);
     if (command == "convert") return Convert(argc, argv, out, err);
+    if (command == "apply") return Apply(argc, argv, out, err);
     if (command == "--help" || command == "-h" || command == "help") {
         fputs(kUsage, out);
         return 0;

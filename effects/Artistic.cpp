@@ -1,9 +1,10 @@
-#include "effects/LvParallel.h"
+#include "effects/LvEffectUtil.h"
 #include "effects/LvRandom.h"
 #include "effects/LvRowAccess.h"
 #include "image/LvImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <exception>
 #include <vector>
@@ -42,19 +43,20 @@ void ReadGrayRow(const CLvRowReader& reader, int y, int width, std::vector<BYTE>
     reader.Read(y, 0, width, bgr.data());
     const BYTE* p = bgr.data();
     for (int x = 0; x < width; x++, p += 3)
-        out[x] = BYTE(LvGray(p[2], p[1], p[0]));
+        out[x] = CLvImage::GrayValue(p[2], p[1], p[0]);
 }
 
 } // namespace
 
 // ---- mosaic -------------------------------------------------------------------------------------------------
 
+// In place: a row of blocks reads only its own rows, and all of them before it writes any. Positions past
+// the picture read the outside colour as it was before the first block changed.
 bool CLvImage::Mosaic(int size) {
     if (!pDib || size < 2) return false;
     return Guarded([&] {
-        CLvImage copy(*this);
-        if (!copy.IsValid()) return false;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
+        if (box.Empty()) return true;
         const int width = GetWidth(), height = GetHeight();
         const int blocksAcross = int((box.Width() + (long long)size - 1) / size);
         const int blockRows = int((box.Height() + (long long)size - 1) / size);
@@ -64,45 +66,49 @@ bool CLvImage::Mosaic(int size) {
         const BYTE outsideBgr[3] = {outside.rgbBlue, outside.rgbGreen, outside.rgbRed};
         const int readWidth = int(std::min<long long>((long long)blocksAcross * size, width - box.left));
         const CLvRowReader reader(*this);
-        const CLvRowWriter writer(copy, false);
+        const CLvRowWriter writer(*this, false);
         const long long area = (long long)size * size;
-        LvRunBands(*this, 0, blockRows, (long long)readWidth * size, [&](int first, int last, CLvRowTicker& ticker) {
-            std::vector<BYTE> row(static_cast<size_t>(readWidth) * 3);
-            std::vector<long long> sums(static_cast<size_t>(blocksAcross) * 3);
-            std::vector<BYTE> average(static_cast<size_t>(std::min(size, width)) * 3);
-            for (int i = first; i < last; i++) {
-                if (!ticker.Next()) break;
-                const int y0 = box.bottom + i * size;
-                const int rowsInside = int(std::min<long long>(size, height - y0));
-                std::fill(sums.begin(), sums.end(), 0);
-                for (int r = 0; r < rowsInside; r++) {
-                    reader.Read(y0 + r, box.left, readWidth, row.data());
-                    for (int x = 0; x < readWidth; x++) {
-                        long long* s = &sums[size_t(x / size) * 3];
-                        s[0] += row[size_t(x) * 3];
-                        s[1] += row[size_t(x) * 3 + 1];
-                        s[2] += row[size_t(x) * 3 + 2];
-                    }
-                }
-                for (int j = 0; j < blocksAcross; j++) {
-                    const long long x0 = box.left + (long long)j * size;
-                    if (!SelectionIsInside(int(x0), y0)) continue;
-                    const long long columnsInside = std::min<long long>(size, width - x0);
-                    const long long outsideCount = area - rowsInside * columnsInside;
-                    BYTE c[3];
-                    for (int k = 0; k < 3; k++)
-                        c[k] = BYTE(
-                            std::min<long long>((sums[size_t(j) * 3 + k] + outsideCount * outsideBgr[k]) / area, 255));
-                    // The whole block takes the average, also where it leaves the selection.
-                    for (long long t = 0; t < columnsInside; t++)
-                        memcpy(&average[size_t(t) * 3], c, 3);
-                    for (int r = 0; r < rowsInside; r++)
-                        writer.Write(y0 + r, int(x0), int(columnsInside), average.data());
-                }
-            }
-        });
-        TakeOver(copy);
-        return true;
+        std::atomic<bool> failed{false};
+        LvForRows(*this, blockRows, kLvRowsProgress | kLvRowsCancel, size_t(readWidth) * size_t(size),
+                  [&](int first, int last) {
+                      try {
+                          std::vector<BYTE> row(static_cast<size_t>(readWidth) * 3);
+                          std::vector<long long> sums(static_cast<size_t>(blocksAcross) * 3);
+                          std::vector<BYTE> average(static_cast<size_t>(std::min(size, width)) * 3);
+                          for (int i = first; i < last; i++) {
+                              const int y0 = box.bottom + i * size;
+                              const int rowsInside = int(std::min<long long>(size, height - y0));
+                              std::fill(sums.begin(), sums.end(), 0);
+                              for (int r = 0; r < rowsInside; r++) {
+                                  reader.Read(y0 + r, box.left, readWidth, row.data());
+                                  for (int x = 0; x < readWidth; x++) {
+                                      long long* s = &sums[size_t(x / size) * 3];
+                                      s[0] += row[size_t(x) * 3];
+                                      s[1] += row[size_t(x) * 3 + 1];
+                                      s[2] += row[size_t(x) * 3 + 2];
+                                  }
+                              }
+                              for (int j = 0; j < blocksAcross; j++) {
+                                  const long long x0 = box.left + (long long)j * size;
+                                  if (!SelectionIsInside(int(x0), y0)) continue;
+                                  const long long columnsInside = std::min<long long>(size, width - x0);
+                                  const long long outsideCount = area - rowsInside * columnsInside;
+                                  BYTE c[3];
+                                  for (int k = 0; k < 3; k++)
+                                      c[k] = BYTE(std::min<long long>(
+                                          (sums[size_t(j) * 3 + k] + outsideCount * outsideBgr[k]) / area, 255));
+                                  // The whole block takes the average, also where it leaves the selection.
+                                  for (long long t = 0; t < columnsInside; t++)
+                                      memcpy(&average[size_t(t) * 3], c, 3);
+                                  for (int r = 0; r < rowsInside; r++)
+                                      writer.Write(y0 + r, int(x0), int(columnsInside), average.data());
+                              }
+                          }
+                      } catch (const std::exception&) {
+                          failed = true;
+                      }
+                  });
+        return !failed;
     });
 }
 
@@ -114,7 +120,7 @@ bool CLvImage::Noise(int level) {
     if (!pDib) return false;
     return Guarded([&] {
         const std::vector<int> offsets = RandomOffsets(level);
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth();
         const CLvRowReader reader(*this);
         const CLvRowWriter writer(*this);
@@ -128,7 +134,7 @@ bool CLvImage::Noise(int level) {
             for (int x = box.left; x < box.right; x++, p += 3) {
                 if (mask && !mask[x]) continue;
                 for (int channel = 2; channel >= 0; channel--)
-                    p[channel] = LvClampByte(p[channel] + offsets[size_t(random.Next())]);
+                    p[channel] = lvfx::ClampByte(p[channel] + offsets[size_t(random.Next())]);
             }
             writer.Write(y, box.left, box.Width(), row.data());
         }
@@ -142,7 +148,7 @@ bool CLvImage::Jitter(int radius) {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
         const std::vector<int> offsets = RandomOffsets(2 * radius);
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth(), height = GetHeight();
         const bool palette = GetPalette() != nullptr;
         CLvRandomStream random;
@@ -160,7 +166,7 @@ bool CLvImage::Jitter(int radius) {
                     ny = y;
                 }
                 if (palette) {
-                    LvPutIndex(out, x, GetBpp(), GetPixelIndex(nx, ny));
+                    lvfx::PutIndex(out, x, GetBpp(), GetPixelIndex(nx, ny));
                 } else {
                     memcpy(out + size_t(x) * 3, GetBits() + size_t(ny) * GetEffWidth() + size_t(nx) * 3, 3);
                 }
@@ -169,7 +175,7 @@ bool CLvImage::Jitter(int radius) {
                         pAlpha[size_t(ny) * size_t(width) + size_t(nx)];
             }
         }
-        TakeOver(copy);
+        lvfx::FinishInto(*this, nullptr, copy);
         return true;
     });
 }
@@ -211,42 +217,47 @@ bool CLvImage::Dither(int method) {
                     const int v = current[size_t(x)];
                     int err;
                     if (v > 128) {
-                        LvPutIndex(out, x, 1, 1);
+                        lvfx::PutIndex(out, x, 1, 1);
                         err = v - 255;
                     } else {
                         err = v;
                     }
-                    if (x + 1 < width) current[size_t(x + 1)] = LvClampByte(current[size_t(x + 1)] + err * 7 / 16);
+                    if (x + 1 < width) current[size_t(x + 1)] = lvfx::ClampByte(current[size_t(x + 1)] + err * 7 / 16);
                     if (!more) continue;
-                    if (x > 0) next[size_t(x - 1)] = LvClampByte(next[size_t(x - 1)] + err * 3 / 16);
-                    next[size_t(x)] = LvClampByte(next[size_t(x)] + err * 5 / 16);
-                    if (x + 1 < width) next[size_t(x + 1)] = LvClampByte(next[size_t(x + 1)] + err * 1 / 16);
+                    if (x > 0) next[size_t(x - 1)] = lvfx::ClampByte(next[size_t(x - 1)] + err * 3 / 16);
+                    next[size_t(x)] = lvfx::ClampByte(next[size_t(x)] + err * 5 / 16);
+                    if (x + 1 < width) next[size_t(x + 1)] = lvfx::ClampByte(next[size_t(x + 1)] + err * 1 / 16);
                 }
                 current.swap(next);
             }
         } else {
-            LvRunBands(*this, 0, height, width, 0, height, [&](int first, int last, CLvRowTicker& ticker) {
-                std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), gray(static_cast<size_t>(width));
-                for (int y = first; y < last; y++) {
-                    if (!ticker.Next()) break;
-                    ReadGrayRow(reader, y, width, bgr, gray.data());
-                    BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
-                    for (int x = 0; x < width; x++) {
-                        const int v = gray[size_t(x)];
-                        bool white;
-                        if (method == 1) {
-                            const int d = v * 16 / 255;
-                            const int base = d / 16, rest = d % 16;
-                            white = (kOrdered4[y & 3][x & 3] < rest ? base + 1 : base) != 0;
-                        } else {
-                            white = kBayer8[y & 7][x & 7] < (v >> 2);
+            std::atomic<bool> failed{false};
+            LvForRows(*this, height, kLvRowsProgress | kLvRowsCancel, size_t(width), [&](int first, int last) {
+                try {
+                    std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), gray(static_cast<size_t>(width));
+                    for (int y = first; y < last; y++) {
+                        ReadGrayRow(reader, y, width, bgr, gray.data());
+                        BYTE* out = lvfx::Row(result, y);
+                        for (int x = 0; x < width; x++) {
+                            const int v = gray[size_t(x)];
+                            bool white;
+                            if (method == 1) {
+                                const int d = v * 16 / 255;
+                                const int base = d / 16, rest = d % 16;
+                                white = (kOrdered4[y & 3][x & 3] < rest ? base + 1 : base) != 0;
+                            } else {
+                                white = kBayer8[y & 7][x & 7] < (v >> 2);
+                            }
+                            if (white) lvfx::PutIndex(out, x, 1, 1);
                         }
-                        if (white) LvPutIndex(out, x, 1, 1);
                     }
+                } catch (const std::exception&) {
+                    failed = true;
                 }
             });
+            if (failed) return false;
         }
-        TakeOver(result);
+        lvfx::FinishInto(*this, nullptr, result);
         return true;
     });
 }

@@ -1,3 +1,4 @@
+#include "effects/LvEffectUtil.h"
 #include "effects/LvRowAccess.h"
 #include "image/LvImage.h"
 
@@ -44,7 +45,7 @@ bool CLvImage::Shadow() {
         if (const RGBQUAD* palette = GetPalette()) result.SetPalette(palette, head.biClrUsed);
         const CLvRowWriter writer(result);
         auto gray = [&](int x, int y, int g) {
-            const BYTE v = LvClampByte(std::min(255, g));
+            const BYTE v = lvfx::ClampByte(std::min(255, g));
             writer.Put(x, y, v, v, v);
         };
         const int* P = kShadowProfile;
@@ -83,7 +84,7 @@ bool CLvImage::Shadow() {
         std::vector<BYTE> white(static_cast<size_t>(W) * 3, 255);
         for (int y = 0; y < H; y++)
             writer.Write(y, 0, y >= H - 8 ? W : 8, white.data());
-        TakeOver(result);
+        lvfx::FinishInto(*this, nullptr, result);
         return true;
     });
 }
@@ -101,7 +102,7 @@ bool CLvImage::Feather(bool rectangular, int r) {
         }
         const int width = GetWidth(), height = GetHeight();
         if (r < 0) r = 0;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const long long wideLeft = std::max<long long>(box.left - (long long)r, 0);
         const long long wideBottom = std::max<long long>(box.bottom - (long long)r, 0);
         const long long wideRight = std::min<long long>(box.right + (long long)r, width);
@@ -152,7 +153,7 @@ bool CLvImage::Feather(bool rectangular, int r) {
             }
         }
         copy.AlphaStrip();
-        TakeOver(copy);
+        lvfx::FinishInto(*this, nullptr, copy);
         return true;
     });
 }

@@ -1,9 +1,10 @@
-#include "effects/LvParallel.h"
+#include "effects/LvEffectUtil.h"
 #include "effects/LvRandom.h"
 #include "effects/LvRowAccess.h"
 #include "image/LvImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -38,7 +39,7 @@ void StoredColor(const CLvImage& image, BYTE* bgr) {
 struct Lens {
     int cx, cy;
     double rx, ry;
-    explicit Lens(const CLvBox& box) {
+    explicit Lens(const lvfx::ScanArea& box) {
         int w = box.Width(), h = box.Height();
         if (w % 2 == 0) w--;
         if (h % 2 == 0) h--;
@@ -58,39 +59,36 @@ bool LensMap(CLvImage& image, Offsets offsets) {
     return Guarded([&] {
         CLvImage copy(image);
         if (!copy.IsValid()) return false;
-        const CLvBox box = LvScanBox(image);
+        const lvfx::ScanArea box = lvfx::GetScanArea(image);
         const Lens lens(box);
         const int rows = int(std::ceil(lens.ry));
         const int across = int(std::ceil(lens.rx));
         const bool palette = image.GetPalette() != nullptr;
         const CLvRowWriter writer(copy, false);
-        LvRunBands(image, 0, std::max(rows, 0), 4LL * across, 0, std::max(rows, 0),
-                   [&](int first, int last, CLvRowTicker& ticker) {
-                       for (int j = first; j < last; j++) {
-                           if (!ticker.Next()) break;
-                           for (int i = 0; i < across; i++) {
-                               int si, sj;
-                               if (!offsets(i, j, si, sj)) break;
-                               if (si == i && sj == j) continue;
-                               const int tx[4] = {lens.cx + i, lens.cx - i, lens.cx + i, lens.cx - i};
-                               const int ty[4] = {lens.cy + j, lens.cy + j, lens.cy - j, lens.cy - j};
-                               const int fx[4] = {lens.cx + si, lens.cx - si, lens.cx + si, lens.cx - si};
-                               const int fy[4] = {lens.cy + sj, lens.cy + sj, lens.cy - sj, lens.cy - sj};
-                               for (int k = 0; k < 4; k++) {
-                                   if (!copy.IsInside(tx[k], ty[k])) continue;
-                                   if (!palette && image.IsInside(fx[k], fy[k])) {
-                                       memcpy(copy.GetBits() + size_t(ty[k]) * copy.GetEffWidth() + size_t(tx[k]) * 3,
-                                              image.GetBits() + size_t(fy[k]) * image.GetEffWidth() + size_t(fx[k]) * 3,
-                                              3);
-                                       continue;
-                                   }
-                                   RGBQUAD c = image.GetPixelColor(fx[k], fy[k]);
-                                   writer.Put(tx[k], ty[k], c.rgbBlue, c.rgbGreen, c.rgbRed);
-                               }
-                           }
-                       }
-                   });
-        image.TakeOver(copy);
+        if (rows > 0 && across > 0)
+            LvForRows(image, rows, kLvRowsProgress | kLvRowsCancel, size_t(across) * 4, [&](int first, int last) {
+                for (int j = first; j < last; j++)
+                    for (int i = 0; i < across; i++) {
+                        int si, sj;
+                        if (!offsets(i, j, si, sj)) break;
+                        if (si == i && sj == j) continue;
+                        const int tx[4] = {lens.cx + i, lens.cx - i, lens.cx + i, lens.cx - i};
+                        const int ty[4] = {lens.cy + j, lens.cy + j, lens.cy - j, lens.cy - j};
+                        const int fx[4] = {lens.cx + si, lens.cx - si, lens.cx + si, lens.cx - si};
+                        const int fy[4] = {lens.cy + sj, lens.cy + sj, lens.cy - sj, lens.cy - sj};
+                        for (int k = 0; k < 4; k++) {
+                            if (!copy.IsInside(tx[k], ty[k])) continue;
+                            if (!palette && image.IsInside(fx[k], fy[k])) {
+                                memcpy(lvfx::Row(copy, ty[k]) + size_t(tx[k]) * 3,
+                                       lvfx::Row(image, fy[k]) + size_t(fx[k]) * 3, 3);
+                                continue;
+                            }
+                            const RGBQUAD c = image.GetPixelColor(fx[k], fy[k]);
+                            writer.Put(tx[k], ty[k], c.rgbBlue, c.rgbGreen, c.rgbRed);
+                        }
+                    }
+            });
+        lvfx::FinishInto(image, nullptr, copy);
         return true;
     });
 }
@@ -125,7 +123,7 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
     return Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth();
         const CLvRowReader reader(*this);
         const CLvRowWriter writer(copy);
@@ -159,7 +157,7 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
             // it (as the palette stores it, on a palette image).
             if (IsInside(p, y)) {
                 for (int k = 0; k < 3; k++)
-                    at(p)[k] = LvClampByte(int(sum[k] / n));
+                    at(p)[k] = lvfx::ClampByte(int(sum[k] / n));
                 StoredColor(*this, at(p));
             }
             const BYTE* mask = pSelection ? pSelection + size_t(y) * size_t(width) : nullptr;
@@ -170,12 +168,12 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
                 BYTE* o = &out[size_t(x - box.left) * 3];
                 for (int k = 0; k < 3; k++) {
                     sum[k] += int(incoming[k]) - int(c[k]);
-                    o[k] = LvClampByte(int(sum[k] / n));
+                    o[k] = lvfx::ClampByte(int(sum[k] / n));
                 }
             }
             writer.Write(y, box.left, box.Width(), out.data());
         }
-        TakeOver(copy);
+        lvfx::FinishInto(*this, nullptr, copy);
         return true;
     });
 }
@@ -189,7 +187,7 @@ bool CLvImage::Stripe(int swing, int frequency, bool vertical) {
     return Guarded([&] {
         CLvImage work(*this);
         if (!work.IsValid()) return false;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth(), height = GetHeight();
         // Along the waves' direction: positions 0 .. length - 1 of line t (a column when vertical).
         const int lineFrom = vertical ? box.left : box.bottom, lineTo = vertical ? box.right : box.top;
@@ -248,7 +246,7 @@ bool CLvImage::Stripe(int swing, int frequency, bool vertical) {
             shiftLine(line, -d);
             phase += step;
         }
-        TakeOver(work);
+        lvfx::FinishInto(*this, nullptr, work);
         return true;
     });
 }
@@ -258,7 +256,7 @@ bool CLvImage::Stripe(int swing, int frequency, bool vertical) {
 bool CLvImage::Cone(int radius) {
     radius = std::min(std::max(radius, 1), 100);
     const double k = (101 - radius) * 0.015707963250000002;
-    const Lens lens(LvScanBox(*this));
+    const Lens lens(lvfx::GetScanArea(*this));
     return LensMap(*this, [&](int i, int j, int& si, int& sj) {
         const double d = std::hypot(i / lens.rx, j / lens.ry);
         if (d >= 1) return false;
@@ -272,7 +270,7 @@ bool CLvImage::Cone(int radius) {
 bool CLvImage::Project(int radius) {
     radius = std::min(std::max(radius, 1), 100);
     const double k = (101 - radius) * 0.015707963250000002;
-    const Lens lens(LvScanBox(*this));
+    const Lens lens(lvfx::GetScanArea(*this));
     return LensMap(*this, [&](int i, int j, int& si, int& sj) {
         const double d = std::hypot(i / lens.rx, j / lens.ry);
         if (d >= 1) return false;
@@ -285,7 +283,7 @@ bool CLvImage::Project(int radius) {
 
 // At the exact centre the scale r' / r is 0 / 0: the offsets stay (0, 0) and nothing is written.
 bool CLvImage::Sphere(int radius) {
-    const Lens lens(LvScanBox(*this));
+    const Lens lens(lvfx::GetScanArea(*this));
     const double R = std::min(lens.rx, lens.ry);
     const SphereCurve curve(radius, R);
     return LensMap(*this, [&](int i, int j, int& si, int& sj) {
@@ -304,7 +302,7 @@ bool CLvImage::Sphere(int radius) {
 }
 
 bool CLvImage::Cylinder(int radius) {
-    const Lens lens(LvScanBox(*this));
+    const Lens lens(lvfx::GetScanArea(*this));
     const SphereCurve curve(radius, lens.rx);
     return LensMap(*this, [&](int i, int j, int& si, int& sj) {
         sj = j;
@@ -325,34 +323,38 @@ bool CLvImage::Ellipse() {
     return Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
-        const CLvBox box = LvScanBox(*this);
-        if (!box.IsEmpty()) {
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
+        if (!box.Empty()) {
             const float hx = float(box.Width()) * 0.5f, hy = float(box.Height()) * 0.5f;
             const float k = float(box.Height()) / float(box.Width());
             const float centreX = float(box.left) + hx, centreY = float(box.bottom) + hy;
             const CLvRowWriter writer(copy, false);
             const CLvRowReader reader(*this);
             const int rows = box.Height();
-            LvRunBands(*this, box.bottom, box.top, box.Width(), 0, rows,
-                       [&](int first, int last, CLvRowTicker& ticker) {
-                           std::vector<BYTE> out(static_cast<size_t>(box.Width()) * 3);
-                           for (int y = first; y < last; y++) {
-                               if (!ticker.Next()) break;
-                               const float dy = float(y) - centreY;
-                               for (int x = box.left; x < box.right; x++) {
-                                   const float dx = (float(x) - centreX) * k;
-                                   float s = 1;
-                                   if (dx != 0 || dy != 0)
-                                       s = std::sqrt(dx * dx + dy * dy) / std::max(std::fabs(dx), std::fabs(dy));
-                                   const int sx = int(centreX + s * dx / k);
-                                   const int sy = int(centreY + s * dy);
-                                   reader.Read(sy, sx, 1, &out[size_t(x - box.left) * 3]);
-                               }
-                               writer.Write(y, box.left, box.Width(), out.data());
-                           }
-                       });
+            std::atomic<bool> failed{false};
+            LvForRows(*this, rows, kLvRowsProgress | kLvRowsCancel, size_t(box.Width()), [&](int first, int last) {
+                try {
+                    std::vector<BYTE> out(static_cast<size_t>(box.Width()) * 3);
+                    for (int y = box.bottom + first; y < box.bottom + last; y++) {
+                        const float dy = float(y) - centreY;
+                        for (int x = box.left; x < box.right; x++) {
+                            const float dx = (float(x) - centreX) * k;
+                            float s = 1;
+                            if (dx != 0 || dy != 0)
+                                s = std::sqrt(dx * dx + dy * dy) / std::max(std::fabs(dx), std::fabs(dy));
+                            const int sx = int(centreX + s * dx / k);
+                            const int sy = int(centreY + s * dy);
+                            reader.Read(sy, sx, 1, &out[size_t(x - box.left) * 3]);
+                        }
+                        writer.Write(y, box.left, box.Width(), out.data());
+                    }
+                } catch (const std::exception&) {
+                    failed = true;
+                }
+            });
+            if (failed) return false;
         }
-        TakeOver(copy);
+        lvfx::FinishInto(*this, nullptr, copy);
         return true;
     });
 }

@@ -132,8 +132,8 @@ inline double Luma(int red, int green, int blue) {
 
 // Sort key of the median: gray value first, then the colour itself, so equal grays keep one fixed order.
 inline uint32_t MedianKey(const BYTE* bgr) {
-    return (uint32_t(LvGray(bgr[2], bgr[1], bgr[0])) << 24) | (uint32_t(bgr[2]) << 16) | (uint32_t(bgr[1]) << 8) |
-           bgr[0];
+    return (uint32_t(CLvImage::GrayValue(bgr[2], bgr[1], bgr[0])) << 24) | (uint32_t(bgr[2]) << 16) |
+           (uint32_t(bgr[1]) << 8) | bgr[0];
 }
 
 inline void SortPair(uint32_t& a, uint32_t& b) {
@@ -179,10 +179,10 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
         long long minSum, maxSum;
         if (!PrepareTaps(kernel, Ksize, half, taps, minSum, maxSum)) return false;
         const Finisher finish(minSum, maxSum, Kfactor, Koffset);
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const CLvRowReader reader(*this);
         const size_t n = size_t(box.Width()) * 3;
-        LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, 0, box.Height(), [&] {
+        return LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, [&] {
             return [&, acc = std::vector<int32_t>(kChunk),
                     rows = std::vector<const BYTE*>(taps.size())](int y, CLvRowWindow& window, BYTE* out) mutable {
                 for (size_t t = 0; t < taps.size(); t++)
@@ -196,7 +196,6 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
                 }
             };
         });
-        return true;
     });
 }
 
@@ -215,43 +214,41 @@ bool CLvImage::EdgeFilter(const double* kernelA, const double* kernelB, int Ksiz
         // The magnitude of a plain gradient reaches 255 at 65536; square roots of numbers below 2^23 are
         // exact enough in single precision to truncate to the whole-number root.
         const bool floatRoot = std::max({-minA, maxA, -minB, maxB}) < 2048;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         // Neighbours at or past the scan's right and top bounds (or below 0) count as white.
         const CLvRowReader reader(*this, box.right, box.top, RGBQUAD{255, 255, 255, 0});
         const size_t n = size_t(box.Width()) * 3;
-        LvWindowPass(
-            *this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, box.bottom, GetHeight(), [&] {
-                return [&, a = std::vector<int32_t>(kChunk), b = std::vector<int32_t>(kChunk),
-                        rowsA = std::vector<const BYTE*>(tapsA.size()), rowsB = std::vector<const BYTE*>(tapsB.size())](
-                           int y, CLvRowWindow& window, BYTE* out) mutable {
+        return LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, [&] {
+            return [&, a = std::vector<int32_t>(kChunk), b = std::vector<int32_t>(kChunk),
+                    rowsA = std::vector<const BYTE*>(tapsA.size()),
+                    rowsB = std::vector<const BYTE*>(tapsB.size())](int y, CLvRowWindow& window, BYTE* out) mutable {
+                for (size_t t = 0; t < tapsA.size(); t++)
+                    rowsA[t] = window.Get(y + tapsA[t].row) + size_t(tapsA[t].column) * 3;
+                for (size_t t = 0; t < tapsB.size(); t++)
+                    rowsB[t] = window.Get(y + tapsB[t].row) + size_t(tapsB[t].column) * 3;
+                for (size_t i0 = 0; i0 < n; i0 += kChunk) {
+                    const size_t len = std::min(kChunk, n - i0);
+                    std::fill(a.begin(), a.begin() + len, 0);
+                    std::fill(b.begin(), b.begin() + len, 0);
                     for (size_t t = 0; t < tapsA.size(); t++)
-                        rowsA[t] = window.Get(y + tapsA[t].row) + size_t(tapsA[t].column) * 3;
+                        AddTap(a.data(), rowsA[t] + i0, len, tapsA[t]);
                     for (size_t t = 0; t < tapsB.size(); t++)
-                        rowsB[t] = window.Get(y + tapsB[t].row) + size_t(tapsB[t].column) * 3;
-                    for (size_t i0 = 0; i0 < n; i0 += kChunk) {
-                        const size_t len = std::min(kChunk, n - i0);
-                        std::fill(a.begin(), a.begin() + len, 0);
-                        std::fill(b.begin(), b.begin() + len, 0);
-                        for (size_t t = 0; t < tapsA.size(); t++)
-                            AddTap(a.data(), rowsA[t] + i0, len, tapsA[t]);
-                        for (size_t t = 0; t < tapsB.size(); t++)
-                            AddTap(b.data(), rowsB[t] + i0, len, tapsB[t]);
-                        BYTE* o = out + i0;
-                        if (plain && floatRoot) {
-                            for (size_t i = 0; i < len; i++) {
-                                const int32_t m = a[i] * a[i] + b[i] * b[i];
-                                o[i] = BYTE(std::min(int32_t(std::sqrt(float(std::min(m, 65536)))), 255));
-                            }
-                        } else {
-                            for (size_t i = 0; i < len; i++) {
-                                const long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
-                                o[i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
-                            }
+                        AddTap(b.data(), rowsB[t] + i0, len, tapsB[t]);
+                    BYTE* o = out + i0;
+                    if (plain && floatRoot) {
+                        for (size_t i = 0; i < len; i++) {
+                            const int32_t m = a[i] * a[i] + b[i] * b[i];
+                            o[i] = BYTE(std::min(int32_t(std::sqrt(float(std::min(m, 65536)))), 255));
+                        }
+                    } else {
+                        for (size_t i = 0; i < len; i++) {
+                            const long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
+                            o[i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
                         }
                     }
-                };
-            });
-        return true;
+                }
+            };
+        });
     });
 }
 
@@ -262,11 +259,11 @@ bool CLvImage::Median(int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const CLvRowReader reader(*this);
         const int n = box.Width();
         const size_t count = size_t(Ksize) * size_t(Ksize);
-        LvWindowPass(*this, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
+        return LvWindowPass(*this, reader, box, low, high, low, high, [&] {
             return [&, keys = std::vector<uint32_t>(size_t(n + Ksize - 1) * size_t(Ksize)),
                     window9 = std::vector<uint32_t>(count)](int y, CLvRowWindow& window, BYTE* out) mutable {
                 // Sort keys of the window's rows: keys[r * (n + K - 1) + column].
@@ -297,7 +294,6 @@ bool CLvImage::Median(int Ksize) {
                 }
             };
         });
-        return true;
     });
 }
 
@@ -306,10 +302,10 @@ bool CLvImage::ConservativeSmooth(int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const CLvRowReader reader(*this);
         const int n = box.Width();
-        LvWindowPass(*this, reader, box, low, high, low, high, box.bottom, GetHeight(), [&] {
+        return LvWindowPass(*this, reader, box, low, high, low, high, [&] {
             const size_t stride = size_t(n + Ksize - 1);
             return [&, stride, lumas = std::vector<int>(stride * size_t(Ksize)),
                     rows = std::vector<const BYTE*>(size_t(Ksize))](int y, CLvRowWindow& window, BYTE* out) mutable {
@@ -351,7 +347,6 @@ bool CLvImage::ConservativeSmooth(int Ksize) {
                 }
             };
         });
-        return true;
     });
 }
 
@@ -373,10 +368,10 @@ bool RankExtreme(CLvImage& image, int Ksize) {
     return Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
-        const CLvBox box = LvScanBox(image);
+        const lvfx::ScanArea box = lvfx::GetScanArea(image);
         const CLvRowReader reader(image);
         const size_t n = size_t(box.Width()) * 3;
-        LvWindowPass(image, reader, box, low, high, low, high, box.bottom, image.GetHeight(), [&] {
+        return LvWindowPass(image, reader, box, low, high, low, high, [&] {
             return [n, Ksize, low, reduced = std::vector<BYTE>(n)](int y, CLvRowWindow& window, BYTE* out) mutable {
                 BYTE* r = reduced.data();
                 for (int row = 0; row < Ksize; row++) {
@@ -389,7 +384,6 @@ bool RankExtreme(CLvImage& image, int Ksize) {
                 }
             };
         });
-        return true;
     });
 }
 
@@ -410,7 +404,7 @@ bool CLvImage::EdgeTrack() {
     return Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid() || !copy.RobertsEdge()) return false;
-        const CLvBox box = LvScanBox(*this);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int bw = box.Width(), bh = box.Height();
         std::vector<BYTE> marks(size_t(bw) * size_t(bh), 0);
         auto lumaAt = [&copy](int x, int y) {
@@ -473,7 +467,7 @@ bool CLvImage::EdgeTrack() {
                 out[3 * x] = out[3 * x + 1] = out[3 * x + 2] = m[x];
             writer.Write(y, box.left, bw, out.data());
         }
-        TakeOver(copy);
+        lvfx::FinishInto(*this, nullptr, copy);
         return true;
     });
 }

@@ -4,23 +4,6 @@
 #include <climits>
 #include <cstring>
 
-CLvBox LvWholeBox(const CLvImage& image) {
-    return CLvBox{0, 0, image.GetWidth(), image.GetHeight()};
-}
-
-CLvBox LvScanBox(const CLvImage& image) {
-    if (!image.pSelection) return LvWholeBox(image);
-    const RECT& r = image.info.rcSelection;
-    CLvBox box;
-    box.left = int(std::max<LONG>(r.left, 0));
-    box.bottom = int(std::max<LONG>(r.bottom, 0));
-    box.right = int(std::min<LONG>(r.right, image.GetWidth()));
-    box.top = int(std::min<LONG>(r.top, image.GetHeight()));
-    if (box.right < box.left) box.right = box.left;
-    if (box.top < box.bottom) box.top = box.bottom;
-    return box;
-}
-
 RGBQUAD LvOutsideColor(const CLvImage& image) {
     return image.GetPixelColor(-1, -1);
 }
@@ -86,9 +69,32 @@ CLvRowWindow::CLvRowWindow(const CLvRowReader& reader, int x0, int count, int ro
       m_buffer(size_t(std::max(rows, 1)) * size_t(std::max(count, 1)) * 3), m_rowOf(size_t(std::max(rows, 1)), 0),
       m_filled(size_t(std::max(rows, 1)), false) {}
 
-void CLvRowWindow::Keep(int y) {
+BYTE* CLvRowWindow::Keep(int y) {
     m_kept.emplace_back(y, std::vector<BYTE>(size_t(std::max(m_count, 1)) * 3));
-    m_reader.Read(y, m_x0, m_count, m_kept.back().second.data());
+    return m_kept.back().second.data();
+}
+
+void CLvSavedRows::Save(int first, int last, int low, int high) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto save = [&](int y) {
+        std::vector<BYTE>& row = m_rows[y];
+        if (!row.empty()) return;
+        row.resize(size_t(std::max(m_count, 1)) * 3);
+        m_reader.Read(y, m_x0, m_count, row.data());
+    };
+    for (int y = first; y < std::min(last, first + high); y++)
+        save(y);
+    for (int y = std::max(first, last + low); y < last; y++)
+        save(y);
+}
+
+void CLvSavedRows::Read(int y, BYTE* out) {
+    std::lock_guard<std::mutex> hold(m_lock);
+    auto found = m_rows.find(y);
+    if (found != m_rows.end())
+        memcpy(out, found->second.data(), found->second.size());
+    else
+        m_reader.Read(y, m_x0, m_count, out);
 }
 
 const BYTE* CLvRowWindow::Get(int y) {
@@ -118,19 +124,7 @@ CLvRowWriter::CLvRowWriter(CLvImage& target, bool selectedOnly) : m_target(targe
 // The first entry at the smallest distance, as the image's own nearest-colour search gives it.
 BYTE CLvRowWriter::Nearest(BYTE red, BYTE green, BYTE blue) const {
     if (m_nearest) return m_nearest->Find(red, green, blue);
-    int best = INT32_MAX;
-    BYTE answer = 0;
-    for (DWORD i = 0; i < m_colors; i++) {
-        int dr = int(m_palette[i].rgbRed) - red, dg = int(m_palette[i].rgbGreen) - green,
-            db = int(m_palette[i].rgbBlue) - blue;
-        int d = dr * dr + dg * dg + db * db;
-        if (d < best) {
-            best = d;
-            answer = BYTE(i);
-            if (d == 0) break;
-        }
-    }
-    return answer;
+    return lvfx::NearestIndex(m_palette, m_colors, RGBQUAD{blue, green, red, 0});
 }
 
 void CLvRowWriter::Write(int y, int x0, int count, const BYTE* bgr) const {
@@ -159,7 +153,7 @@ void CLvRowWriter::Write(int y, int x0, int count, const BYTE* bgr) const {
             lastKey = key;
             index = Nearest(bgr[2], bgr[1], bgr[0]);
         }
-        LvPutIndex(row, x, bpp, index);
+        lvfx::PutIndex(row, x, bpp, index);
     }
 }
 

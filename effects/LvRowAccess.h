@@ -1,57 +1,20 @@
 #pragma once
 
+#include "effects/LvEffectUtil.h"
 #include "image/LvImage.h"
 #include "image/LvNearestColor.h"
 
+#include <map>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // Row-wise pixel access for the image operations: rows read as blue-green-red bytes with the colour-read
 // rule for positions outside the picture, and rows written back as colours (nearest palette entry on
 // palette images) only where the selection test holds.
 
-// A box of pixels: x from left to right - 1, y from bottom to top - 1.
-struct CLvBox {
-    int left;
-    int bottom;
-    int right;
-    int top;
-    int Width() const { return right > left ? right - left : 0; }
-    int Height() const { return top > bottom ? top - bottom : 0; }
-    bool IsEmpty() const { return Width() == 0 || Height() == 0; }
-};
-
-// The whole picture.
-CLvBox LvWholeBox(const CLvImage& image);
-// The box the operations scan: the selection's bounding box (kept inside the picture) when the image has a
-// selection mask, else the whole picture.
-CLvBox LvScanBox(const CLvImage& image);
-
 // The colour that the image's colour read gives for a position outside the picture.
 RGBQUAD LvOutsideColor(const CLvImage& image);
-
-// Luminance of the gray scale and the histograms: (117 B + 601 G + 306 R) >> 10.
-inline int LvGray(int red, int green, int blue) {
-    return (117 * blue + 601 * green + 306 * red) >> 10;
-}
-
-// Clamps to a byte.
-inline BYTE LvClampByte(int v) {
-    return static_cast<BYTE>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-// Writes an index into a stored row of 1, 4 or 8 bits.
-inline void LvPutIndex(BYTE* row, int x, int bpp, BYTE index) {
-    if (bpp == 8) {
-        row[x] = index;
-    } else if (bpp == 4) {
-        BYTE& b = row[x >> 1];
-        b = (x & 1) ? BYTE((b & 0xF0) | (index & 0x0F)) : BYTE((b & 0x0F) | ((index & 0x0F) << 4));
-    } else {
-        BYTE mask = BYTE(0x80 >> (x & 7));
-        row[x >> 3] = (index & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-    }
-}
 
 // Reads pixels as blue, green, red bytes. Positions outside [0, xLimit) x [0, yLimit) read as one fixed
 // colour; the image's own rule (LvOutsideColor over the whole picture) is the default.
@@ -73,13 +36,13 @@ private:
 
 // The last rows read for a sliding window, each read once: Get(y) gives row y, columns x0 .. x0 + count - 1.
 // A row read while the window slides up is read before the window's own row y is written, so a window can
-// run over the picture it changes. Rows that other writers may change first are read ahead with Keep.
+// run over the picture it changes. Rows that other writers may change first are given with Keep.
 class CLvRowWindow {
 public:
     CLvRowWindow(const CLvRowReader& reader, int x0, int count, int rows);
     const BYTE* Get(int y);
-    // Reads row y now; Get(y) gives these colours later.
-    void Keep(int y);
+    // Room for row y's colours, which Get(y) gives from now on.
+    BYTE* Keep(int y);
 
 private:
     std::vector<std::pair<int, std::vector<BYTE>>> m_kept;
@@ -90,6 +53,26 @@ private:
     std::vector<BYTE> m_buffer;
     std::vector<int> m_rowOf;
     std::vector<bool> m_filled;
+};
+
+// The old colours of rows that several chunks of a row loop read while each chunk changes its own rows in
+// place: a chunk saves its rows that other chunks' windows reach before it writes any, and a chunk reads
+// another's rows through Read, which gives the saved colours or, when the owner has not started, the
+// picture's own.
+class CLvSavedRows {
+public:
+    CLvSavedRows(const CLvRowReader& reader, int x0, int count) : m_reader(reader), m_x0(x0), m_count(count) {}
+
+    // Rows [first, last) are about to change; windows reach low rows below and high rows above a row.
+    void Save(int first, int last, int low, int high);
+    void Read(int y, BYTE* out);
+
+private:
+    const CLvRowReader& m_reader;
+    int m_x0;
+    int m_count;
+    std::mutex m_lock;
+    std::map<int, std::vector<BYTE>> m_rows;
 };
 
 // Writes blue-green-red pixels into an image as its colour write does (nearest entry on palette images),

@@ -1,52 +1,51 @@
 #pragma once
 
-#include "effects/LvParallel.h"
+#include "effects/LvEffectUtil.h"
 #include "effects/LvRowAccess.h"
 
-#include <memory>
+#include <atomic>
+#include <exception>
 #include <vector>
 
 // The common shape of the neighbourhood operations: read the image through a window of rows, compute one
 // output row of the scan box at a time, write it back where the selection test holds. Every result is
-// computed from the old colours, as if it were written into a copy: the window holds the old rows it still
-// needs, and each band reads the rows its neighbours will change before any band starts. Rows run in
-// parallel bands; every band makes its own row function (with its own buffers) through makeRow, all of
-// them before the first row is written, so running out of memory leaves the picture as it was.
+// computed from the old colours, as if it were written into a copy: a chunk of rows keeps the old rows its
+// window still needs as it slides, and the rows other chunks' windows reach are saved before they change
+// (CLvSavedRows). Chunks run on the row loop's threads; progress and cancel are the loop's, so a cancelled
+// operation has changed a first run of rows.
 //
 // makeRow() returns a callable row(y, window, out) that fills out with box.Width() blue-green-red pixels for
-// row y; the window holds rows y + low .. y + high, columns box.left + left .. box.right - 1 + right.
+// row y; the window holds rows y + low .. y + high, columns box.left + left .. box.right - 1 + right. False
+// when memory ran out for a chunk (its rows keep their colours).
 template <class MakeRow>
-bool LvWindowPass(CLvImage& image, const CLvRowReader& reader, const CLvBox& box, int left, int right, int low,
-                  int high, long long progressOffset, long long progressTotal, MakeRow makeRow) {
-    typedef decltype(makeRow()) Row;
-    struct Band {
-        std::unique_ptr<CLvRowWindow> window;
-        std::vector<BYTE> out;
-        std::unique_ptr<Row> row;
-    };
+bool LvWindowPass(CLvImage& image, const CLvRowReader& reader, const lvfx::ScanArea& box, int left, int right, int low,
+                  int high, MakeRow makeRow) {
+    if (box.Empty()) return true;
     const int n = box.Width();
-    CLvRowWriter writer(image);
-    std::vector<Band> bands;
-    auto setup = [&](int index, int first, int last) {
-        bands.resize(size_t(index) + 1);
-        Band& band = bands[size_t(index)];
-        band.window.reset(new CLvRowWindow(reader, box.left + left, n + right - left, high - low + 1));
-        band.out.resize(size_t(n) * 3);
-        band.row.reset(new Row(makeRow()));
-        for (int y = first + low; y < first; y++)
-            band.window->Keep(y);
-        for (int y = last; y < last + high; y++)
-            band.window->Keep(y);
-    };
-    return LvRunBands(
-        image, box.bottom, box.top, (long long)n * (right - left + 1) * (high - low + 1), progressOffset, progressTotal,
-        [&](int first, int last, CLvRowTicker& ticker) {
-            Band& band = bands[size_t(ticker.Band())];
+    const int count = n + right - left;
+    const CLvRowWriter writer(image);
+    CLvSavedRows saved(reader, box.left + left, count);
+    std::atomic<bool> failed{false};
+    const size_t work = size_t(n) * size_t(right - left + 1) * size_t(high - low + 1);
+    LvForRows(image, box.Height(), kLvRowsProgress | kLvRowsCancel, work, [&](int first, int last) {
+        first += box.bottom;
+        last += box.bottom;
+        try {
+            CLvRowWindow window(reader, box.left + left, count, high - low + 1);
+            std::vector<BYTE> out(size_t(n) * 3);
+            auto row = makeRow();
+            saved.Save(first, last, low, high);
+            for (int y = first + low; y < first; y++)
+                saved.Read(y, window.Keep(y));
+            for (int y = last; y < last + high; y++)
+                saved.Read(y, window.Keep(y));
             for (int y = first; y < last; y++) {
-                if (!ticker.Next()) break;
-                (*band.row)(y, *band.window, band.out.data());
-                writer.Write(y, box.left, n, band.out.data());
+                row(y, window, out.data());
+                writer.Write(y, box.left, n, out.data());
             }
-        },
-        setup);
+        } catch (const std::exception&) {
+            failed = true;
+        }
+    });
+    return !failed;
 }

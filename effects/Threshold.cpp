@@ -1,14 +1,14 @@
-#include "effects/LvParallel.h"
+#include "effects/LvEffectUtil.h"
 #include "effects/LvRowAccess.h"
 #include "image/LvImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <mutex>
 #include <vector>
 
 namespace {
@@ -34,7 +34,7 @@ void PaletteGrays(const CLvImage& image, BYTE grays[256]) {
     memset(grays, 0, 256);
     if (const RGBQUAD* palette = image.GetPalette())
         for (DWORD i = 0; i < image.GetHeader().biClrUsed && i < 256; i++)
-            grays[i] = BYTE(LvGray(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue));
+            grays[i] = BYTE(CLvImage::GrayValue(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue));
 }
 
 // Row y of the picture as the gray image would hold it: gray(R, G, B) of every pixel.
@@ -48,7 +48,7 @@ public:
         switch (m_image.GetBpp()) {
         case 24:
             for (int x = 0; x < width; x++, row += 3)
-                out[x] = BYTE(LvGray(row[2], row[1], row[0]));
+                out[x] = BYTE(CLvImage::GrayValue(row[2], row[1], row[0]));
             break;
         case 8:
             for (int x = 0; x < width; x++)
@@ -70,28 +70,12 @@ private:
     BYTE m_grays[256];
 };
 
-// The 256-bin histogram of gray values over the selection (the whole picture without one). Every band
-// counts into a table of its own; the tables are added at the end.
+// The 256-bin histogram of gray values over the selection (the whole picture without one).
 void GrayHistogram(CLvImage& image, long long histogram[256]) {
-    std::fill(histogram, histogram + 256, 0LL);
-    const CLvBox box = LvScanBox(image);
-    if (box.IsEmpty()) return;
-    const GrayRows grays(image);
-    const int width = image.GetWidth();
-    std::mutex lock;
-    LvRunBands(image, box.bottom, box.top, box.Width(), [&](int first, int last, CLvRowTicker&) {
-        long long counts[256] = {0};
-        std::vector<BYTE> row(static_cast<size_t>(width));
-        for (int y = first; y < last; y++) {
-            grays.Read(y, row.data());
-            const BYTE* mask = image.pSelection ? image.pSelection + size_t(y) * size_t(width) : nullptr;
-            for (int x = box.left; x < box.right; x++)
-                if (!mask || mask[x]) counts[row[size_t(x)]]++;
-        }
-        std::lock_guard<std::mutex> hold(lock);
-        for (int i = 0; i < 256; i++)
-            histogram[i] += counts[i];
-    });
+    int32_t counts[256];
+    image.Histogram(nullptr, nullptr, nullptr, counts, 0);
+    for (int i = 0; i < 256; i++)
+        histogram[i] = counts[i];
 }
 
 // A 1-bit black-and-white image of the image's size, black everywhere; the resolution is kept.
@@ -113,22 +97,28 @@ bool LocalThreshold(CLvImage& image, int K, MakeRow makeRow) {
     return Guarded([&] {
         CLvImage result;
         if (!MakeBlackAndWhite(image, result, LVFMT_UNKNOWN)) return false;
-        const CLvBox box = LvScanBox(image);
-        const int width = image.GetWidth();
-        LvRunBands(image, box.bottom, box.top, (long long)box.Width() * K, box.bottom, image.GetHeight(),
-                   [&](int first, int last, CLvRowTicker& ticker) {
-                       auto row = makeRow(first);
-                       std::vector<BYTE> pass(static_cast<size_t>(box.Width()));
-                       for (int y = first; y < last; y++) {
-                           if (!ticker.Next()) break;
-                           row(y, pass.data());
-                           BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
-                           const BYTE* mask = image.pSelection ? image.pSelection + size_t(y) * size_t(width) : nullptr;
-                           for (int x = box.left; x < box.right; x++)
-                               if (pass[size_t(x - box.left)] && (!mask || mask[x])) LvPutIndex(out, x, 1, 1);
-                       }
-                   });
-        image.TakeOver(result);
+        const lvfx::ScanArea box = lvfx::GetScanArea(image);
+        std::atomic<bool> failed{false};
+        if (!box.Empty())
+            LvForRows(image, box.Height(), kLvRowsProgress | kLvRowsCancel, size_t(box.Width()) * size_t(K),
+                      [&](int first, int last) {
+                          try {
+                              auto row = makeRow();
+                              std::vector<BYTE> pass(static_cast<size_t>(box.Width()));
+                              for (int y = box.bottom + first; y < box.bottom + last; y++) {
+                                  row(y, pass.data());
+                                  BYTE* out = lvfx::Row(result, y);
+                                  const BYTE* mask = lvfx::SelectionRow(image, y, 0);
+                                  for (int x = box.left; x < box.right; x++)
+                                      if (pass[size_t(x - box.left)] && (!mask || mask[x]))
+                                          lvfx::PutIndex(out, x, 1, 1);
+                              }
+                          } catch (const std::exception&) {
+                              failed = true;
+                          }
+                      });
+        if (failed) return false;
+        lvfx::FinishInto(image, nullptr, result);
         return true;
     });
 }
@@ -137,7 +127,7 @@ bool LocalThreshold(CLvImage& image, int K, MakeRow makeRow) {
 // positions outside the picture take the luminance of the colour read there.
 class LumaRows {
 public:
-    LumaRows(const CLvImage& image, const CLvBox& box, int low, int high, bool integerGray)
+    LumaRows(const CLvImage& image, const lvfx::ScanArea& box, int low, int high, bool integerGray)
         : m_reader(image), m_x0(box.left + low), m_count(box.Width() + high - low), m_gray(integerGray),
           m_bgr(size_t(m_count) * 3) {}
 
@@ -147,7 +137,7 @@ public:
         m_reader.Read(y, m_x0, m_count, m_bgr.data());
         const BYTE* p = m_bgr.data();
         for (int i = 0; i < m_count; i++, p += 3)
-            out[i] = m_gray ? LvGray(p[2], p[1], p[0]) : LocalLuma(p);
+            out[i] = m_gray ? CLvImage::GrayValue(p[2], p[1], p[0]) : LocalLuma(p);
     }
 
 private:
@@ -172,29 +162,34 @@ bool CLvImage::Threshold(BYTE level) {
         if (!MakeBlackAndWhite(*this, result, info.dwFormat)) return false;
         const GrayRows grays(*this);
         const int width = GetWidth();
-        LvRunBands(*this, 0, GetHeight(), width, 0, GetHeight(), [&](int first, int last, CLvRowTicker& ticker) {
-            std::vector<BYTE> gray(static_cast<size_t>(width));
-            for (int y = first; y < last; y++) {
-                if (!ticker.Next()) break;
-                grays.Read(y, gray.data());
-                BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
-                for (int x = 0; x < width; x += 8) {
-                    BYTE bits = 0;
-                    for (int b = 0; b < 8 && x + b < width; b++)
-                        bits |= BYTE((gray[size_t(x + b)] > level) << (7 - b));
-                    out[x >> 3] = bits;
+        std::atomic<bool> failed{false};
+        LvForRows(*this, GetHeight(), kLvRowsProgress | kLvRowsCancel, size_t(width), [&](int first, int last) {
+            try {
+                std::vector<BYTE> gray(static_cast<size_t>(width));
+                for (int y = first; y < last; y++) {
+                    grays.Read(y, gray.data());
+                    BYTE* out = lvfx::Row(result, y);
+                    for (int x = 0; x < width; x += 8) {
+                        BYTE bits = 0;
+                        for (int b = 0; b < 8 && x + b < width; b++)
+                            bits |= BYTE((gray[size_t(x + b)] > level) << (7 - b));
+                        out[x >> 3] = bits;
+                    }
                 }
+            } catch (const std::exception&) {
+                failed = true;
             }
         });
-        TakeOver(result);
+        if (failed) return false;
+        lvfx::FinishInto(*this, nullptr, result);
         return true;
     });
 }
 
 float CLvImage::MeanGray() {
     if (!pDib) return 0;
-    const CLvBox box = LvScanBox(*this);
-    if (box.IsEmpty()) return 0;
+    const lvfx::ScanArea box = lvfx::GetScanArea(*this);
+    if (box.Empty()) return 0;
     const GrayRows grays(*this);
     std::vector<BYTE> row(static_cast<size_t>(GetWidth()));
     long long sum = 0;
@@ -283,13 +278,12 @@ bool CLvImage::OstuThreshold() {
 // The window sum slides: column sums over the K rows are kept for the band and moved up one row at a time,
 // and the K x K sum moves along the row by one column sum in, one out.
 bool CLvImage::LocalThresholdMean(int K, int C) {
-    const CLvBox box = LvScanBox(*this);
+    const lvfx::ScanArea box = lvfx::GetScanArea(*this);
     const int half = K / 2, low = -half, high = K - half - 1;
     const long long area = (long long)K * K;
-    return LocalThreshold(*this, K, [&](int first) {
+    return LocalThreshold(*this, K, [&]() {
         return [&, rows = std::make_shared<LumaRows>(*this, box, low, high, false), started = false,
-                luma = std::vector<int>(), columns = std::vector<long long>(),
-                firstRow = first](int y, BYTE* pass) mutable {
+                luma = std::vector<int>(), columns = std::vector<long long>()](int y, BYTE* pass) mutable {
             const int count = rows->Count();
             if (!started) {
                 luma.assign(size_t(count), 0);
@@ -308,7 +302,6 @@ bool CLvImage::LocalThresholdMean(int K, int C) {
                 for (int i = 0; i < count; i++)
                     columns[size_t(i)] += luma[size_t(i)];
             }
-            (void)firstRow;
             std::vector<int> own(static_cast<size_t>(count));
             rows->Read(y, own.data());
             long long sum = 0;
@@ -325,9 +318,9 @@ bool CLvImage::LocalThresholdMean(int K, int C) {
 }
 
 bool CLvImage::LocalThresholdMinMax(int K, int C) {
-    const CLvBox box = LvScanBox(*this);
+    const lvfx::ScanArea box = lvfx::GetScanArea(*this);
     const int half = K / 2, low = -half, high = K - half - 1;
-    return LocalThreshold(*this, K, [&](int) {
+    return LocalThreshold(*this, K, [&]() {
         return [&, rows = std::make_shared<LumaRows>(*this, box, low, high, false), lows = std::vector<int>(),
                 highs = std::vector<int>(), luma = std::vector<int>(),
                 own = std::vector<int>()](int y, BYTE* pass) mutable {
@@ -361,10 +354,10 @@ bool CLvImage::LocalThresholdMinMax(int K, int C) {
 // histogram of the window's grays gives without sorting: the histogram slides along the row one column at
 // a time, and the position of the median moves with it.
 bool CLvImage::LocalThresholdMedian(int K, int C) {
-    const CLvBox box = LvScanBox(*this);
+    const lvfx::ScanArea box = lvfx::GetScanArea(*this);
     const int half = K / 2, low = -half, high = K - half - 1;
     const long long rank = (long long)K * K / 2;
-    return LocalThreshold(*this, K, [&](int) {
+    return LocalThreshold(*this, K, [&]() {
         return [&, rows = std::make_shared<LumaRows>(*this, box, low, high, true),
                 window = std::vector<std::vector<int>>()](int y, BYTE* pass) mutable {
             const int count = rows->Count();

@@ -209,10 +209,64 @@ public:
     // ---- Windows transfer and painting ----
 
     // ---- geometric transforms ----
+    // effects/Geometry.cpp.
+    // All return false and change nothing for an empty image. The turns and the crop hand their result to
+    // destination when one is given and leave this image as it is.
+    bool Mirror();
+    bool Flip();
+    bool RotateLeft(CLvImage* destination = nullptr);  // a quarter turn counter-clockwise on screen
+    bool RotateRight(CLvImage* destination = nullptr); // a quarter turn clockwise on screen
+    bool Rotate180(CLvImage* destination = nullptr);
+    // left and right are columns, top and bottom rows counted from the top of the picture; all four are
+    // edges, so the result is right - left by bottom - top pixels. Reversed bounds are put in order.
+    bool Crop(int left, int top, int right, int bottom, CLvImage* destination = nullptr);
+    // Margins in pixels; positive ones add a border of the background colour (rgbTransColor), negative
+    // ones cut the picture. A set cancel flag stops the copy early; the result is still taken.
+    bool AddEdge(int left, int top, int right, int bottom);
+    // Paints the selection (everything without one) with a colour; palette images take the nearest entry.
+    bool RegionFill(RGBQUAD color);
 
     // ---- resampling and free rotation ----
+    // effects/Resample.cpp.
+    // Interpolation types of Resample.
+    enum { kResampleNearest = 0, kResampleBilinear = 1, kResampleBSpline = 2, kResampleBicubic = 3 };
+    bool Resample(int newWidth, int newHeight, int type = kResampleNearest, CLvImage* destination = nullptr);
+    // Turns the picture by angle degrees, clockwise on screen for a positive angle, on a canvas that holds
+    // the whole turned picture.
+    bool Rotate(float angle, CLvImage* destination = nullptr);
+    // The cubic B-spline kernel of the bicubic interpolation.
+    static float KernelBSpline(float x);
 
     // ---- colour adjustments and histogram ----
+    // effects/Color.cpp.
+    // The 8-bit HSL model: an HSL quad holds lightness in rgbBlue, saturation in rgbGreen and hue in rgbRed
+    // (255 = a full turn).
+    static RGBQUAD RGBtoHSL(RGBQUAD color);
+    static RGBQUAD HSLtoRGB(RGBQUAD hsl);
+    static float HueToRGB(float low, float high, float hue);
+    // gray(R, G, B) = (117 B + 601 G + 306 R) >> 10.
+    static BYTE GrayValue(BYTE red, BYTE green, BYTE blue) {
+        return static_cast<BYTE>((117 * blue + 601 * green + 306 * red) >> 10);
+    }
+    bool GrayScale();
+    bool Negative();
+    bool Light(int brightness, int contrast);
+    bool AdjustHSL(BYTE hue, signed char saturation, signed char lightness);
+    bool ShiftRGB(int red, int green, int blue);
+    // Exponent 1 / gamma; gamma must be above 0.
+    bool Gamma(float gamma);
+    bool Exposure();
+    bool CorrectHistogram();
+    bool GrayStretch(int x1, int y1, int x2, int y2);
+    bool Colorize(BYTE hue, BYTE saturation);
+    bool HuePalette(float correction = 1.0f);
+    // Counts the scanned pixels' red, green, blue and gray values into the given tables of 256 entries
+    // (any may be null). Colour space 0 reads the pixels as RGB, 1 as HSL quads converted to RGB; other
+    // codes are not supported and count nothing. Returns the largest count, 0 for an empty image.
+    long Histogram(int32_t* red, int32_t* green = nullptr, int32_t* blue = nullptr, int32_t* gray = nullptr,
+                   int colorSpace = 0);
+    // Works on the selection box; the command gives it an elliptic selection round an eye.
+    bool RedEyeReduce(BYTE threshold);
 
     // ---- thresholds ----
     // (effects/Threshold.cpp) Results are 1-bit images, entry 0 black and entry 1 white; a 1-bit image is

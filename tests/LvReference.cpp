@@ -51,6 +51,239 @@ CLvImage PhotoLike(int w, int h, unsigned seed) {
     return image;
 }
 
+// ---- image operations ------------------------------------------------------------------------------------
+
+int ReferenceLight(int value, int brightness, int contrast) {
+    float c = (contrast + 100) * 0.01f;
+    int v = int((value - 128) * c + brightness + 128);
+    return v < 0 ? 0 : v > 255 ? 255 : v;
+}
+
+int ReferenceGamma(int value, float gamma) {
+    double g = 1.0 / gamma;
+    double dMax = std::pow(255.0, g) * 0.00392156862745098;
+    double v = std::pow(double(value), g) / dMax;
+    return v >= 256 ? 255 : v < 0 ? 0 : int(v);
+}
+
+int ReferenceGrayStretch(int value, int x1, int y1, int x2, int y2) {
+    BYTE table[256];
+    for (int i = 0; i <= x1; i++)
+        table[i] = BYTE(x1 > 0 ? (y1 & 255) * i / x1 : 0);
+    for (int i = x1 + 1; i <= x2; i++)
+        table[i] = BYTE(x2 != x1 ? (y2 - y1) * (i - x1) / (x2 - x1) + y1 : y1);
+    for (int i = x2 + 1; i <= 255; i++)
+        table[i] = BYTE(x2 != 255 ? (255 - y2) * (i - x2) / (255 - x2) + y2 : 255);
+    return table[value];
+}
+
+void ReferenceCorrectHistogram(CLvImage& image) {
+    long count[3][256] = {};
+    int left = 0, bottom = 0, right = image.GetWidth(), top = image.GetHeight();
+    if (image.pSelection) {
+        left = image.info.rcSelection.left;
+        right = image.info.rcSelection.right;
+        bottom = image.info.rcSelection.bottom;
+        top = image.info.rcSelection.top;
+    }
+    for (int y = bottom; y < top; y++)
+        for (int x = left; x < right; x++)
+            if (image.SelectionIsInside(x, y)) {
+                RGBQUAD c = image.GetPixelColor(x, y);
+                count[0][c.rgbRed]++;
+                count[1][c.rgbGreen]++;
+                count[2][c.rgbBlue]++;
+            }
+    double area = double(right - left) * double(top - bottom);
+    double table[3][256];
+    for (int c = 0; c < 3; c++) {
+        double p[256], cum = 0;
+        for (int i = 0; i < 256; i++)
+            p[i] = count[c][i] / area;
+        for (int i = 0; i < 256; i++) {
+            cum += p[i];
+            table[c][i] = cum * 256 + 0.5 - 1.0;
+        }
+    }
+    ReferenceScan(image, [&](RGBQUAD c) {
+        c.rgbRed = BYTE(int(table[0][c.rgbRed]));
+        c.rgbGreen = BYTE(int(table[1][c.rgbGreen]));
+        c.rgbBlue = BYTE(int(table[2][c.rgbBlue]));
+        return c;
+    });
+}
+
+namespace {
+
+RGBQUAD Mix(const RGBQUAD* c, float w1, float w3, float wx0, float wx1) {
+    // c: c1, c2, c3, c4; left = c1 * w1 + c3 * w3, right = c2 * w1 + c4 * w3, value = left * wx0 + right * wx1.
+    auto one = [&](BYTE v1, BYTE v2, BYTE v3, BYTE v4) {
+        float left = v1 * w1 + v3 * w3;
+        float right = v2 * w1 + v4 * w3;
+        return BYTE(int(left * wx0 + right * wx1));
+    };
+    return Quad(one(c[0].rgbRed, c[1].rgbRed, c[2].rgbRed, c[3].rgbRed),
+                one(c[0].rgbGreen, c[1].rgbGreen, c[2].rgbGreen, c[3].rgbGreen),
+                one(c[0].rgbBlue, c[1].rgbBlue, c[2].rgbBlue, c[3].rgbBlue));
+}
+
+float BSpline(float t) {
+    return float(2.0 / 3.0 - 0.5 * double(t) * double(t) * (2.0 - std::fabs(double(t))));
+}
+
+void AreaAverage(const CLvImage& image, CLvImage& result, float xScale, float yScale) {
+    const int w = image.GetWidth(), h = image.GetHeight(), nw = result.GetWidth(), nh = result.GetHeight();
+    std::vector<long long> rowA(size_t(3 * nw + 6), 0), rowB(size_t(3 * nw + 6), 0);
+    long long* accu = rowA.data();
+    long long* carry = rowB.data();
+    long long scale = (long long)(1000 * xScale * yScale);
+    float fEndY = yScale - 1;
+    int v = 0;
+    BYTE* out = result.GetBits();
+    for (int y = 0; y < h; y++) {
+        const BYTE* p = image.GetBits() + size_t(y) * image.GetEffWidth();
+        int i = 0, written = 0;
+        float fEndX = xScale - 1;
+        if (y < fEndY) {
+            for (int x = 0; x < w; x++, p += 3) {
+                if (x < fEndX) {
+                    for (int c = 0; c < 3; c++)
+                        accu[i + c] += 1000 * p[c];
+                } else {
+                    int wx = int((x - fEndX) * 1000);
+                    for (int c = 0; c < 3; c++, i++) {
+                        accu[i] += (1000 - wx) * p[c];
+                        accu[i + 3] += wx * p[c];
+                    }
+                    fEndX += xScale;
+                }
+            }
+        } else {
+            int wy = int((y - fEndY) * 1000);
+            for (int x = 0; x < w; x++, p += 3) {
+                if (x < fEndX) {
+                    for (int c = 0; c < 3; c++) {
+                        accu[i + c] += (1000 - wy) * p[c];
+                        carry[i + c] += wy * p[c];
+                    }
+                } else {
+                    int wx = int((x - fEndX) * 1000);
+                    for (int c = 0; c < 3; c++, i++) {
+                        accu[i] += (long long)(1000 - wy) * (1000 - wx) * p[c] / 1000;
+                        out[i] = BYTE(accu[i] / scale);
+                        carry[i] += (long long)wy * (1000 - wx) * p[c] / 1000;
+                        accu[i + 3] += (long long)(1000 - wy) * wx * p[c] / 1000;
+                        carry[i + 3] = (long long)wy * wx * p[c] / 1000;
+                    }
+                    fEndX += xScale;
+                    written++;
+                }
+            }
+            if (written < nw)
+                for (int c = 0; c < 3; c++)
+                    out[i + c] = BYTE(accu[i + c] / scale);
+            std::swap(accu, carry);
+            carry[0] = carry[1] = carry[2] = 0;
+            v++;
+            out = result.GetBits() + size_t(v) * result.GetEffWidth();
+            fEndY += yScale;
+        }
+    }
+    if (v < nh)
+        for (int i = 0; i < 3 * nw; i++)
+            out[i] = BYTE(accu[i] / scale);
+}
+
+} // namespace
+
+CLvImage ReferenceResample(const CLvImage& image, int newWidth, int newHeight, int type) {
+    const int w = image.GetWidth(), h = image.GetHeight();
+    const float xScale = float(w) / float(newWidth), yScale = float(h) / float(newHeight);
+    CLvImage result(newWidth, newHeight, image.GetBpp(), image.GetFormat());
+    if (image.GetPalette()) result.SetPalette(image.GetPalette(), image.GetHeader().biClrUsed);
+    result.Clear(0);
+    if (type == 1 && image.GetBpp() == 24 && w > newWidth && h > newHeight) {
+        AreaAverage(image, result, xScale, yScale);
+    } else {
+        for (int y = 0; y < newHeight; y++)
+            for (int x = 0; x < newWidth; x++) {
+                float fX = x * xScale, fY = y * yScale;
+                int iX = int(fX), iY = int(fY);
+                int iX1 = std::min(w - 1, iX + 1), iY1 = std::min(h - 1, iY + 1);
+                float dx = fX - iX, dy = fY - iY;
+                RGBQUAD c[4] = {image.GetPixelColor(iX, iY), image.GetPixelColor(iX1, iY), image.GetPixelColor(iX, iY1),
+                                image.GetPixelColor(iX1, iY1)};
+                RGBQUAD out;
+                if (type == 0) {
+                    out = c[0];
+                } else if (type == 1) {
+                    out = Mix(c, 1 - dy, dy, 1 - dx, dx);
+                } else if (type == 2) {
+                    out = Mix(c, BSpline(dy), BSpline(1 - dy), BSpline(dx), BSpline(1 - dx));
+                } else {
+                    float a = fY - std::floor(fY), b = fX - std::floor(fX);
+                    int fy = int(std::floor(fY)), fx = int(std::floor(fX));
+                    float red = 0, green = 0, blue = 0;
+                    for (int m = -1; m <= 2; m++) {
+                        float r1 = CLvImage::KernelBSpline(m - a);
+                        int yy = std::max(0, std::min(h - 1, fy + m));
+                        for (int n = -1; n <= 2; n++) {
+                            float r2 = r1 * CLvImage::KernelBSpline(b - n);
+                            int xx = std::max(0, std::min(w - 1, fx + n));
+                            RGBQUAD s = image.GetPixelColor(xx, yy);
+                            red += r2 * s.rgbRed;
+                            green += r2 * s.rgbGreen;
+                            blue += r2 * s.rgbBlue;
+                        }
+                    }
+                    out = Quad(BYTE(int(red)), BYTE(int(green)), BYTE(int(blue)));
+                }
+                result.SetPixelColor(x, y, out);
+            }
+    }
+    if (image.pAlpha) {
+        result.AlphaCreate();
+        for (int y = 0; y < newHeight; y++)
+            for (int x = 0; x < newWidth; x++)
+                result.AlphaSet(x, y, image.AlphaGet(int(x * xScale), int(y * yScale)));
+    }
+    if (image.pSelection) {
+        result.SelectionCreate();
+        for (int y = 0; y < newHeight; y++)
+            for (int x = 0; x < newWidth; x++)
+                if (image.SelectionIsInside(int(x * xScale), int(y * yScale))) result.SelectionAddPixel(x, y);
+        result.info.rcSelection.left = LONG(image.info.rcSelection.left * (1 / xScale));
+        result.info.rcSelection.right = LONG(image.info.rcSelection.right * (1 / xScale));
+        result.info.rcSelection.top = LONG(image.info.rcSelection.top * (1 / yScale));
+        result.info.rcSelection.bottom = LONG(image.info.rcSelection.bottom * (1 / yScale));
+    }
+    return result;
+}
+
+CLvImage ReferenceRotate(const CLvImage& image, float angle) {
+    const int w = image.GetWidth(), h = image.GetHeight();
+    double theta = -angle * std::acos(0.0) * 0.011111111111111112; // the division by 90, as a product
+    double cosA = std::cos(theta), sinA = std::sin(theta);
+    int xs[4] = {0, int(w * cosA), int(-h * sinA), int((w - 1) * cosA - h * sinA)};
+    int ys[4] = {0, int(w * sinA), int(h * cosA), int((w - 1) * sinA + h * cosA)};
+    int left = *std::min_element(xs, xs + 4), right = *std::max_element(xs, xs + 4);
+    int top = *std::min_element(ys, ys + 4), bottom = *std::max_element(ys, ys + 4);
+    CLvImage result(right - left, bottom - top, image.GetBpp(), image.GetFormat());
+    if (image.GetPalette()) result.SetPalette(image.GetPalette(), 256);
+    if (image.pAlpha) result.AlphaCreate();
+    for (int y = top; y <= bottom; y++)
+        for (int x = left; x <= right; x++) {
+            int oldX = int(x * cosA + y * sinA - 0.5);
+            int oldY = int(y * cosA - x * sinA - 0.5);
+            if (image.GetPalette())
+                result.SetPixelIndex(x - left, y - top, image.GetPixelIndex(oldX, oldY));
+            else
+                result.SetPixelColor(x - left, y - top, image.GetPixelColor(oldX, oldY));
+            result.AlphaSet(x - left, y - top, image.AlphaGet(oldX, oldY));
+        }
+    return result;
+}
+
 namespace {
 
 struct ScanBox {

@@ -1,4 +1,4 @@
-#include "LvEffectTestUtil.h"
+#include "LvEffectCases.h"
 
 #include <gtest/gtest.h>
 

@@ -1,43 +1,65 @@
 #include "LvEffectTestUtil.h"
 
-std::vector<EffectInput> AllEffectInputs() {
-    std::vector<EffectInput> inputs;
-    for (int bpp : {24, 8, 4, 1})
-        for (bool selection : {false, true})
-            for (bool background : {false, true})
-                for (int threads : {1, 3})
-                    inputs.push_back({bpp, selection, background, threads});
-    return inputs;
-}
+#include <cstdio>
+#include <cstring>
 
-CLvImage MakeInput(const EffectInput& input, int width, int height, unsigned seed) {
-    CLvImage image;
-    if (input.bpp == 24) {
-        image = PhotoLike(width, height, seed);
-    } else {
-        image.Create(width, height, input.bpp);
-        FillPattern(image, seed);
+bool SameValues(const CLvImage& a, const CLvImage& b, std::string* where) {
+    char text[160];
+    if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight() || a.GetBpp() != b.GetBpp()) {
+        snprintf(text, sizeof(text), "size %dx%dx%d against %dx%dx%d", a.GetWidth(), a.GetHeight(), a.GetBpp(),
+                 b.GetWidth(), b.GetHeight(), b.GetBpp());
+        if (where) *where = text;
+        return false;
     }
-    if (input.background) {
-        image.SetTransIndex(input.bpp == 24 ? 0 : 1);
-        image.SetTransColor(Quad(250, 20, 90));
+    if (a.GetPaletteSize() && memcmp(a.GetPalette(), b.GetPalette(), a.GetPaletteSize()) != 0) {
+        if (where) *where = "palettes differ";
+        return false;
     }
-    if (input.selection) SelectSomething(image);
-    return image;
+    for (int y = 0; y < a.GetHeight(); y++)
+        for (int x = 0; x < a.GetWidth(); x++)
+            if (Value(a, x, y) != Value(b, x, y)) {
+                snprintf(text, sizeof(text), "pixel (%d, %d): %06x against %06x", x, y, Value(a, x, y), Value(b, x, y));
+                if (where) *where = text;
+                return false;
+            }
+    return true;
 }
 
-CLvImage Uniform(int width, int height, RGBQUAD color) {
-    CLvImage image(width, height, 24);
-    for (int y = 0; y < height; y++)
-        for (int x = 0; x < width; x++)
-            image.SetPixelColor(x, y, color);
-    return image;
+bool SameBytes(const CLvImage& a, const CLvImage& b) {
+    if (a.GetDibSize() != b.GetDibSize() || !a.GetDib() || !b.GetDib()) return false;
+    return memcmp(a.GetDib() + 40, b.GetDib() + 40, a.GetDibSize() - 40) == 0 && a.GetWidth() == b.GetWidth() &&
+           a.GetHeight() == b.GetHeight();
 }
 
-std::vector<int> Reds(const CLvImage& image) {
-    std::vector<int> reds;
-    for (int y = 0; y < image.GetHeight(); y++)
-        for (int x = 0; x < image.GetWidth(); x++)
-            reds.push_back(image.GetPixelColor(x, y).rgbRed);
-    return reds;
+namespace {
+int g_cancelRow = -1;
+void CancelHook(CLvImage& image, int nextRow) {
+    if (g_cancelRow >= 0 && nextRow >= g_cancelRow) image.info.nEscape = 1;
+}
+} // namespace
+
+CancelAtRow::CancelAtRow(int row) {
+    g_cancelRow = row;
+    LvSetRowHookForTesting(CancelHook);
+}
+
+CancelAtRow::~CancelAtRow() {
+    LvSetRowHookForTesting(nullptr);
+    g_cancelRow = -1;
+}
+
+RowRun ChangedRowsFromBottom(const CLvImage& a, const CLvImage& b) {
+    auto rowEqual = [&](int y) {
+        for (int x = 0; x < a.GetWidth(); x++)
+            if (Value(a, x, y) != Value(b, x, y)) return false;
+        return true;
+    };
+    RowRun run = {0, true};
+    int y = 0;
+    while (y < a.GetHeight() && !rowEqual(y))
+        y++;
+    run.changed = y;
+    for (; y < a.GetHeight(); y++)
+        if (!rowEqual(y)) run.restEqual = false;
+    return run;
 }

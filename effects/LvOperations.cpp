@@ -1,0 +1,521 @@
+#include "effects/LvOperations.h"
+
+#include "image/LvSizeCheck.h"
+
+#include <cstring>
+
+namespace {
+
+// ---- reading words ----------------------------------------------------------------------------------------
+
+// A decimal number with at most as many decimals as scale allows (scale 1000: three), times scale.
+bool ParseScaled(const std::string& word, int32_t scale, int64_t& out) {
+    size_t i = 0;
+    bool negative = false;
+    if (i < word.size() && (word[i] == '-' || word[i] == '+')) negative = word[i++] == '-';
+    int64_t whole = 0, fraction = 0;
+    int64_t fractionScale = scale;
+    bool digits = false;
+    for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; i++) {
+        whole = whole * 10 + (word[i] - '0');
+        digits = true;
+        if (whole > INT32_MAX) return false;
+    }
+    if (i < word.size() && word[i] == '.') {
+        i++;
+        for (; i < word.size() && word[i] >= '0' && word[i] <= '9'; i++) {
+            if (fractionScale < 10) {
+                if (word[i] != '0') return false; // more decimals than the value can hold
+                continue;
+            }
+            fractionScale /= 10;
+            fraction += (word[i] - '0') * fractionScale;
+            digits = true;
+        }
+    }
+    if (!digits || i != word.size()) return false;
+    int64_t v = whole * scale + fraction;
+    out = negative ? -v : v;
+    return true;
+}
+
+bool ParseChoice(const char* choices, const std::string& word, int32_t& out) {
+    int index = 0;
+    for (const char* p = choices; *p; index++) {
+        const char* end = strchr(p, '|');
+        size_t n = end ? size_t(end - p) : strlen(p);
+        if (word.size() == n && word.compare(0, n, p, n) == 0) {
+            out = index;
+            return true;
+        }
+        p += n;
+        if (*p) p++;
+    }
+    int64_t number;
+    if (ParseScaled(word, 1, number) && number >= 0 && number < index) {
+        out = int32_t(number);
+        return true;
+    }
+    return false;
+}
+
+std::string Describe(const LvOpArg& arg) {
+    return arg.kind == kLvArgChoice ? std::string(arg.choices) : std::string(arg.name);
+}
+
+// One word as the given argument; false when it is not of the argument's kind.
+bool ParseArg(const LvOpArg& arg, const std::string& word, LvArgValue& value) {
+    int64_t number = 0;
+    value.given = true;
+    value.percent = false;
+    switch (arg.kind) {
+    case kLvArgChoice:
+        return ParseChoice(arg.choices, word, value.value);
+    case kLvArgSize:
+        if (!word.empty() && word.back() == '%') {
+            if (!ParseScaled(word.substr(0, word.size() - 1), 1000, number) || number <= 0 || number > 100000000)
+                return false;
+            value.percent = true;
+            value.value = int32_t(number);
+            return true;
+        }
+        if (!ParseScaled(word, 1, number)) return false;
+        break;
+    case kLvArgDecimal:
+        if (!ParseScaled(word, arg.scale, number)) return false;
+        break;
+    case kLvArgInt:
+        if (!ParseScaled(word, 1, number)) return false;
+        break;
+    }
+    if (number < arg.minValue || number > arg.maxValue) return false;
+    value.value = int32_t(number);
+    return true;
+}
+
+std::string RangeText(const LvOpArg& arg) {
+    char text[96];
+    if (arg.kind == kLvArgDecimal)
+        snprintf(text, sizeof(text), "%g..%g", double(arg.minValue) / arg.scale, double(arg.maxValue) / arg.scale);
+    else
+        snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
+    return text;
+}
+
+// ---- encoders: words in the user's units to the worker's parameters ------------------------------------
+
+// Lighten / Contrast: p0 is the low byte of the brightness taken as signed, p1 the contrast.
+bool EncodeLight(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+    params.p[0] = LvSignedLowByte(v[0].value);
+    params.p[1] = v[1].value;
+    return true;
+}
+
+// Hue / Saturation / Lightness: the low bytes of the three values.
+bool EncodeHSL(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+    for (int i = 0; i < 3; i++)
+        params.p[i] = LvLowByte(v[i].value);
+    return true;
+}
+
+// Erase Edge: the margins to remove, stored as negative margins.
+bool EncodeEraseEdge(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+    for (int i = 0; i < 4; i++)
+        params.p[i] = -v[i].value;
+    return true;
+}
+
+// Resize: W and H in pixels or as percentages of the current sides; H left out keeps the picture's
+// proportions (the same percentage, or the height the resize dialog works out for W).
+bool EncodeResize(const LvArgValue* v, const CLvImage* image, LvOpParams& params, std::string& error) {
+    params.p[2] = v[2].value;
+    if (!image) {
+        // Without the picture only sizes in pixels are known.
+        params.p[0] = v[0].percent ? 0 : v[0].value;
+        params.p[1] = v[1].given && !v[1].percent ? v[1].value : 0;
+        return true;
+    }
+    const int32_t width = image->GetWidth(), height = image->GetHeight();
+    int32_t w = v[0].percent ? LvPercentOf(width, v[0].value) : v[0].value;
+    int32_t h;
+    if (v[1].given)
+        h = v[1].percent ? LvPercentOf(height, v[1].value) : v[1].value;
+    else if (v[0].percent)
+        h = LvPercentOf(height, v[0].value);
+    else
+        h = int32_t(double(w) / (double(width) / double(height)));
+    if (LvCheckImageSize(w, h, 24) != nullptr) {
+        error = "the new size " + std::to_string(w) + " x " + std::to_string(h) + " is not possible";
+        return false;
+    }
+    params.p[0] = w;
+    params.p[1] = h;
+    return true;
+}
+
+// ---- runners -------------------------------------------------------------------------------------------
+
+bool RunMirror(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Mirror();
+}
+bool RunFlip(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Flip();
+}
+bool RunRotateLeft(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.RotateLeft();
+}
+bool RunRotateRight(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.RotateRight();
+}
+bool RunRotate180(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Rotate180();
+}
+bool RunCrop(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Crop(a.p[0], a.p[1], a.p[2], a.p[3]);
+}
+// Add Edge and Erase Edge paint new canvas in the foreground colour.
+bool RunAddEdge(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
+    image.SetTransColor(context.foreground);
+    return image.AddEdge(a.p[0], a.p[1], a.p[2], a.p[3]);
+}
+bool RunRegionFill(CLvImage& image, const LvOpParams&, const LvOpContext& context) {
+    return image.RegionFill(context.foreground);
+}
+
+bool RunResize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Resample(a.p[0], a.p[1], a.p[2]);
+}
+bool RunRotate(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Rotate(float(a.p[0]));
+}
+bool RunNegative(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Negative();
+}
+bool RunGrayScale(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.GrayScale();
+}
+bool RunColorize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Colorize(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
+}
+bool RunLight(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Light(a.p[0], a.p[1]);
+}
+// The exponent is p0 thousandths (the dialog's hundredths times ten).
+bool RunGamma(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Gamma(float(a.p[0] * 0.001));
+}
+bool RunCorrectHistogram(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.CorrectHistogram();
+}
+bool RunGrayStretch(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.GrayStretch(a.p[0], a.p[1], a.p[2], a.p[3]);
+}
+bool RunAdjustHSL(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.AdjustHSL(LvLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
+}
+bool RunShiftRGB(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.ShiftRGB(LvSignedLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
+}
+bool RunExposure(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Exposure();
+}
+bool RunSepia(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Colorize(12, 50);
+}
+// A grey picture first (unless it already has a grey ramp), then a hue ramp in its palette.
+bool RunPseudoColors(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    if (!image.IsGrayScale() && !image.GrayScale()) return false;
+    return image.HuePalette(1.0f);
+}
+bool RunRedEye(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.RedEyeReduce(LvLowByte(a.p[0]));
+}
+
+// ---- the table ---------------------------------------------------------------------------------------------
+
+const int32_t kMaxCoordinate = 1 << 28;
+const int32_t kMaxMargin = 1 << 16;
+
+const LvOperation kOperations[] = {
+    // ---- geometric transforms ----
+    {"mirror", 32774, "&Mirror", kLvEnableImage, false, {}, "mirror left-right", nullptr, RunMirror},
+    {"flip", 32775, "&Flip", kLvEnableImage, false, {}, "flip top-bottom", nullptr, RunFlip},
+    {"rotate-left",
+     32855,
+     "Rotate &Left",
+     kLvEnableImage,
+     false,
+     {},
+     "a quarter turn counter-clockwise",
+     nullptr,
+     RunRotateLeft},
+    {"rotate-right",
+     32856,
+     "Rotate &Right",
+     kLvEnableImage,
+     false,
+     {},
+     "a quarter turn clockwise",
+     nullptr,
+     RunRotateRight},
+    {"rotate-180", 32997, "Rotate &180", kLvEnableImage, false, {}, "a half turn", nullptr, RunRotate180},
+    {"crop",
+     32848,
+     "Crop",
+     kLvEnableSelection,
+     true,
+     {{"LEFT", kLvArgInt, 0, kMaxCoordinate},
+      {"TOP", kLvArgInt, 0, kMaxCoordinate},
+      {"RIGHT", kLvArgInt, 0, kMaxCoordinate},
+      {"BOTTOM", kLvArgInt, 0, kMaxCoordinate}},
+     "keep a rectangle: pixel edges counted from the top-left corner",
+     nullptr,
+     RunCrop},
+    {"add-edge",
+     32995,
+     "&Add Edge",
+     kLvEnableImage,
+     false,
+     {{"LEFT", kLvArgInt, 0, kMaxMargin},
+      {"TOP", kLvArgInt, 0, kMaxMargin},
+      {"RIGHT", kLvArgInt, 0, kMaxMargin},
+      {"BOTTOM", kLvArgInt, 0, kMaxMargin}},
+     "add a border of the foreground colour, in pixels per side",
+     nullptr,
+     RunAddEdge},
+    {"erase-edge",
+     32996,
+     "&Erase Edge",
+     kLvEnableImage,
+     false,
+     {{"LEFT", kLvArgInt, 0, kMaxMargin},
+      {"TOP", kLvArgInt, 0, kMaxMargin},
+      {"RIGHT", kLvArgInt, 0, kMaxMargin},
+      {"BOTTOM", kLvArgInt, 0, kMaxMargin}},
+     "cut pixels off each side",
+     EncodeEraseEdge,
+     RunAddEdge},
+    {"region-fill",
+     32979,
+     "Region &Fill",
+     kLvEnableImage,
+     false,
+     {},
+     "paint the selection (everything without one) with the foreground colour",
+     nullptr,
+     RunRegionFill},
+
+    // ---- resampling and free rotation ----
+    {"resize",
+     32794,
+     "Re&size",
+     kLvEnableImage,
+     false,
+     {{"W", kLvArgSize, 1, kMaxCoordinate},
+      {"H", kLvArgSize, 1, kMaxCoordinate, 1, nullptr, true},
+      {"TYPE", kLvArgChoice, 0, 3, 1, "nearest|bilinear|bspline|bicubic", true, 0}},
+     "resample to W x H pixels (or N% of the sides; without H the proportions stay)",
+     EncodeResize,
+     RunResize},
+    {"rotate",
+     32779,
+     "&Rotate",
+     kLvEnableImage,
+     false,
+     {{"DEGREES", kLvArgInt, -360, 360}},
+     "turn clockwise by whole degrees on a canvas that holds the turned picture",
+     nullptr,
+     RunRotate},
+
+    // ---- colour adjustments and histogram ----
+    {"negative", 32777, "&Negative", kLvEnableImage, false, {}, "invert the colours", nullptr, RunNegative},
+    {"gray", 32778, "&Gray Scale", kLvEnableImage, false, {}, "an 8-bit grey picture", nullptr, RunGrayScale},
+    {"light",
+     32809,
+     "&Lighten / Contrast",
+     kLvEnableImage,
+     false,
+     {{"BRIGHTNESS", kLvArgInt, -100, 100}, {"CONTRAST", kLvArgInt, -100, 100}},
+     "add BRIGHTNESS to each channel and change the contrast by CONTRAST percent",
+     EncodeLight,
+     RunLight},
+    {"hsl",
+     32942,
+     "&Hue / Saturation / Lightness",
+     kLvEnableImage,
+     false,
+     {{"HUE", kLvArgInt, -100, 100}, {"SATURATION", kLvArgInt, -100, 100}, {"LIGHTNESS", kLvArgInt, -100, 100}},
+     "shift hue (in 1/255 turns), saturation and lightness",
+     EncodeHSL,
+     RunAdjustHSL},
+    {"rgb",
+     32943,
+     "&Red / Green / Blue",
+     kLvEnableImage,
+     false,
+     {{"RED", kLvArgInt, -100, 100}, {"GREEN", kLvArgInt, -100, 100}, {"BLUE", kLvArgInt, -100, 100}},
+     "add to the red, green and blue channels",
+     nullptr,
+     RunShiftRGB},
+    {"gamma",
+     32863,
+     "&Gamma",
+     kLvEnableImage,
+     false,
+     {{"GAMMA", kLvArgDecimal, 1, 5000, 1000}},
+     "gamma correction (1 leaves the picture as it is, above 1 brightens)",
+     nullptr,
+     RunGamma},
+    {"exposure",
+     32944,
+     "&Exposure",
+     kLvEnableImage,
+     false,
+     {},
+     "fold the dark half of every channel up",
+     nullptr,
+     RunExposure},
+    {"correct-histogram",
+     32906,
+     "&Correct Histogram",
+     kLvEnableImage,
+     false,
+     {},
+     "equalise the histogram of each channel",
+     nullptr,
+     RunCorrectHistogram},
+    {"gray-stretch",
+     32908,
+     "Gray &Stretch",
+     kLvEnableImage,
+     false,
+     {{"X1", kLvArgInt, 0, 255}, {"Y1", kLvArgInt, 0, 255}, {"X2", kLvArgInt, 0, 255}, {"Y2", kLvArgInt, 0, 255}},
+     "map every channel through the line (0,0) (X1,Y1) (X2,Y2) (255,255)",
+     nullptr,
+     RunGrayStretch},
+    {"colorize",
+     32808,
+     "Colo&rize",
+     kLvEnableImage,
+     false,
+     {{"HUE", kLvArgInt, 0, 255}, {"SATURATION", kLvArgInt, 0, 255}},
+     "one hue and saturation, the lightness kept (hue 255 = a full turn)",
+     nullptr,
+     RunColorize},
+    {"sepia", 32948, "&Sepia", kLvEnableImage, false, {}, "colorize with hue 12 and saturation 50", nullptr, RunSepia},
+    {"pseudo-colors",
+     32803,
+     "Pse&udo Colors",
+     kLvEnableImage,
+     true,
+     {},
+     "grey levels shown as a hue ramp",
+     nullptr,
+     RunPseudoColors},
+    {"red-eye",
+     33012,
+     "&Remove Red-eyes",
+     kLvEnableEllipse,
+     false,
+     {{"THRESHOLD", kLvArgInt, 0, 255}},
+     "take the red out of the reddest pixels of the selection (select the eye first)",
+     nullptr,
+     RunRedEye},
+
+    // ---- thresholds ----
+
+    // ---- filters and edge detection ----
+
+    // ---- artistic effects ----
+
+    // ---- distortion effects ----
+
+    // ---- photo decorations ----
+};
+
+} // namespace
+
+const LvOperation* LvOperationTable(size_t* count) {
+    if (count) *count = sizeof(kOperations) / sizeof(kOperations[0]);
+    return kOperations;
+}
+
+const LvOperation* LvFindOperation(const std::string& name) {
+    for (const LvOperation& op : kOperations)
+        if (name == op.name) return &op;
+    return nullptr;
+}
+
+const LvOperation* LvFindOperationByCommand(int commandId) {
+    if (commandId == 0) return nullptr;
+    for (const LvOperation& op : kOperations)
+        if (op.commandId == commandId) return &op;
+    return nullptr;
+}
+
+std::string LvOperationUsage(const LvOperation& op) {
+    std::string usage = op.name;
+    for (const LvOpArg& arg : op.args) {
+        if (!arg.name) break;
+        usage += arg.optional ? " [" + Describe(arg) + "]" : " " + Describe(arg);
+    }
+    return usage;
+}
+
+bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
+                      LvOpParams& params, std::string& error) {
+    LvArgValue values[4];
+    size_t next = 0;
+    for (int i = 0; i < 4 && op.args[i].name; i++) {
+        const LvOpArg& arg = op.args[i];
+        values[i].value = arg.defaultValue;
+        if (next < words.size() && ParseArg(arg, words[next], values[i])) {
+            next++;
+            continue;
+        }
+        values[i].given = false;
+        values[i].value = arg.defaultValue;
+        const bool lastArg = i == 3 || !op.args[i + 1].name;
+        // An optional argument may be left out, unless its word is the last thing left to explain.
+        if (arg.optional && !(lastArg && next < words.size())) continue;
+        if (next < words.size()) {
+            error = std::string(op.name) + ": " + arg.name + " must be " +
+                    (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
+                                              : RangeText(arg) + (arg.kind == kLvArgSize ? " or a percentage" : "")) +
+                    ", not \"" + words[next] + "\"";
+        } else {
+            error = std::string(op.name) + ": " + arg.name + " is missing (" + LvOperationUsage(op) + ")";
+        }
+        return false;
+    }
+    if (next < words.size()) {
+        error = std::string(op.name) + ": unexpected \"" + words[next] + "\" (" + LvOperationUsage(op) + ")";
+        return false;
+    }
+    params = LvOpParams();
+    if (op.encode) return op.encode(values, image, params, error);
+    for (int i = 0; i < 4; i++)
+        params.p[i] = values[i].value;
+    return true;
+}
+
+bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context) {
+    return op.run(image, params, context);
+}
+
+bool LvOperationEnabled(const LvOperation& op, const CLvImage* image, bool busy, int toolMode) {
+    if (!image || !image->IsValid() || busy) return false;
+    switch (op.enable) {
+    case kLvEnableImage:
+        return true;
+    case kLvEnableSelection:
+        return image->pSelection != nullptr;
+    case kLvEnableEllipse:
+        return image->pSelection != nullptr && toolMode == 5;
+    }
+    return false;
+}
+
+int32_t LvPercentOf(int32_t side, int32_t thousandths) {
+    return int32_t(int64_t(side) * thousandths / 100000);
+}

@@ -1,0 +1,103 @@
+#pragma once
+
+#include "image/LvImage.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// The table of image operations. One entry per operation: a stable lower-case name, the menu command, an
+// argument description, a parser from the words a user types to the four 32-bit parameters p0..p3 exactly as
+// the document's worker receives them, and a runner that calls the image operation with them. The command-line
+// tool, the menu commands and the batch runs all go through this table, so they run the same thing.
+
+// The four parameters of a command.
+struct LvOpParams {
+    int32_t p[4] = {0, 0, 0, 0};
+};
+
+// What some operations need besides the image.
+struct LvOpContext {
+    RGBQUAD foreground = {0, 0, 0, 0}; // the colour chosen in the colour bar
+    CLvImage* auxImage = nullptr;      // the pattern or frame picture of the commands that fuse two pictures
+};
+
+// When a menu command is enabled.
+enum LvEnableRule {
+    kLvEnableImage,     // the document has an image and no command is running
+    kLvEnableSelection, // as kLvEnableImage, and the image has a selection
+    kLvEnableEllipse,   // as kLvEnableSelection, and the ellipse selection tool is the current mouse tool
+};
+
+enum LvArgKind {
+    kLvArgInt,     // a whole number
+    kLvArgDecimal, // a decimal number, stored times the argument's scale ("1.5" with scale 1000 gives 1500)
+    kLvArgChoice,  // one of the words of the argument's choices (or its position as a number)
+    kLvArgSize,    // pixels, or a percentage of the image's side ("50%", stored in thousandths of a percent)
+};
+
+struct LvOpArg {
+    const char* name = nullptr; // as shown in the usage ("BRIGHTNESS"); null ends the list
+    LvArgKind kind = kLvArgInt;
+    int32_t minValue = 0; // the range of the stored value
+    int32_t maxValue = 0;
+    int32_t scale = 1;             // decimals: the stored value is the number times this
+    const char* choices = nullptr; // choices: the words, separated by '|'
+    bool optional = false;         // optional arguments come last
+    int32_t defaultValue = 0;      // the stored value of an optional argument that is not given
+};
+
+// One parsed argument.
+struct LvArgValue {
+    int32_t value = 0;
+    bool percent = false; // a size given as a percentage; value in thousandths of a percent
+    bool given = false;   // false for an optional argument that was left out
+};
+
+// Turns the parsed arguments into parameters. image is the picture the operation will run on, or null when
+// the words are only checked (sizes given as percentages are then not worked out).
+typedef bool (*LvOpEncode)(const LvArgValue* values, const CLvImage* image, LvOpParams& params, std::string& error);
+typedef bool (*LvOpRun)(CLvImage& image, const LvOpParams& params, const LvOpContext& context);
+
+struct LvOperation {
+    const char* name;     // stable lower-case name ("rotate-left")
+    int commandId;        // menu command identifier, 0 when there is none
+    const char* menuText; // menu text with its accelerator mark, empty when there is no menu command
+    LvEnableRule enable;
+    bool direct;       // the program runs it on the interface thread, without the command worker
+    LvOpArg args[4];   // the arguments in the order the user gives them
+    const char* help;  // one line: what it does and the meaning and range of its arguments
+    LvOpEncode encode; // null: parameter i is the value of argument i
+    LvOpRun run;
+};
+
+// The whole table, in menu order of the families.
+const LvOperation* LvOperationTable(size_t* count);
+const LvOperation* LvFindOperation(const std::string& name);
+const LvOperation* LvFindOperationByCommand(int commandId);
+
+// "resize W [H] [nearest|bilinear|bspline|bicubic]"
+std::string LvOperationUsage(const LvOperation& op);
+
+// Parses the words that follow an operation's name. False with a message in error for a wrong word or
+// count.
+bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
+                      LvOpParams& params, std::string& error);
+
+// Runs the operation; its own result (false for an empty image, an impossible size, ...).
+bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context);
+
+// Whether the menu command is enabled for a document's image (null when it has none).
+bool LvOperationEnabled(const LvOperation& op, const CLvImage* image, bool busy, int toolMode);
+
+// percent (in thousandths of a percent) of a side in pixels, truncated: 100 % of 100 is 100.
+int32_t LvPercentOf(int32_t side, int32_t thousandths);
+
+// The low byte of a parameter, as an unsigned or a signed byte.
+inline BYTE LvLowByte(int32_t v) {
+    return static_cast<BYTE>(v & 0xFF);
+}
+inline signed char LvSignedLowByte(int32_t v) {
+    return static_cast<signed char>(static_cast<BYTE>(v & 0xFF));
+}
