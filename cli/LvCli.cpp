@@ -15,7 +15,8 @@ namespace {
 const char* const kUsage =
     "usage: lumivue-cli info [--json] FILE\n"
     "       lumivue-cli convert [--bpp 1|4|8|24] IN OUT\n"
-    "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B] IN OUT\n"
+    "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B]\n"
+    "                         [--picture FILE] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
     "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, "
@@ -23,7 +24,8 @@ const char* const kUsage =
     "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
     "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
-    "(pixel edges from the top-left corner) that the operations then work on.\n";
+    "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
+    "frame picture of the pattern and photo-frame operations.\n";
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -239,9 +241,10 @@ struct OperationCall {
 
 int Apply(int argc, char** argv, FILE* out, FILE* err) {
     Arguments args;
-    if (!ParseArguments(argc, argv, 2,
-                        {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}}, args,
-                        err)) {
+    if (!ParseArguments(
+            argc, argv, 2,
+            {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}, {"--picture", true}},
+            args, err)) {
         fputs(kUsage, err);
         return 2;
     }
@@ -298,8 +301,12 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
         }
     }
 
-    CLvImage image;
+    CLvImage image, picture;
     if (!LoadInput(image, input, err)) return 1;
+    if (args.options.count("--picture")) {
+        if (!LoadInput(picture, args.options["--picture"], err)) return 1;
+        context.auxImage = &picture;
+    }
     if (boxOption) {
         // Edges from the top become the image's own rows, which count from the bottom.
         const int height = image.GetHeight();

@@ -261,3 +261,17 @@ bool CLvImage::Dither(int method) {
         return true;
     });
 }
+
+// ---- effects made of other operations ---------------------------------------------------------------------------
+
+bool CLvImage::PencilDrawing() {
+    return Laplacian(4) && Negative();
+}
+
+bool CLvImage::Crayon() {
+    return SobelEdge() && Negative();
+}
+
+bool CLvImage::OldPhoto() {
+    return Noise(25) && Colorize(30, 100);
+}

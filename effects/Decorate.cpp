@@ -3,6 +3,7 @@
 #include "image/LvImage.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <exception>
@@ -154,6 +155,83 @@ bool CLvImage::Feather(bool rectangular, int r) {
         }
         copy.AlphaStrip();
         lvfx::FinishInto(*this, nullptr, copy);
+        return true;
+    });
+}
+
+// ---- pattern and frame -----------------------------------------------------------------------------------------
+
+// Each pixel of the box is blended with the background colour by the mask value at its place; the pixels
+// depend on nothing else, so the image is changed in place. The pattern is copied without its selection,
+// which would otherwise limit the brightening of the mask to a part of it.
+bool CLvImage::Pattern(const CLvImage& pattern, int transparency) {
+    if (!pDib || !pattern.IsValid()) return false;
+    return Guarded([&] {
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
+        info.nProgress = 1;
+        if (box.Empty()) return true;
+        CLvImage mask(pattern, true, false, true);
+        if (!mask.IsValid() || !mask.Resample(box.Width(), box.Height(), kResampleBilinear)) return false;
+        // 2.55 is the single-precision constant, and the product is rounded to single precision: a
+        // transparency of 0 gives -255, a black mask.
+        const float brightness = float(transparency - 100) * 2.5499999523f;
+        if (!mask.Light(int(brightness), 0) || !mask.IncreaseBpp(24)) return false;
+        const RGBQUAD g = info.rgbTransColor;
+        const int background[3] = {g.rgbBlue, g.rgbGreen, g.rgbRed};
+        const CLvRowReader reader(*this);
+        const CLvRowWriter writer(*this);
+        const int n = box.Width();
+        std::atomic<bool> failed{false};
+        LvForRows(*this, box.Height(), kLvRowsProgress | kLvRowsCancel, size_t(n), [&](int first, int last) {
+            try {
+                std::vector<BYTE> row(static_cast<size_t>(n) * 3);
+                for (int y = box.bottom + first; y < box.bottom + last; y++) {
+                    reader.Read(y, box.left, n, row.data());
+                    const BYTE* m = lvfx::Row(mask, y - box.bottom);
+                    BYTE* p = row.data();
+                    for (int x = 0; x < n; x++, p += 3, m += 3)
+                        for (int k = 0; k < 3; k++)
+                            p[k] = lvfx::ClampByte(p[k] + (background[k] - p[k]) * m[2] / 255);
+                    writer.Write(y, box.left, n, row.data());
+                }
+            } catch (const std::exception&) {
+                failed = true;
+            }
+        });
+        return !failed;
+    });
+}
+
+bool CLvImage::PhotoFrame(const CLvImage& frame) {
+    if (!pDib || !frame.IsValid()) return false;
+    return Guarded([&] {
+        CLvImage picture(frame, true, false, true);
+        const lvfx::ScanArea box = lvfx::GetScanArea(*this);
+        info.nProgress = 1;
+        const int bw = box.Width(), bh = box.Height();
+        CLvImage result;
+        if (!picture.IsValid() || box.Empty() || !lvfx::CreateResult(*this, result, bw, bh, GetBpp(), head.biClrUsed))
+            return false;
+        if (!picture.Resample(bw, bh, kResampleBilinear)) return false;
+        const RGBQUAD key = picture.GetPixelColor(bw / 2, bh / 2);
+        const CLvRowReader own(*this), framed(picture);
+        const CLvRowWriter writer(result, false);
+        std::vector<BYTE> row(static_cast<size_t>(bw) * 3), edge(static_cast<size_t>(bw) * 3);
+        for (int y = box.bottom; y < box.top; y++) {
+            info.nProgress = int(100LL * (y - box.bottom) / bh);
+            if (info.nEscape) break;
+            own.Read(y, box.left, bw, row.data());
+            framed.Read(y - box.bottom, 0, bw, edge.data());
+            const BYTE* mask = lvfx::SelectionRow(*this, y, box.left);
+            for (int x = 0; x < bw; x++) {
+                if (mask && !mask[x]) continue;
+                const BYTE* f = &edge[size_t(x) * 3];
+                const bool see = f[0] == key.rgbBlue && f[1] == key.rgbGreen && f[2] == key.rgbRed;
+                const BYTE* c = see ? &row[size_t(x) * 3] : f;
+                writer.Put(x, y - box.bottom, c[0], c[1], c[2]);
+            }
+        }
+        lvfx::FinishInto(*this, nullptr, result);
         return true;
     });
 }

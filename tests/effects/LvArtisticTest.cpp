@@ -278,3 +278,20 @@ TEST(Dither, BandsAgree) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Combined, PencilDrawingAndCrayonOfAUniformPicture) {
+    // The Laplacian of a uniform picture is 0 everywhere (the colour of (0, 0) is read past the edges);
+    // negated, white.
+    CLvImage pencil = Uniform(9, 7, Quad(90, 120, 30));
+    ASSERT_TRUE(pencil.PencilDrawing());
+    EXPECT_TRUE(SamePicture(pencil, Uniform(9, 7, Quad(255, 255, 255))));
+    // Sobel is 0 inside and large where white is read past the edges; negated, white inside, dark there.
+    CLvImage crayon = Uniform(9, 7, Quad(90, 120, 30));
+    ASSERT_TRUE(crayon.Crayon());
+    EXPECT_TRUE(SameColor(crayon.GetPixelColor(4, 3), Quad(255, 255, 255)));
+    EXPECT_TRUE(SameColor(crayon.GetPixelColor(4, 6), Quad(0, 0, 0)));
+}
+
+} // namespace

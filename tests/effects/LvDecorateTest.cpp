@@ -168,3 +168,82 @@ TEST(Watermark, ALengthFromAFileLongerThanThePictureReadsSafely) {
 }
 
 } // namespace
+
+namespace {
+
+TEST(Pattern, TransparencyZeroLeavesThePictureAndFullBlendsToTheBackground) {
+    // The pattern has the picture's size, so it is used as it is.
+    const CLvImage white = Uniform(6, 6, Quad(255, 255, 255));
+    // Transparency 0: brightness (0 - 100) * 2.55f rounds to -255 in single precision, a black mask. (With
+    // -254 a black pixel against a white background would turn 1.)
+    CLvImage black = Uniform(6, 6, Quad(0, 0, 0));
+    black.SetTransColor(Quad(255, 255, 255));
+    ASSERT_TRUE(black.Pattern(white, 0));
+    EXPECT_TRUE(SamePicture(black, Uniform(6, 6, Quad(0, 0, 0))));
+
+    // Transparency 100 and a mid-gray pattern: m = 128, c + (g - c) * 128 / 255 per channel.
+    CLvImage image = Uniform(6, 6, Quad(200, 100, 0));
+    image.SetTransColor(Quad(0, 0, 255));
+    ASSERT_TRUE(image.Pattern(Uniform(3, 2, Quad(128, 128, 128)), 100));
+    EXPECT_TRUE(
+        SameColor(image.GetPixelColor(2, 3), Quad(200 - 200 * 128 / 255, 100 - 100 * 128 / 255, 255 * 128 / 255)));
+
+    // The mask is the pattern's red channel.
+    CLvImage red = Uniform(6, 6, Quad(200, 100, 0)), green(red);
+    red.SetTransColor(Quad(0, 0, 255));
+    green.SetTransColor(Quad(0, 0, 255));
+    ASSERT_TRUE(red.Pattern(Uniform(6, 6, Quad(255, 0, 0)), 100));
+    ASSERT_TRUE(green.Pattern(Uniform(6, 6, Quad(0, 255, 0)), 100));
+    EXPECT_TRUE(SamePicture(red, Uniform(6, 6, Quad(0, 0, 255))));
+    EXPECT_TRUE(SamePicture(green, Uniform(6, 6, Quad(200, 100, 0))));
+}
+
+TEST(Pattern, ThePatternIsStretchedOverTheSelectionBox) {
+    CLvImage pattern(2, 1, 24);
+    pattern.SetPixelColor(0, 0, Quad(0, 0, 0));
+    pattern.SetPixelColor(1, 0, Quad(255, 255, 255));
+    CLvImage image = Uniform(30, 10, Quad(50, 60, 70));
+    image.SetTransColor(Quad(250, 250, 250));
+    image.SelectionAddRect(10, 2, 30, 8);
+    ASSERT_TRUE(image.Pattern(pattern, 100));
+    // Left end of the box: black mask, unchanged; right end: white mask, the background colour.
+    EXPECT_TRUE(SameColor(image.GetPixelColor(10, 5), Quad(50, 60, 70)));
+    EXPECT_TRUE(SameColor(image.GetPixelColor(29, 5), Quad(250, 250, 250)));
+    // Outside the selection nothing changes.
+    EXPECT_TRUE(SameColor(image.GetPixelColor(29, 9), Quad(50, 60, 70)));
+    EXPECT_TRUE(SameColor(image.GetPixelColor(5, 5), Quad(50, 60, 70)));
+    CLvImage empty;
+    EXPECT_FALSE(image.Pattern(empty, 50));
+    EXPECT_FALSE(empty.Pattern(pattern, 50));
+}
+
+TEST(PhotoFrame, ThePictureShowsWhereTheFrameHasItsCentreColour) {
+    // A frame of a red border round a white centre, stretched over the box.
+    CLvImage frame = Uniform(10, 10, Quad(255, 0, 0));
+    for (int y = 2; y < 8; y++)
+        for (int x = 2; x < 8; x++)
+            frame.SetPixelColor(x, y, Quad(255, 255, 255));
+    CLvImage image = PhotoLike(40, 30, 2);
+    image.SetXDPI(150);
+    image.SelectionAddRect(5, 5, 25, 25);
+    const CLvImage before(image);
+    ASSERT_TRUE(image.PhotoFrame(frame));
+    ASSERT_EQ(image.GetWidth(), 20);
+    ASSERT_EQ(image.GetHeight(), 20);
+    EXPECT_EQ(image.pSelection, nullptr);
+    EXPECT_EQ(image.GetXDPI(), 150);
+    EXPECT_TRUE(SameColor(image.GetPixelColor(10, 10), before.GetPixelColor(15, 15)));
+    EXPECT_TRUE(SameColor(image.GetPixelColor(0, 0), Quad(255, 0, 0)));
+    EXPECT_TRUE(SameColor(image.GetPixelColor(19, 10), Quad(255, 0, 0)));
+
+    // A frame of one colour shows the cropped picture unchanged.
+    CLvImage plain = PhotoLike(12, 9, 5);
+    ASSERT_TRUE(plain.PhotoFrame(Uniform(3, 3, Quad(1, 2, 3))));
+    EXPECT_TRUE(SamePicture(plain, PhotoLike(12, 9, 5)));
+
+    CLvImage empty;
+    EXPECT_FALSE(plain.PhotoFrame(empty));
+    EXPECT_FALSE(empty.PhotoFrame(frame));
+}
+
+} // namespace

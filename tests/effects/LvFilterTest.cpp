@@ -316,3 +316,37 @@ TEST(Filters, CancelStopsBeforeTheFirstRowAndStillSucceeds) {
 }
 
 } // namespace
+
+namespace {
+
+// Filters change the picture in place, chunk by chunk: a cancel leaves a first run of rows filtered and the
+// rest as it was, on one thread or several.
+TEST(Filters, ACancelledFilterHasChangedAFirstRunOfRows) {
+    for (int threads : {1, 3})
+        for (const FilterCase& c : FilterCases()) {
+            ThreadCount count(threads);
+            const CLvImage before = PhotoLike(31, 120, 6);
+            CLvImage full(before), partly(before);
+            ASSERT_TRUE(c.run(full));
+            {
+                CancelAtRow cancel(50);
+                ASSERT_TRUE(c.run(partly)) << c.name;
+            }
+            // Rows below k are filtered, rows from k on keep their colours (k: the first row that differs from
+            // the finished filter).
+            auto sameRow = [](const CLvImage& a, const CLvImage& b, int y) {
+                for (int x = 0; x < a.GetWidth(); x++)
+                    if (!SameColor(a.GetPixelColor(x, y), b.GetPixelColor(x, y))) return false;
+                return true;
+            };
+            int k = 0;
+            while (k < 120 && sameRow(partly, full, k))
+                k++;
+            EXPECT_GE(k, 50) << c.name;
+            EXPECT_LT(k, 120) << c.name;
+            for (int y = k; y < 120; y++)
+                ASSERT_TRUE(sameRow(partly, before, y)) << c.name << " row " << y;
+        }
+}
+
+} // namespace
