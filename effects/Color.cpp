@@ -10,11 +10,6 @@ using namespace lvfx;
 
 namespace {
 
-// A colour change of one pixel, read and written as blue, green, red bytes.
-struct Bgr {
-    BYTE b, g, r;
-};
-
 // Per-channel tables: most colour operations map each channel value on its own, so a table of 256 values
 // per channel computed once gives exactly what the per-pixel arithmetic gives.
 struct ChannelTables {
@@ -144,6 +139,57 @@ inline BYTE TruncClamp(double v) {
     return static_cast<BYTE>(static_cast<int>(v));
 }
 
+// RGBtoHSL with its divisions done as multiplications by exact reciprocals: every dividend is below 2^17
+// and every divisor at most 510, so (n * (2^32 / d + 1)) >> 32 is n / d for all of them.
+class FastHsl {
+public:
+    FastHsl() {
+        for (int d = 1; d <= 510; d++)
+            m_reciprocal[d] = (uint64_t(1) << 32) / uint64_t(d) + 1;
+        m_reciprocal[0] = 0;
+        for (int sum = 0; sum <= 510; sum++)
+            m_lightness[sum] = BYTE((sum * 255 + 255) / 510);
+    }
+    RGBQUAD FromRgb(int red, int green, int blue) const {
+        const int cMax = std::max(red, std::max(green, blue));
+        const int cMin = std::min(red, std::min(green, blue));
+        const int sum = cMax + cMin, range = cMax - cMin;
+        RGBQUAD hsl;
+        hsl.rgbBlue = m_lightness[sum];
+        hsl.rgbReserved = 0;
+        if (range == 0) {
+            hsl.rgbGreen = 0;
+            hsl.rgbRed = 170;
+            return hsl;
+        }
+        const int d = hsl.rgbBlue <= 127 ? sum : 510 - sum;
+        hsl.rgbGreen = BYTE(Divide(range * 255 + d / 2, d));
+        const int half = range / 2;
+        const int redDelta = Divide((cMax - red) * 42 + half, range);
+        const int greenDelta = Divide((cMax - green) * 42 + half, range);
+        const int blueDelta = Divide((cMax - blue) * 42 + half, range);
+        int hue;
+        if (red == cMax)
+            hue = blueDelta - greenDelta;
+        else if (green == cMax)
+            hue = 85 + redDelta - blueDelta;
+        else
+            hue = 170 + greenDelta - redDelta;
+        hsl.rgbRed = BYTE(hue);
+        return hsl;
+    }
+
+private:
+    int Divide(int n, int d) const { return int((uint64_t(n) * m_reciprocal[d]) >> 32); }
+    uint64_t m_reciprocal[511];
+    BYTE m_lightness[511];
+};
+
+const FastHsl& Hsl() {
+    static const FastHsl table;
+    return table;
+}
+
 // trunc(v) kept as a byte (modulo 256); values no integer can hold give 0.
 inline BYTE WrapToByte(float v) {
     if (!(v > -2147483648.0f && v < 2147483648.0f)) return 0;
@@ -165,7 +211,7 @@ void CountColors(CLvImage& image, int colorSpace, Counts& total) {
     const RGBQUAD* palette = image.GetPalette();
     std::mutex merge;
     LvForRows(image, area.Height(), kLvRowsPlain, size_t(area.Width()), [&](int first, int last) {
-        // Counts by colour value (24 bits) or by index first, then by channel.
+        // Palette pictures are counted by index first, then by the entries' channels.
         int32_t byIndex[256] = {};
         Counts local;
         memset(&local, 0, sizeof(local));
@@ -213,6 +259,9 @@ bool CLvImage::GrayScale() {
         if (!CreateResult(*this, result, width, height, 8)) return false;
         result.SetGrayPalette();
         if (pAlpha && !result.AlphaCopy(*this)) return false;
+        // A transparent colour becomes the index of its grey.
+        const RGBQUAD& t = info.rgbTransColor;
+        if (info.nTransIndex != -1) result.info.nTransIndex = GrayValue(t.rgbRed, t.rgbGreen, t.rgbBlue);
         LvForRows(*this, height, kLvRowsPlain, size_t(width), [&](int first, int last) {
             for (int y = first; y < last; y++) {
                 const BYTE* in = Row(*this, y);
@@ -369,8 +418,9 @@ bool CLvImage::AdjustHSL(BYTE hue, signed char saturation, signed char lightness
         PaletteWise(*this, [&](RGBQUAD c) { return adjust(RGBtoHSL(c), false); });
         return true;
     }
+    const FastHsl& hsl = Hsl();
     ScanPixels(*this, kLvRowsProgress | kLvRowsCancel,
-               [&](BYTE* p) { ToBytes(p, adjust(RGBtoHSL(FromBytes(p)), true)); });
+               [&](BYTE* p) { ToBytes(p, adjust(hsl.FromRgb(p[2], p[1], p[0]), true)); });
     return true;
 }
 

@@ -4,14 +4,15 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 using namespace lvfx;
 
 namespace {
 
-// Rows of up to this many destination rows are turned together, so that the source is read in short
-// runs instead of one byte per cache line.
-const int kTurnBlock = 32;
+// Quarter turns go by tiles of destination rows and columns.
+const int kTurnBlock = 16;
+const int kTurnTile = 64;
 
 // The alpha plane of result, created and filled by map(x, y) -> source plane offset for every
 // destination pixel, when the source has one.
@@ -27,6 +28,24 @@ bool MoveAlpha(const CLvImage& source, CLvImage& result, const Map& map) {
             out[x] = source.pAlpha[map(x, y)];
     }
     return true;
+}
+
+// Writes the pixels of a stored row in reverse order into another row.
+void ReverseInto(BYTE* out, const BYTE* in, int width, int bpp) {
+    if (bpp == 24) {
+        const BYTE* s = in + size_t(width - 1) * 3;
+        for (int x = 0; x < width; x++, out += 3, s -= 3) {
+            out[0] = s[0];
+            out[1] = s[1];
+            out[2] = s[2];
+        }
+    } else if (bpp == 8) {
+        for (int x = 0; x < width; x++)
+            out[x] = in[width - 1 - x];
+    } else {
+        for (int x = 0; x < width; x++)
+            PutIndex(out, x, bpp, GetIndex(in, width - 1 - x, bpp));
+    }
 }
 
 // Fills every pixel of a fresh image with one colour (palette images: the nearest entry), leaving the
@@ -57,50 +76,41 @@ void FillAll(CLvImage& image, RGBQUAD color) {
 
 // ---- mirror and flip ------------------------------------------------------------------------------------
 
+// Mirror, Flip and the half turn work in place: the same pixels as a turned copy, without a second
+// picture of the same size (on a 20-megapixel photo the copy costs more than the turn).
 bool CLvImage::Mirror() {
     if (!pDib) return false;
-    CLvImage result;
-    if (!CreateResult(*this, result, GetWidth(), GetHeight(), GetBpp())) return false;
-    if (pAlpha && !result.AlphaCopy(*this)) return false;
     const int width = GetWidth(), bpp = GetBpp();
+    const size_t stride = info.dwRowBytes;
     LvForRows(*this, GetHeight(), kLvRowsPlain, size_t(width), [&](int first, int last) {
+        std::vector<BYTE> copy(stride);
         for (int y = first; y < last; y++) {
-            const BYTE* in = Row(*this, y);
-            BYTE* out = Row(result, y);
-            if (bpp == 24) {
-                const BYTE* s = in + size_t(width - 1) * 3;
-                for (int x = 0; x < width; x++, out += 3, s -= 3) {
-                    out[0] = s[0];
-                    out[1] = s[1];
-                    out[2] = s[2];
-                }
-            } else if (bpp == 8) {
-                for (int x = 0; x < width; x++)
-                    out[x] = in[width - 1 - x];
-            } else {
-                for (int x = 0; x < width; x++)
-                    PutIndex(out, x, bpp, GetIndex(in, width - 1 - x, bpp));
-            }
+            BYTE* row = Row(*this, y);
+            memcpy(copy.data(), row, stride);
+            ReverseInto(row, copy.data(), width, bpp);
         }
     });
-    result.AlphaMirror();
-    FinishInto(*this, nullptr, result);
+    AlphaMirror();
+    SelectionDelete();
     return true;
 }
 
 bool CLvImage::Flip() {
     if (!pDib) return false;
-    CLvImage result;
-    if (!CreateResult(*this, result, GetWidth(), GetHeight(), GetBpp())) return false;
-    if (pAlpha && !result.AlphaCopy(*this)) return false;
     const int height = GetHeight();
     const size_t stride = info.dwRowBytes;
-    LvForRows(*this, height, kLvRowsPlain, stride, [&](int first, int last) {
-        for (int y = first; y < last; y++)
-            memcpy(Row(result, y), Row(*this, height - 1 - y), stride);
+    LvForRows(*this, height / 2, kLvRowsPlain, stride * 2, [&](int first, int last) {
+        std::vector<BYTE> copy(stride);
+        for (int y = first; y < last; y++) {
+            BYTE* a = Row(*this, y);
+            BYTE* b = Row(*this, height - 1 - y);
+            memcpy(copy.data(), a, stride); // the padding too
+            memcpy(a, b, stride);
+            memcpy(b, copy.data(), stride);
+        }
     });
-    result.AlphaFlip();
-    FinishInto(*this, nullptr, result);
+    AlphaFlip();
+    SelectionDelete();
     return true;
 }
 
@@ -126,25 +136,33 @@ bool QuarterTurn(CLvImage& image, CLvImage* destination, bool left) {
     const int flags = bpp == 1 ? kLvRowsPlain : kLvRowsProgress;
     const size_t stride = image.info.dwRowBytes;
     LvForRows(image, newHeight, flags, size_t(newWidth), [&](int first, int last) {
+        // Tiles of kTurnBlock destination rows by kTurnTile columns: the destination is written along its
+        // rows, and the source rows of a tile are read in short runs that stay in the cache.
+        const BYTE* sourceRows[kTurnTile];
         for (int y0 = first; y0 < last; y0 += kTurnBlock) {
             const int y1 = std::min(last, y0 + kTurnBlock);
-            for (int x = 0; x < newWidth; x++) {
-                // Destination rows y0..y1-1 at column x come from one source row: a short run of columns.
-                const int sourceRow = left ? newWidth - 1 - x : x;
-                const BYTE* in = image.info.pBits + size_t(sourceRow) * stride;
+            for (int x0 = 0; x0 < newWidth; x0 += kTurnTile) {
+                const int n = std::min(newWidth - x0, kTurnTile);
+                for (int k = 0; k < n; k++)
+                    sourceRows[k] = image.info.pBits + size_t(left ? newWidth - 1 - (x0 + k) : x0 + k) * stride;
                 for (int y = y0; y < y1; y++) {
                     const int sourceX = left ? y : newHeight - 1 - y;
                     BYTE* out = Row(result, y);
                     if (bpp == 24) {
-                        const BYTE* s = in + size_t(sourceX) * 3;
-                        BYTE* d = out + size_t(x) * 3;
-                        d[0] = s[0];
-                        d[1] = s[1];
-                        d[2] = s[2];
+                        const size_t offset = size_t(sourceX) * 3;
+                        BYTE* d = out + size_t(x0) * 3;
+                        for (int k = 0; k < n; k++, d += 3) {
+                            const BYTE* p = sourceRows[k] + offset;
+                            d[0] = p[0];
+                            d[1] = p[1];
+                            d[2] = p[2];
+                        }
                     } else if (bpp == 8) {
-                        out[x] = in[sourceX];
+                        for (int k = 0; k < n; k++)
+                            out[x0 + k] = sourceRows[k][sourceX];
                     } else {
-                        PutIndex(out, x, bpp, GetIndex(in, sourceX, bpp));
+                        for (int k = 0; k < n; k++)
+                            PutIndex(out, x0 + k, bpp, GetIndex(sourceRows[k], sourceX, bpp));
                     }
                 }
             }
@@ -167,6 +185,23 @@ bool CLvImage::RotateRight(CLvImage* destination) {
 bool CLvImage::Rotate180(CLvImage* destination) {
     if (!pDib) return false;
     const int width = GetWidth(), height = GetHeight(), bpp = GetBpp();
+    if (!destination || destination == this) {
+        // In place: row y and row height - 1 - y change places, each reversed.
+        const size_t stride = info.dwRowBytes;
+        LvForRows(*this, (height + 1) / 2, kLvRowsProgress, size_t(width) * 2, [&](int first, int last) {
+            std::vector<BYTE> copy(stride);
+            for (int y = first; y < last; y++) {
+                BYTE* a = Row(*this, y);
+                BYTE* b = Row(*this, height - 1 - y);
+                memcpy(copy.data(), a, stride);
+                if (a != b) ReverseInto(a, b, width, bpp);
+                ReverseInto(b, copy.data(), width, bpp);
+            }
+        });
+        if (pAlpha) std::reverse(pAlpha, pAlpha + size_t(width) * size_t(height));
+        SelectionDelete();
+        return true;
+    }
     CLvImage result;
     if (!CreateResult(*this, result, width, height, bpp)) return false;
     const size_t count = size_t(width) * size_t(height);

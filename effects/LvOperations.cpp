@@ -944,6 +944,19 @@ bool LvOperationEnabled(const LvOperation& op, const CLvImage* image, bool busy,
     return false;
 }
 
+bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params) {
+    if (!image.IsValid() || !image.pSelection) return false;
+    const RECT& box = image.info.rcSelection;
+    if (box.right <= box.left || box.top <= box.bottom) return false;
+    // The box counts y from the bottom with top exclusive; Crop takes edges counted from the top.
+    params = LvOpParams();
+    params.p[0] = box.left;
+    params.p[1] = image.GetHeight() - box.top;
+    params.p[2] = box.right;
+    params.p[3] = image.GetHeight() - box.bottom;
+    return true;
+}
+
 int32_t LvPercentOf(int32_t side, int32_t thousandths) {
     return int32_t(int64_t(side) * thousandths / 100000);
 }

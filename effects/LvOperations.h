@@ -91,6 +91,11 @@ bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& pa
 // Whether the menu command is enabled for a document's image (null when it has none).
 bool LvOperationEnabled(const LvOperation& op, const CLvImage* image, bool busy, int toolMode);
 
+// The parameters of the Crop command for an image's selection: the selection box as edges counted from
+// the top-left corner, so that the crop keeps exactly the selected rows and columns. False without a
+// selection or with an empty box.
+bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params);
+
 // percent (in thousandths of a percent) of a side in pixels, truncated: 100 % of 100 is 100.
 int32_t LvPercentOf(int32_t side, int32_t thousandths);
 

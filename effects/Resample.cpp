@@ -17,6 +17,8 @@ using namespace lvfx;
 namespace {
 
 // Reads source colours and writes result colours the way the pixel accessors do, but by row pointers.
+// kPalette: the picture has a palette (decided once per operation, not per pixel).
+template <bool kPalette>
 class Sampler {
 public:
     // mixes: colours are mixed and written as the nearest palette entry (not needed by the nearest pixel path).
@@ -33,7 +35,7 @@ public:
     // The colour of pixel (x, y), which must be inside the picture.
     RGBQUAD At(int x, int y) const {
         const BYTE* row = Row(m_source, y);
-        if (m_palette) return m_palette[GetIndex(row, x, m_bpp)];
+        if (kPalette) return m_palette[GetIndex(row, x, m_bpp)];
         const BYTE* p = row + size_t(x) * 3;
         RGBQUAD c;
         c.rgbBlue = p[0];
@@ -44,7 +46,7 @@ public:
     }
     // Writes a colour as SetPixelColor does: palette pictures take the nearest entry.
     void Put(BYTE* row, int x, BYTE red, BYTE green, BYTE blue) const {
-        if (m_palette) {
+        if (kPalette) {
             BYTE index;
             if (m_grid) {
                 index = m_grid->Find(red, green, blue);
@@ -101,8 +103,9 @@ struct Axis {
     }
 };
 
+template <bool kPalette>
 void ResampleNearest(CLvImage& image, CLvImage& result, const Axis& ax, const Axis& ay) {
-    const Sampler sampler(image, result, false);
+    const Sampler<kPalette> sampler(image, result, false);
     const int newWidth = result.GetWidth(), bpp = image.GetBpp();
     BYTE map[256];
     SelfNearestMap(image, map);
@@ -125,8 +128,9 @@ void ResampleNearest(CLvImage& image, CLvImage& result, const Axis& ax, const Ax
     });
 }
 
+template <bool kPalette>
 void ResampleBilinear(CLvImage& image, CLvImage& result, const Axis& ax, const Axis& ay) {
-    const Sampler sampler(image, result);
+    const Sampler<kPalette> sampler(image, result);
     const int newWidth = result.GetWidth();
     LvForRows(image, result.GetHeight(), kLvRowsProgress | kLvRowsCancel, size_t(newWidth), [&](int first, int last) {
         for (int y = first; y < last; y++) {
@@ -158,8 +162,9 @@ float BSplineWeight(float t) {
     return static_cast<float>(2.0 / 3.0 - 0.5 * d * d * (2.0 - std::fabs(d)));
 }
 
+template <bool kPalette>
 void ResampleBSpline(CLvImage& image, CLvImage& result, const Axis& ax, const Axis& ay) {
-    const Sampler sampler(image, result);
+    const Sampler<kPalette> sampler(image, result);
     const int newWidth = result.GetWidth();
     std::vector<float> wx0(static_cast<size_t>(newWidth)), wx1(static_cast<size_t>(newWidth));
     for (int x = 0; x < newWidth; x++) {
@@ -211,8 +216,9 @@ struct CubicAxis {
     }
 };
 
+template <bool kPalette>
 void ResampleBicubic(CLvImage& image, CLvImage& result, float xScale, float yScale) {
-    const Sampler sampler(image, result);
+    const Sampler<kPalette> sampler(image, result);
     const int newWidth = result.GetWidth(), newHeight = result.GetHeight();
     const CubicAxis cx(newWidth, xScale, image.GetWidth(), false);
     const CubicAxis cy(newHeight, yScale, image.GetHeight(), true);
@@ -252,22 +258,17 @@ public:
         : m_source(source), m_result(result), m_width(source.GetWidth()), m_newWidth(result.GetWidth()),
           m_newHeight(result.GetHeight()) {
         m_scale = std::max<int64_t>(1, static_cast<int64_t>(1000 * xScale * yScale));
-        // Columns: every source column belongs to one output column, or is split between two at a border.
-        m_column.resize(size_t(m_width));
-        m_wx.resize(size_t(m_width));
+        // Columns: the source pixels inside an output column, then the one on its right border, split
+        // between it and the next column by wx thousandths.
         float fEndX = xScale - 1;
-        int j = 0;
-        for (int x = 0; x < m_width; x++) {
-            m_column[size_t(x)] = std::min(j, m_newWidth);
-            if (float(x) < fEndX) {
-                m_wx[size_t(x)] = -1;
-            } else {
-                m_wx[size_t(x)] = static_cast<int>((float(x) - fEndX) * 1000);
-                fEndX += xScale;
-                j++;
-            }
+        int from = 0;
+        for (int x = 0; x < m_width && int(m_columns.size()) < m_newWidth; x++) {
+            if (float(x) < fEndX) continue;
+            m_columns.push_back(Column{from, x, static_cast<int>((float(x) - fEndX) * 1000)});
+            fEndX += xScale;
+            from = x + 1;
         }
-        m_borders = std::min(j, m_newWidth);
+        m_tailFrom = from;
         // Rows: the source row that closes each output row, and how much of it still belongs to that row.
         float fEndY = yScale - 1;
         for (int y = 0; y < source.GetHeight() && int(m_splitRow.size()) < m_newHeight; y++) {
@@ -285,7 +286,7 @@ public:
         const int closed = int(m_splitRow.size());
         if (first > 0 && first - 1 < closed) {
             // What the row that closed the previous output row carries over into this one.
-            SourceRow(m_splitRow[size_t(first - 1)], m_wy[size_t(first - 1)], accu, carry, nullptr);
+            SourceRow(m_splitRow[size_t(first - 1)], m_wy[size_t(first - 1)], accu.data(), carry.data(), nullptr);
             accu.swap(carry);
             std::fill(carry.begin(), carry.end(), 0);
         }
@@ -295,21 +296,27 @@ public:
                 // The last output row was not closed by a source row: the rest of the picture makes it.
                 if (v >= m_newHeight) break;
                 for (int y = from; y < m_source.GetHeight(); y++)
-                    SourceRow(y, -1, accu, carry, nullptr);
+                    SourceRow(y, -1, accu.data(), carry.data(), nullptr);
                 BYTE* out = Row(m_result, v);
                 for (size_t i = 0; i < size_t(m_newWidth) * 3; i++)
                     out[i] = Out(accu[i]);
                 break;
             }
             for (int y = from; y < m_splitRow[size_t(v)]; y++)
-                SourceRow(y, -1, accu, carry, nullptr);
-            SourceRow(m_splitRow[size_t(v)], m_wy[size_t(v)], accu, carry, Row(m_result, v));
+                SourceRow(y, -1, accu.data(), carry.data(), nullptr);
+            SourceRow(m_splitRow[size_t(v)], m_wy[size_t(v)], accu.data(), carry.data(), Row(m_result, v));
             accu.swap(carry);
             carry[0] = carry[1] = carry[2] = 0;
         }
     }
 
 private:
+    struct Column {
+        int from;   // first source pixel inside the column
+        int border; // the source pixel on its right border
+        int wx;     // thousandths of that pixel that belong to the next column
+    };
+
     BYTE Out(int64_t sum) const {
         const int64_t v = sum / m_scale;
         return static_cast<BYTE>(v > 255 ? 255 : v);
@@ -317,45 +324,67 @@ private:
 
     // Adds source row y to the sums. wy < 0: the row lies inside the current output row. Otherwise the row
     // closes it: (1000 - wy) of it goes to accu, wy to carry (the next output row), and the closed output
-    // row is written to out.
-    void SourceRow(int y, int wy, std::vector<int64_t>& accu, std::vector<int64_t>& carry, BYTE* out) const {
-        const BYTE* p = Row(m_source, y);
-        for (int x = 0; x < m_width; x++, p += 3) {
-            const size_t i = size_t(m_column[size_t(x)]) * 3;
-            const int wx = m_wx[size_t(x)];
-            for (int c = 0; c < 3; c++) {
-                const int64_t byte = p[c];
-                if (wy < 0) {
-                    if (wx < 0) {
-                        accu[i + c] += 1000 * byte;
-                    } else {
-                        accu[i + c] += (1000 - wx) * byte;
-                        accu[i + c + 3] += wx * byte;
-                    }
-                } else if (wx < 0) {
-                    accu[i + c] += (1000 - wy) * byte;
-                    carry[i + c] += wy * byte;
-                } else {
-                    accu[i + c] += int64_t(1000 - wy) * (1000 - wx) * byte / 1000;
-                    if (out && m_column[size_t(x)] < m_newWidth) out[i + c] = Out(accu[i + c]);
-                    carry[i + c] += int64_t(wy) * (1000 - wx) * byte / 1000;
-                    accu[i + c + 3] += int64_t(1000 - wy) * wx * byte / 1000;
-                    carry[i + c + 3] = int64_t(wy) * wx * byte / 1000;
+    // row is written to out (when given).
+    void SourceRow(int y, int wy, int64_t* accu, int64_t* carry, BYTE* out) const {
+        const BYTE* row = Row(m_source, y);
+        auto sum = [&](int from, int to, int64_t s[3]) {
+            s[0] = s[1] = s[2] = 0;
+            for (const BYTE* p = row + size_t(from) * 3; from < to; from++, p += 3) {
+                s[0] += p[0];
+                s[1] += p[1];
+                s[2] += p[2];
+            }
+        };
+        int64_t s[3];
+        for (size_t j = 0; j < m_columns.size(); j++) {
+            const Column& column = m_columns[j];
+            int64_t* a = accu + j * 3;
+            int64_t* c = carry + j * 3;
+            const BYTE* b = row + size_t(column.border) * 3;
+            const int64_t wx = column.wx;
+            // The whole pixels of the column: the same sums as pixel by pixel, the weights taken out.
+            sum(column.from, column.border, s);
+            if (wy < 0) {
+                for (int k = 0; k < 3; k++) {
+                    a[k] += 1000 * s[k] + (1000 - wx) * b[k];
+                    a[k + 3] += wx * b[k];
+                }
+            } else {
+                for (int k = 0; k < 3; k++) {
+                    a[k] += (1000 - wy) * s[k];
+                    c[k] += wy * s[k];
+                    a[k] += (1000 - wy) * (1000 - wx) * b[k] / 1000;
+                    if (out) out[j * 3 + k] = Out(a[k]);
+                    c[k] += wy * (1000 - wx) * b[k] / 1000;
+                    a[k + 3] += (1000 - wy) * wx * b[k] / 1000;
+                    c[k + 3] = wy * wx * b[k] / 1000;
                 }
             }
         }
-        // A last output column that no source border closed is written from what it holds.
-        if (wy >= 0 && out && m_borders < m_newWidth)
-            for (int c = 0; c < 3; c++)
-                out[size_t(m_borders) * 3 + c] = Out(accu[size_t(m_borders) * 3 + c]);
+        // Pixels after the last border belong to a last column that no border closes; it is written from
+        // what it holds when its row is closed.
+        const size_t last = m_columns.size();
+        if (last >= size_t(m_newWidth)) return;
+        sum(m_tailFrom, m_width, s);
+        int64_t* a = accu + last * 3;
+        int64_t* c = carry + last * 3;
+        for (int k = 0; k < 3; k++) {
+            if (wy < 0) {
+                a[k] += 1000 * s[k];
+            } else {
+                a[k] += (1000 - wy) * s[k];
+                c[k] += wy * s[k];
+                if (out) out[last * 3 + k] = Out(a[k]);
+            }
+        }
     }
 
     const CLvImage& m_source;
     CLvImage& m_result;
     int m_width, m_newWidth, m_newHeight;
     int64_t m_scale;
-    std::vector<int> m_column, m_wx;
-    int m_borders;
+    std::vector<Column> m_columns;
+    int m_tailFrom;
     std::vector<int> m_splitRow, m_wy;
 };
 
@@ -385,9 +414,10 @@ bool CLvImage::Resample(int newWidth, int newHeight, int type, CLvImage* destina
     if (!CreateResult(*this, result, newWidth, newHeight, GetBpp())) return false;
 
     const Axis ax(newWidth, xScale, width), ay(newHeight, yScale, height);
+    const bool palette = GetPalette() != nullptr;
     switch (type) {
     case kResampleNearest:
-        ResampleNearest(*this, result, ax, ay);
+        palette ? ResampleNearest<true>(*this, result, ax, ay) : ResampleNearest<false>(*this, result, ax, ay);
         break;
     case kResampleBilinear:
         if (GetBpp() == 24 && width > newWidth && height > newHeight) {
@@ -395,16 +425,15 @@ bool CLvImage::Resample(int newWidth, int newHeight, int type, CLvImage* destina
             LvForRows(*this, newHeight, kLvRowsProgress | kLvRowsCancel, size_t(width) * size_t(height / newHeight),
                       [&](int first, int last) { area.Band(first, last); });
         } else {
-            ResampleBilinear(*this, result, ax, ay);
+            palette ? ResampleBilinear<true>(*this, result, ax, ay) : ResampleBilinear<false>(*this, result, ax, ay);
         }
         break;
     case kResampleBSpline:
-        ResampleBSpline(*this, result, ax, ay);
-        break;
-    case kResampleBicubic:
-        ResampleBicubic(*this, result, xScale, yScale);
+        palette ? ResampleBSpline<true>(*this, result, ax, ay) : ResampleBSpline<false>(*this, result, ax, ay);
         break;
     default:
+        palette ? ResampleBicubic<true>(*this, result, xScale, yScale)
+                : ResampleBicubic<false>(*this, result, xScale, yScale);
         break;
     }
 
@@ -469,19 +498,29 @@ bool CLvImage::Rotate(float angle, CLvImage* destination) {
         xSin[size_t(i)] = double(left + i) * sinA;
     }
     LvForRows(*this, newHeight, kLvRowsProgress | kLvRowsCancel, size_t(newWidth), [&](int first, int last) {
+        // The source positions of a row first (a loop the compiler turns into vector code), then the pixels.
+        std::vector<int> oldXs(static_cast<size_t>(newWidth)), oldYs(static_cast<size_t>(newWidth));
         for (int row = first; row < last; row++) {
             const int y = top + row;
             const double ySin = y * sinA, yCos = y * cosA;
+            int* ox = oldXs.data();
+            int* oy = oldYs.data();
+            for (int i = 0; i < newWidth; i++) {
+                ox[i] = static_cast<int>(xCos[size_t(i)] + ySin - 0.5);
+                oy[i] = static_cast<int>(yCos - xSin[size_t(i)] - 0.5);
+            }
             BYTE* out = Row(result, row);
             BYTE* alphaOut = result.pAlpha ? result.pAlpha + size_t(row) * size_t(newWidth) : nullptr;
             for (int i = 0; i < newWidth; i++) {
-                const int oldX = static_cast<int>(xCos[size_t(i)] + ySin - 0.5);
-                const int oldY = static_cast<int>(yCos - xSin[size_t(i)] - 0.5);
-                const bool inside = oldX >= 0 && oldY >= 0 && oldX < width && oldY < height;
+                const int oldX = ox[i], oldY = oy[i];
+                const bool inside = unsigned(oldX) < unsigned(width) && unsigned(oldY) < unsigned(height);
                 if (bpp == 24) {
                     BYTE* d = out + size_t(i) * 3;
                     if (inside) {
-                        memcpy(d, Row(*this, oldY) + size_t(oldX) * 3, 3);
+                        const BYTE* p = Row(*this, oldY) + size_t(oldX) * 3;
+                        d[0] = p[0];
+                        d[1] = p[1];
+                        d[2] = p[2];
                     } else {
                         d[0] = outsideColor.rgbBlue;
                         d[1] = outsideColor.rgbGreen;

@@ -45,11 +45,20 @@ TEST(Color, GrayValueAndGrayScaleOfTrueColour) {
     EXPECT_EQ(image.GetXDPI(), 150);
     EXPECT_EQ(image.AlphaGet(3, 2), 99);
     EXPECT_EQ(image.pSelection, nullptr) << "the selection is not kept";
+    EXPECT_EQ(image.GetTransIndex(), -1);
     for (int y = 0; y < 7; y++)
         for (int x = 0; x < 13; x++) {
             RGBQUAD c = before.GetPixelColor(x, y);
             ASSERT_EQ(image.GetPixelIndex(x, y), CLvImage::GrayValue(c.rgbRed, c.rgbGreen, c.rgbBlue));
         }
+}
+
+TEST(Color, GrayScaleKeepsATransparentColourTransparent) {
+    CLvImage image = Patterned(4, 4, 24, 2);
+    image.SetTransIndex(0);
+    image.SetTransColor(Quad(255, 0, 0));
+    ASSERT_TRUE(image.GrayScale());
+    EXPECT_EQ(image.GetTransIndex(), 76);
 }
 
 TEST(Color, GrayScaleOfPalettePictures) {
@@ -215,6 +224,26 @@ TEST(Color, AdjustHslTurnsHuesOfTrueColourOnly) {
     hsl.rgbBlue = BYTE(std::min(255, hsl.rgbBlue + 10));
     RGBQUAD expected = CLvImage::HSLtoRGB(hsl);
     ExpectColor(palette.GetPaletteColor(7), expected.rgbRed, expected.rgbGreen, expected.rgbBlue, "entry 7");
+}
+
+TEST(Color, AdjustHslAgreesWithTheModelOnAMillionColours) {
+    // Every red and green level with 16 blue levels: the shortcuts of the conversion must give what the
+    // conversion itself gives, for all of them.
+    CLvImage image(1024, 1024, 24);
+    for (int y = 0; y < 1024; y++)
+        for (int x = 0; x < 1024; x++)
+            image.SetPixelColor(x, y, Quad(x & 255, y & 255, ((x >> 8) + 4 * (y >> 8)) * 17));
+    CLvImage expected(image);
+    ReferenceScan(expected, [](RGBQUAD c) {
+        RGBQUAD h = CLvImage::RGBtoHSL(c);
+        h.rgbRed = BYTE(h.rgbRed + 37);
+        h.rgbGreen = BYTE(std::max(0, h.rgbGreen - 5));
+        h.rgbBlue = BYTE(std::min(255, h.rgbBlue + 9));
+        return CLvImage::HSLtoRGB(h);
+    });
+    ASSERT_TRUE(image.AdjustHSL(37, -5, 9));
+    std::string where;
+    EXPECT_TRUE(SameValues(image, expected, &where)) << where;
 }
 
 TEST(Color, GammaExposureStretchAndShiftPinTheirNumbers) {

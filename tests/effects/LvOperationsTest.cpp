@@ -242,6 +242,27 @@ TEST(Operations, EnableRules) {
     EXPECT_EQ(crop->commandId, 32848);
 }
 
+TEST(Operations, CropOfTheSelectionKeepsExactlyTheSelectedPixels) {
+    CLvImage image = Patterned(20, 16, 24, 4);
+    LvOpParams params;
+    EXPECT_FALSE(LvCropParamsFromSelection(image, params)) << "no selection";
+    image.SelectionCreate();
+    EXPECT_FALSE(LvCropParamsFromSelection(image, params)) << "nothing selected";
+    image.SelectionAddRect(3, 2, 11, 9); // columns 3..10, stored rows 2..8
+    CLvImage before(image);
+    ASSERT_TRUE(LvCropParamsFromSelection(image, params));
+    EXPECT_EQ(params.p[0], 3);
+    EXPECT_EQ(params.p[1], 7); // screen rows 7..13
+    EXPECT_EQ(params.p[2], 11);
+    EXPECT_EQ(params.p[3], 14);
+    ASSERT_TRUE(LvRunOperation(*LvFindOperation("crop"), image, params, LvOpContext()));
+    ASSERT_EQ(image.GetWidth(), 8);
+    ASSERT_EQ(image.GetHeight(), 7);
+    for (int y = 0; y < 7; y++)
+        for (int x = 0; x < 8; x++)
+            ASSERT_EQ(Rgb(image, x, y), Rgb(before, x + 3, y + 2));
+}
+
 TEST(Operations, PercentOfASide) {
     EXPECT_EQ(LvPercentOf(100, 100000), 100);
     EXPECT_EQ(LvPercentOf(640, 50000), 320);
