@@ -38,14 +38,6 @@ const BYTE kBayer8[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50,
                             {3, 35, 11, 43, 1, 33, 9, 41},  {51, 19, 59, 27, 49, 17, 57, 25},
                             {15, 47, 7, 39, 13, 45, 5, 37}, {63, 31, 55, 23, 61, 29, 53, 21}};
 
-// Row y as the gray scale gives it: gray(R, G, B) of every pixel's colour.
-void ReadGrayRow(const CLvRowReader& reader, int y, int width, std::vector<BYTE>& bgr, BYTE* out) {
-    reader.Read(y, 0, width, bgr.data());
-    const BYTE* p = bgr.data();
-    for (int x = 0; x < width; x++, p += 3)
-        out[x] = CLvImage::GrayValue(p[2], p[1], p[0]);
-}
-
 } // namespace
 
 // ---- mosaic -------------------------------------------------------------------------------------------------
@@ -81,11 +73,18 @@ bool CLvImage::Mosaic(int size) {
                               std::fill(sums.begin(), sums.end(), 0);
                               for (int r = 0; r < rowsInside; r++) {
                                   reader.Read(y0 + r, box.left, readWidth, row.data());
-                                  for (int x = 0; x < readWidth; x++) {
-                                      long long* s = &sums[size_t(x / size) * 3];
-                                      s[0] += row[size_t(x) * 3];
-                                      s[1] += row[size_t(x) * 3 + 1];
-                                      s[2] += row[size_t(x) * 3 + 2];
+                                  const BYTE* p = row.data();
+                                  for (int j = 0, x = 0; j < blocksAcross; j++) {
+                                      long long b = 0, g = 0, red = 0;
+                                      for (const int end = int(std::min<long long>((long long)x + size, readWidth));
+                                           x < end; x++, p += 3) {
+                                          b += p[0];
+                                          g += p[1];
+                                          red += p[2];
+                                      }
+                                      sums[size_t(j) * 3] += b;
+                                      sums[size_t(j) * 3 + 1] += g;
+                                      sums[size_t(j) * 3 + 2] += red;
                                   }
                               }
                               for (int j = 0; j < blocksAcross; j++) {
@@ -199,56 +198,74 @@ bool CLvImage::Dither(int method) {
         if (pAlpha && !result.AlphaCopy(*this)) return false;
         result.SetPaletteColor(0, 0, 0, 0);
         result.SetPaletteColor(1, 255, 255, 255);
-        const CLvRowReader reader(*this);
+        const CLvGrayRows grays(*this);
 
         if (method == 0) {
             // Floyd-Steinberg: the error of each pixel goes to the gray values still to come, each addition
-            // clamped on its own.
-            std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), current(static_cast<size_t>(width)),
-                next(static_cast<size_t>(width));
-            ReadGrayRow(reader, 0, width, bgr, current.data());
+            // clamped on its own. The rows have a spare value at each end, where the shares that would fall
+            // outside the picture go unread.
+            std::vector<int> current(static_cast<size_t>(width) + 2), next(static_cast<size_t>(width) + 2);
+            std::vector<BYTE> gray(static_cast<size_t>(width));
+            auto load = [&](int y, std::vector<int>& target) {
+                grays.Read(y, gray.data());
+                for (int x = 0; x < width; x++)
+                    target[size_t(x) + 1] = gray[size_t(x)];
+            };
+            auto add = [](int& v, int share) { v = std::min(std::max(v + share, 0), 255); };
+            load(0, current);
             for (int y = 0; y < height; y++) {
                 info.nProgress = int(100LL * y / height);
                 if (info.nEscape) break;
                 const bool more = y + 1 < height;
-                if (more) ReadGrayRow(reader, y + 1, width, bgr, next.data());
-                BYTE* out = result.GetBits() + size_t(y) * result.GetEffWidth();
+                if (more) load(y + 1, next);
+                BYTE* out = lvfx::Row(result, y);
+                int* c = current.data() + 1;
+                int* d = next.data() + 1;
+                BYTE bits = 0;
                 for (int x = 0; x < width; x++) {
-                    const int v = current[size_t(x)];
-                    int err;
-                    if (v > 128) {
-                        lvfx::PutIndex(out, x, 1, 1);
-                        err = v - 255;
-                    } else {
-                        err = v;
+                    const int v = c[x];
+                    const bool white = v > 128;
+                    const int err = white ? v - 255 : v;
+                    bits = BYTE(bits | (white ? 0x80 >> (x & 7) : 0));
+                    if ((x & 7) == 7) {
+                        out[x >> 3] = bits;
+                        bits = 0;
                     }
-                    if (x + 1 < width) current[size_t(x + 1)] = lvfx::ClampByte(current[size_t(x + 1)] + err * 7 / 16);
+                    add(c[x + 1], err * 7 / 16);
                     if (!more) continue;
-                    if (x > 0) next[size_t(x - 1)] = lvfx::ClampByte(next[size_t(x - 1)] + err * 3 / 16);
-                    next[size_t(x)] = lvfx::ClampByte(next[size_t(x)] + err * 5 / 16);
-                    if (x + 1 < width) next[size_t(x + 1)] = lvfx::ClampByte(next[size_t(x + 1)] + err * 1 / 16);
+                    add(d[x - 1], err * 3 / 16);
+                    add(d[x], err * 5 / 16);
+                    add(d[x + 1], err * 1 / 16);
                 }
+                if (width & 7) out[width >> 3] = bits;
                 current.swap(next);
             }
         } else {
             std::atomic<bool> failed{false};
             LvForRows(*this, height, kLvRowsProgress | kLvRowsCancel, size_t(width), [&](int first, int last) {
                 try {
-                    std::vector<BYTE> bgr(static_cast<size_t>(width) * 3), gray(static_cast<size_t>(width));
+                    std::vector<BYTE> gray(static_cast<size_t>(width)), bits(static_cast<size_t>(width));
                     for (int y = first; y < last; y++) {
-                        ReadGrayRow(reader, y, width, bgr, gray.data());
-                        BYTE* out = lvfx::Row(result, y);
-                        for (int x = 0; x < width; x++) {
-                            const int v = gray[size_t(x)];
-                            bool white;
-                            if (method == 1) {
-                                const int d = v * 16 / 255;
-                                const int base = d / 16, rest = d % 16;
-                                white = (kOrdered4[y & 3][x & 3] < rest ? base + 1 : base) != 0;
-                            } else {
-                                white = kBayer8[y & 7][x & 7] < (v >> 2);
+                        grays.Read(y, gray.data());
+                        // White where the matrix entry is below the gray's level: v * 16 / 255 for the ordered
+                        // matrix (255 itself always white), v >> 2 for the Bayer matrix.
+                        if (method == 1) {
+                            const BYTE* m = kOrdered4[y & 3];
+                            for (int x = 0; x < width; x++) {
+                                const int v = gray[size_t(x)];
+                                bits[size_t(x)] = v == 255 || m[x & 3] < v * 16 / 255;
                             }
-                            if (white) lvfx::PutIndex(out, x, 1, 1);
+                        } else {
+                            const BYTE* m = kBayer8[y & 7];
+                            for (int x = 0; x < width; x++)
+                                bits[size_t(x)] = m[x & 7] < (gray[size_t(x)] >> 2);
+                        }
+                        BYTE* out = lvfx::Row(result, y);
+                        for (int x = 0; x < width; x += 8) {
+                            BYTE packed = 0;
+                            for (int b = 0; b < 8 && x + b < width; b++)
+                                packed = BYTE(packed | (bits[size_t(x + b)] << (7 - b)));
+                            out[x >> 3] = packed;
                         }
                     }
                 } catch (const std::exception&) {

@@ -281,14 +281,22 @@ bool CLvImage::Project(int radius) {
     });
 }
 
+// Whether hypot(x, y) >= 1. The sum of the squares decides where it is clearly away from 1; near 1 the
+// rounding of the two ways could differ, and hypot decides.
+static bool OnOrOutsideUnit(double x, double y) {
+    const double s = x * x + y * y;
+    if (s < 0.999999) return false;
+    if (s > 1.000001) return true;
+    return std::hypot(x, y) >= 1;
+}
+
 // At the exact centre the scale r' / r is 0 / 0: the offsets stay (0, 0) and nothing is written.
 bool CLvImage::Sphere(int radius) {
     const Lens lens(lvfx::GetScanArea(*this));
     const double R = std::min(lens.rx, lens.ry);
     const SphereCurve curve(radius, R);
     return LensMap(*this, [&](int i, int j, int& si, int& sj) {
-        const double d = std::hypot(i / R, j / R);
-        if (d >= 1) return false;
+        if (OnOrOutsideUnit(i / R, j / R)) return false;
         const double r = std::hypot(double(i), double(j));
         if (r == 0) {
             si = sj = 0;

@@ -24,51 +24,139 @@ struct Tap {
     int table[256];
 };
 
-// The non-zero weights of a kernel (a zero weight adds nothing), with the least and greatest sum they can
-// give. False for a kernel whose sums could leave 32 bits (or that holds a weight that is not a number):
-// such a kernel has no defined result, and the filters refuse it.
-bool PrepareTaps(const double* kernel, int ksize, int half, std::vector<Tap>& taps, long long& minSum,
-                 long long& maxSum) {
-    minSum = maxSum = 0;
-    for (int dy = -half; dy < ksize - half; dy++)
-        for (int dx = -half; dx < ksize - half; dx++) {
-            double k = kernel[(dy + half) * ksize + dx + half];
-            if (!std::isfinite(k) || std::fabs(255.0 * k) >= 2147483647.0) return false;
-            if (k == 0) continue;
-            Tap tap;
-            tap.column = dx + half;
-            tap.row = dy;
-            tap.whole = k == std::floor(k);
-            tap.factor = tap.whole ? int(k) : 0;
-            for (int v = 0; v < 256; v++)
-                tap.table[v] = int(v * k);
-            minSum += std::min(0, tap.table[255]);
-            maxSum += std::max(0, tap.table[255]);
-            taps.push_back(tap);
-        }
-    return minSum >= INT32_MIN && maxSum <= INT32_MAX;
-}
-
-// acc[i] += trunc(src[i] * k) over n channel values.
-void AddTap(int32_t* acc, const BYTE* src, size_t n, const Tap& tap) {
-    if (tap.whole) {
-        const int k = tap.factor;
-        if (k == 1) {
-            for (size_t i = 0; i < n; i++)
-                acc[i] += src[i];
-        } else if (k == -1) {
-            for (size_t i = 0; i < n; i++)
-                acc[i] -= src[i];
-        } else {
-            for (size_t i = 0; i < n; i++)
-                acc[i] += int32_t(src[i]) * k;
-        }
-    } else {
-        const int* table = tap.table;
+// acc[i] += f * s[i] over n values. Plain pointers and counts by value let the compiler vectorise these
+// loops (a store through a byte pointer may alias anything reached through a reference).
+template <class Acc, class Src>
+void AddScaled(Acc* acc, const Src* s, size_t n, int f) {
+    if (f == 1) {
         for (size_t i = 0; i < n; i++)
-            acc[i] += table[src[i]];
+            acc[i] = Acc(acc[i] + s[i]);
+    } else if (f == -1) {
+        for (size_t i = 0; i < n; i++)
+            acc[i] = Acc(acc[i] - s[i]);
+    } else {
+        const Acc k = Acc(f);
+        for (size_t i = 0; i < n; i++)
+            acc[i] = Acc(acc[i] + k * Acc(s[i]));
     }
 }
+
+void SumBytes(uint16_t* d, const BYTE* a, const BYTE* b, size_t n) {
+    for (size_t i = 0; i < n; i++)
+        d[i] = uint16_t(a[i] + b[i]);
+}
+
+void AddBytes(uint16_t* d, const BYTE* a, size_t n) {
+    for (size_t i = 0; i < n; i++)
+        d[i] = uint16_t(d[i] + a[i]);
+}
+
+// acc[i] += f * s[i] where every product fits 16 bits: multiplied in 16 bits, added in 32.
+template <class Src>
+void AddScaledNarrow(int32_t* acc, const Src* s, size_t n, int f) {
+    const int16_t k = int16_t(f);
+    for (size_t i = 0; i < n; i++)
+        acc[i] += int16_t(k * int16_t(s[i]));
+}
+
+template <class Acc>
+void AddTable(Acc* acc, const BYTE* s, size_t n, const int* table) {
+    for (size_t i = 0; i < n; i++)
+        acc[i] = Acc(acc[i] + table[s[i]]);
+}
+
+// The non-zero weights of a kernel (a zero weight adds nothing) and the sums they give. Taps of the same
+// whole weight are added up first (at most 256 bytes fit a 16-bit sum) and multiplied once: the sum of
+// k * v over the taps is k times the sum of the v. When every sum the kernel can give fits 16 bits, the
+// sums are kept in 16 bits, twice as many at a time.
+class KernelSum {
+public:
+    // False for a kernel whose sums could leave 32 bits (or that holds a weight that is not a number):
+    // such a kernel has no defined result, and the filters refuse it.
+    bool Prepare(const double* kernel, int ksize, int half) {
+        m_min = m_max = 0;
+        std::vector<Tap> taps;
+        for (int dy = -half; dy < ksize - half; dy++)
+            for (int dx = -half; dx < ksize - half; dx++) {
+                const double k = kernel[(dy + half) * ksize + dx + half];
+                if (!std::isfinite(k) || std::fabs(255.0 * k) >= 2147483647.0) return false;
+                if (k == 0) continue;
+                Tap tap;
+                tap.column = dx + half;
+                tap.row = dy;
+                tap.whole = k == std::floor(k);
+                tap.factor = tap.whole ? int(k) : 0;
+                for (int v = 0; v < 256; v++)
+                    tap.table[v] = int(v * k);
+                m_min += std::min(0, tap.table[255]);
+                m_max += std::max(0, tap.table[255]);
+                taps.push_back(tap);
+            }
+        if (m_min < INT32_MIN || m_max > INT32_MAX) return false;
+        // Whole taps of one weight next to each other, the table taps after them.
+        std::stable_sort(taps.begin(), taps.end(), [](const Tap& a, const Tap& b) {
+            if (a.whole != b.whole) return a.whole;
+            return a.whole && a.factor < b.factor;
+        });
+        m_taps = taps;
+        for (size_t t = 0; t < m_taps.size(); t++) {
+            if (!m_taps[t].whole) continue;
+            if (!m_groups.empty() && m_groups.back().factor == m_taps[t].factor && m_groups.back().count < 256)
+                m_groups.back().count++;
+            else
+                m_groups.push_back(Group{m_taps[t].factor, t, 1});
+        }
+        return true;
+    }
+
+    size_t Taps() const { return m_taps.size(); }
+    const Tap& TapAt(size_t t) const { return m_taps[t]; }
+    long long MinSum() const { return m_min; }
+    long long MaxSum() const { return m_max; }
+    bool Fits16() const { return m_min >= -32768 && m_max <= 32767; }
+
+    // acc[i] = the kernel's sum for channel value i0 + i, i < n; rows[t] is tap t's source row.
+    template <class Acc>
+    void Sum(const BYTE* const* rows, size_t i0, size_t n, Acc* acc, uint16_t* scratch) const {
+        std::fill(acc, acc + n, Acc(0));
+        for (const Group& g : m_groups) {
+            const BYTE* first = rows[g.first] + i0;
+            if (g.count == 1) {
+                AddGroup(acc, first, n, g);
+                continue;
+            }
+            SumBytes(scratch, first, rows[g.first + 1] + i0, n);
+            for (size_t t = g.first + 2; t < g.first + g.count; t++)
+                AddBytes(scratch, rows[t] + i0, n);
+            AddGroup(acc, scratch, n, g);
+        }
+        for (size_t t = 0; t < m_taps.size(); t++)
+            if (!m_taps[t].whole) AddTable(acc, rows[t] + i0, n, m_taps[t].table);
+    }
+
+private:
+    struct Group {
+        int factor;
+        size_t first;
+        size_t count;
+    };
+
+    // acc += factor * the group's sum; 32-bit sums whose group products fit 16 bits multiply in 16 bits.
+    template <class Acc, class Src>
+    static void AddGroup(Acc* acc, const Src* sum, size_t n, const Group& g) {
+        if constexpr (sizeof(Acc) == 4) {
+            if (std::abs(g.factor) * 255 * int(g.count) <= 32767) {
+                AddScaledNarrow(acc, sum, n, g.factor);
+                return;
+            }
+        }
+        AddScaled(acc, sum, n, g.factor);
+    }
+    std::vector<Tap> m_taps;
+    std::vector<Group> m_groups;
+    long long m_min = 0;
+    long long m_max = 0;
+};
 
 // The last step of Filter for one channel sum: divided (when a divisor is given), shifted and clamped.
 inline BYTE FinishSum(long long sum, int divisor, int offset) {
@@ -87,7 +175,8 @@ public:
           m_small(std::max(-minSum, maxSum) < (1 << 24) && offset > -(1 << 24) && offset < (1 << 24) &&
                   divisor > -(1 << 24) && divisor < (1 << 24)) {}
 
-    void Run(const int32_t* sums, BYTE* out, size_t n) const {
+    template <class Acc>
+    void Run(const Acc* sums, BYTE* out, size_t n) const {
         if (!m_small) {
             for (size_t i = 0; i < n; i++)
                 out[i] = FinishSum(sums[i], m_divisor, m_offset);
@@ -96,12 +185,12 @@ public:
         const int offset = m_offset;
         if (m_divisor == 0) {
             for (size_t i = 0; i < n; i++)
-                out[i] = ClampSmall(sums[i] + offset);
+                out[i] = ClampSmall(int32_t(sums[i]) + offset);
             return;
         }
         const float divisor = float(m_divisor);
         for (size_t i = 0; i < n; i++)
-            out[i] = ClampSmall(int32_t(float(sums[i]) / divisor) + offset);
+            out[i] = ClampSmall(int32_t(float(int32_t(sums[i])) / divisor) + offset);
     }
 
 private:
@@ -136,37 +225,6 @@ inline uint32_t MedianKey(const BYTE* bgr) {
            (uint32_t(bgr[1]) << 8) | bgr[0];
 }
 
-inline void SortPair(uint32_t& a, uint32_t& b) {
-    uint32_t low = std::min(a, b);
-    b = std::max(a, b);
-    a = low;
-}
-
-// The fifth smallest of nine values, by a fixed network of 19 exchanges.
-inline uint32_t MedianOf9(uint32_t p0, uint32_t p1, uint32_t p2, uint32_t p3, uint32_t p4, uint32_t p5, uint32_t p6,
-                          uint32_t p7, uint32_t p8) {
-    SortPair(p1, p2);
-    SortPair(p4, p5);
-    SortPair(p7, p8);
-    SortPair(p0, p1);
-    SortPair(p3, p4);
-    SortPair(p6, p7);
-    SortPair(p1, p2);
-    SortPair(p4, p5);
-    SortPair(p7, p8);
-    SortPair(p0, p3);
-    SortPair(p5, p8);
-    SortPair(p4, p7);
-    SortPair(p3, p6);
-    SortPair(p1, p4);
-    SortPair(p2, p5);
-    SortPair(p4, p7);
-    SortPair(p4, p2);
-    SortPair(p6, p4);
-    SortPair(p4, p2);
-    return p4;
-}
-
 } // namespace
 
 // ---- general convolution ----------------------------------------------------------------------------------
@@ -175,24 +233,28 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
     if (!pDib || !kernel || Ksize < 1 || Ksize > kMaxKernelSize) return false;
     return Guarded([&] {
         const int half = Ksize / 2;
-        std::vector<Tap> taps;
-        long long minSum, maxSum;
-        if (!PrepareTaps(kernel, Ksize, half, taps, minSum, maxSum)) return false;
-        const Finisher finish(minSum, maxSum, Kfactor, Koffset);
+        KernelSum sum;
+        if (!sum.Prepare(kernel, Ksize, half)) return false;
+        const Finisher finish(sum.MinSum(), sum.MaxSum(), Kfactor, Koffset);
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const CLvRowReader reader(*this);
         const size_t n = size_t(box.Width()) * 3;
+        const bool narrow = sum.Fits16();
         return LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, [&] {
-            return [&, acc = std::vector<int32_t>(kChunk),
-                    rows = std::vector<const BYTE*>(taps.size())](int y, CLvRowWindow& window, BYTE* out) mutable {
-                for (size_t t = 0; t < taps.size(); t++)
-                    rows[t] = window.Get(y + taps[t].row) + size_t(taps[t].column) * 3;
+            return [&, wide = std::vector<int32_t>(kChunk), small = std::vector<int16_t>(kChunk),
+                    scratch = std::vector<uint16_t>(kChunk),
+                    rows = std::vector<const BYTE*>(sum.Taps())](int y, CLvRowWindow& window, BYTE* out) mutable {
+                for (size_t t = 0; t < sum.Taps(); t++)
+                    rows[t] = window.Get(y + sum.TapAt(t).row) + size_t(sum.TapAt(t).column) * 3;
                 for (size_t i0 = 0; i0 < n; i0 += kChunk) {
                     const size_t len = std::min(kChunk, n - i0);
-                    std::fill(acc.begin(), acc.begin() + len, 0);
-                    for (size_t t = 0; t < taps.size(); t++)
-                        AddTap(acc.data(), rows[t] + i0, len, taps[t]);
-                    finish.Run(acc.data(), out + i0, len);
+                    if (narrow) {
+                        sum.Sum(rows.data(), i0, len, small.data(), scratch.data());
+                        finish.Run(small.data(), out + i0, len);
+                    } else {
+                        sum.Sum(rows.data(), i0, len, wide.data(), scratch.data());
+                        finish.Run(wide.data(), out + i0, len);
+                    }
                 }
             };
         });
@@ -201,50 +263,54 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
 
 // ---- two-kernel gradient ------------------------------------------------------------------------------------
 
+namespace {
+
+// sqrt(a^2 + b^2) of two 16-bit sums, clamped to 255: at most 2 * 32768^2 fits 32 bits, and the square root
+// of a number below 65536 is exact enough in single precision to truncate to the whole-number root.
+template <class Acc>
+void PlainMagnitude(const Acc* a, const Acc* b, BYTE* out, size_t n) {
+    for (size_t i = 0; i < n; i++) {
+        const int32_t m = int32_t(a[i]) * a[i] + int32_t(b[i]) * b[i];
+        out[i] = BYTE(std::min(int32_t(std::sqrt(float(std::min(m, 65536)))), 255));
+    }
+}
+
+} // namespace
+
 bool CLvImage::EdgeFilter(const double* kernelA, const double* kernelB, int Ksize, int Kfactor, int Koffset) {
     if (!pDib || !kernelA || !kernelB || Ksize < 1 || Ksize > kMaxKernelSize) return false;
     return Guarded([&] {
         const int half = (Ksize - 1) / 2;
-        std::vector<Tap> tapsA, tapsB;
-        long long minA, maxA, minB, maxB;
-        if (!PrepareTaps(kernelA, Ksize, half, tapsA, minA, maxA) ||
-            !PrepareTaps(kernelB, Ksize, half, tapsB, minB, maxB))
-            return false;
-        const bool plain = Kfactor == 0 && Koffset == 0;
-        // The magnitude of a plain gradient reaches 255 at 65536; square roots of numbers below 2^23 are
-        // exact enough in single precision to truncate to the whole-number root.
-        const bool floatRoot = std::max({-minA, maxA, -minB, maxB}) < 2048;
+        KernelSum sumA, sumB;
+        if (!sumA.Prepare(kernelA, Ksize, half) || !sumB.Prepare(kernelB, Ksize, half)) return false;
+        // A plain gradient (no divisor, no offset) of sums that fit 16 bits takes the short way.
+        const bool plain = Kfactor == 0 && Koffset == 0 && sumA.Fits16() && sumB.Fits16();
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         // Neighbours at or past the scan's right and top bounds (or below 0) count as white.
         const CLvRowReader reader(*this, box.right, box.top, RGBQUAD{255, 255, 255, 0});
         const size_t n = size_t(box.Width()) * 3;
         return LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, [&] {
             return [&, a = std::vector<int32_t>(kChunk), b = std::vector<int32_t>(kChunk),
-                    rowsA = std::vector<const BYTE*>(tapsA.size()),
-                    rowsB = std::vector<const BYTE*>(tapsB.size())](int y, CLvRowWindow& window, BYTE* out) mutable {
-                for (size_t t = 0; t < tapsA.size(); t++)
-                    rowsA[t] = window.Get(y + tapsA[t].row) + size_t(tapsA[t].column) * 3;
-                for (size_t t = 0; t < tapsB.size(); t++)
-                    rowsB[t] = window.Get(y + tapsB[t].row) + size_t(tapsB[t].column) * 3;
+                    a16 = std::vector<int16_t>(kChunk), b16 = std::vector<int16_t>(kChunk),
+                    scratch = std::vector<uint16_t>(kChunk), rowsA = std::vector<const BYTE*>(sumA.Taps()),
+                    rowsB = std::vector<const BYTE*>(sumB.Taps())](int y, CLvRowWindow& window, BYTE* out) mutable {
+                for (size_t t = 0; t < sumA.Taps(); t++)
+                    rowsA[t] = window.Get(y + sumA.TapAt(t).row) + size_t(sumA.TapAt(t).column) * 3;
+                for (size_t t = 0; t < sumB.Taps(); t++)
+                    rowsB[t] = window.Get(y + sumB.TapAt(t).row) + size_t(sumB.TapAt(t).column) * 3;
                 for (size_t i0 = 0; i0 < n; i0 += kChunk) {
                     const size_t len = std::min(kChunk, n - i0);
-                    std::fill(a.begin(), a.begin() + len, 0);
-                    std::fill(b.begin(), b.begin() + len, 0);
-                    for (size_t t = 0; t < tapsA.size(); t++)
-                        AddTap(a.data(), rowsA[t] + i0, len, tapsA[t]);
-                    for (size_t t = 0; t < tapsB.size(); t++)
-                        AddTap(b.data(), rowsB[t] + i0, len, tapsB[t]);
-                    BYTE* o = out + i0;
-                    if (plain && floatRoot) {
-                        for (size_t i = 0; i < len; i++) {
-                            const int32_t m = a[i] * a[i] + b[i] * b[i];
-                            o[i] = BYTE(std::min(int32_t(std::sqrt(float(std::min(m, 65536)))), 255));
-                        }
-                    } else {
-                        for (size_t i = 0; i < len; i++) {
-                            const long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
-                            o[i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
-                        }
+                    if (plain) {
+                        sumA.Sum(rowsA.data(), i0, len, a16.data(), scratch.data());
+                        sumB.Sum(rowsB.data(), i0, len, b16.data(), scratch.data());
+                        PlainMagnitude(a16.data(), b16.data(), out + i0, len);
+                        continue;
+                    }
+                    sumA.Sum(rowsA.data(), i0, len, a.data(), scratch.data());
+                    sumB.Sum(rowsB.data(), i0, len, b.data(), scratch.data());
+                    for (size_t i = 0; i < len; i++) {
+                        const long long m = (long long)a[i] * a[i] + (long long)b[i] * b[i];
+                        out[i0 + i] = FinishSum((long long)std::sqrt(double(m)), Kfactor, Koffset);
                     }
                 }
             };
@@ -254,6 +320,47 @@ bool CLvImage::EdgeFilter(const double* kernelA, const double* kernelB, int Ksiz
 
 // ---- rank filters ---------------------------------------------------------------------------------------------
 
+namespace {
+
+// Median keys as signed numbers in the same order (the top bit flipped), which the vector units compare.
+void MedianKeys(const BYTE* bgr, int32_t* keys, size_t n) {
+    for (size_t c = 0; c < n; c++, bgr += 3)
+        keys[c] = int32_t(MedianKey(bgr) ^ 0x80000000u);
+}
+
+inline int32_t Min3(int32_t a, int32_t b, int32_t c) {
+    return std::min(std::min(a, b), c);
+}
+inline int32_t Max3(int32_t a, int32_t b, int32_t c) {
+    return std::max(std::max(a, b), c);
+}
+inline int32_t Med3(int32_t a, int32_t b, int32_t c) {
+    return std::max(std::min(a, b), std::min(std::max(a, b), c));
+}
+
+// Each column of three keys sorted: its least, middle and greatest key.
+void SortColumns(const int32_t* k0, const int32_t* k1, const int32_t* k2, int32_t* low, int32_t* mid, int32_t* high,
+                 size_t n) {
+    for (size_t c = 0; c < n; c++) {
+        low[c] = Min3(k0[c], k1[c], k2[c]);
+        mid[c] = Med3(k0[c], k1[c], k2[c]);
+        high[c] = Max3(k0[c], k1[c], k2[c]);
+    }
+}
+
+// The median of the 3 x 3 block at columns x .. x + 2 is the middle of: the greatest of the three column
+// minimums, the middle of the three column middles and the least of the three column maximums.
+void MedianOfColumns(const int32_t* low, const int32_t* mid, const int32_t* high, int32_t* median, size_t n) {
+    for (size_t x = 0; x < n; x++)
+        median[x] = Med3(Max3(low[x], low[x + 1], low[x + 2]), Med3(mid[x], mid[x + 1], mid[x + 2]),
+                         Min3(high[x], high[x + 1], high[x + 2]));
+}
+
+} // namespace
+
+// The median is the element at position K * K / 2 of the window sorted by gray value; among equal grays the
+// colours are ordered by their red, green and blue values, so the pick is always the same. A 3 x 3 window
+// sorts its columns once for the three windows that share them.
 bool CLvImage::Median(int Ksize) {
     if (!pDib || Ksize < 1 || Ksize > kMaxKernelSize) return false;
     return Guarded([&] {
@@ -263,31 +370,41 @@ bool CLvImage::Median(int Ksize) {
         const CLvRowReader reader(*this);
         const int n = box.Width();
         const size_t count = size_t(Ksize) * size_t(Ksize);
+        const size_t stride = size_t(n + Ksize - 1);
         return LvWindowPass(*this, reader, box, low, high, low, high, [&] {
-            return [&, keys = std::vector<uint32_t>(size_t(n + Ksize - 1) * size_t(Ksize)),
-                    window9 = std::vector<uint32_t>(count)](int y, CLvRowWindow& window, BYTE* out) mutable {
-                // Sort keys of the window's rows: keys[r * (n + K - 1) + column].
-                const size_t stride = size_t(n + Ksize - 1);
+            return [&, keys = std::vector<int32_t>(stride * size_t(Ksize)), rowOf = std::vector<int>(size_t(Ksize)),
+                    filled = std::vector<bool>(size_t(Ksize), false), columns = std::vector<int32_t>(stride * 3),
+                    medians = std::vector<int32_t>(size_t(n)),
+                    window = std::vector<int32_t>(count)](int y, CLvRowWindow& rows, BYTE* out) mutable {
+                // The keys of each window row, worked out once as the window slides up.
+                const int32_t* k[kMaxKernelSize];
                 for (int r = 0; r < Ksize; r++) {
-                    const BYTE* src = window.Get(y + low + r);
-                    uint32_t* k = keys.data() + size_t(r) * stride;
-                    for (size_t c = 0; c < stride; c++)
-                        k[c] = MedianKey(src + c * 3);
+                    const int row = y + low + r;
+                    const size_t slot = size_t(((row % Ksize) + Ksize) % Ksize);
+                    int32_t* target = keys.data() + slot * stride;
+                    if (!filled[slot] || rowOf[slot] != row) {
+                        MedianKeys(rows.Get(row), target, stride);
+                        rowOf[slot] = row;
+                        filled[slot] = true;
+                    }
+                    k[r] = target;
+                }
+                if (Ksize == 3) {
+                    int32_t* lows = columns.data();
+                    int32_t* mids = lows + stride;
+                    int32_t* highs = mids + stride;
+                    SortColumns(k[0], k[1], k[2], lows, mids, highs, stride);
+                    MedianOfColumns(lows, mids, highs, medians.data(), size_t(n));
+                } else {
+                    for (int x = 0; x < n; x++) {
+                        for (int r = 0; r < Ksize; r++)
+                            memcpy(&window[size_t(r) * size_t(Ksize)], k[r] + x, size_t(Ksize) * sizeof(int32_t));
+                        std::nth_element(window.begin(), window.begin() + count / 2, window.end());
+                        medians[size_t(x)] = window[count / 2];
+                    }
                 }
                 for (int x = 0; x < n; x++) {
-                    uint32_t key;
-                    if (Ksize == 3) {
-                        const uint32_t* r0 = keys.data() + x;
-                        const uint32_t* r1 = r0 + stride;
-                        const uint32_t* r2 = r1 + stride;
-                        key = MedianOf9(r0[0], r0[1], r0[2], r1[0], r1[1], r1[2], r2[0], r2[1], r2[2]);
-                    } else {
-                        for (int r = 0; r < Ksize; r++)
-                            memcpy(&window9[size_t(r) * Ksize], keys.data() + size_t(r) * stride + x,
-                                   size_t(Ksize) * sizeof(uint32_t));
-                        std::nth_element(window9.begin(), window9.begin() + count / 2, window9.end());
-                        key = window9[count / 2];
-                    }
+                    const uint32_t key = uint32_t(medians[size_t(x)]) ^ 0x80000000u;
                     out[3 * x] = BYTE(key);
                     out[3 * x + 1] = BYTE(key >> 8);
                     out[3 * x + 2] = BYTE(key >> 16);

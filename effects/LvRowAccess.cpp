@@ -64,6 +64,32 @@ void CLvRowReader::Read(int y, int x0, int count, BYTE* out) const {
     fillOutside(out + size_t(to - x0) * 3, x0 + count - to);
 }
 
+CLvGrayRows::CLvGrayRows(const CLvImage& image) : m_image(image) {
+    memset(m_grays, 0, sizeof(m_grays));
+    if (const RGBQUAD* palette = image.GetPalette())
+        for (DWORD i = 0; i < image.GetHeader().biClrUsed && i < 256; i++)
+            m_grays[i] = CLvImage::GrayValue(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue);
+}
+
+void CLvGrayRows::Read(int y, BYTE* out) const {
+    const int width = m_image.GetWidth();
+    const BYTE* row = lvfx::Row(m_image, y);
+    switch (m_image.GetBpp()) {
+    case 24:
+        for (int x = 0; x < width; x++, row += 3)
+            out[x] = CLvImage::GrayValue(row[2], row[1], row[0]);
+        break;
+    case 8:
+        for (int x = 0; x < width; x++)
+            out[x] = m_grays[row[x]];
+        break;
+    default:
+        for (int x = 0; x < width; x++)
+            out[x] = m_grays[lvfx::GetIndex(row, x, m_image.GetBpp())];
+        break;
+    }
+}
+
 CLvRowWindow::CLvRowWindow(const CLvRowReader& reader, int x0, int count, int rows)
     : m_reader(reader), m_x0(x0), m_count(count), m_rows(std::max(rows, 1)),
       m_buffer(size_t(std::max(rows, 1)) * size_t(std::max(count, 1)) * 3), m_rowOf(size_t(std::max(rows, 1)), 0),

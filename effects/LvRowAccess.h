@@ -34,6 +34,18 @@ private:
     BYTE m_palette[256][3]; // palette images: blue, green, red of each entry
 };
 
+// Rows as the gray scale gives them: gray(R, G, B) of every pixel's colour, one byte per pixel.
+class CLvGrayRows {
+public:
+    explicit CLvGrayRows(const CLvImage& image);
+    // The width's gray values of row y (inside the picture).
+    void Read(int y, BYTE* out) const;
+
+private:
+    const CLvImage& m_image;
+    BYTE m_grays[256]; // palette images: the gray value of each entry
+};
+
 // The last rows read for a sliding window, each read once: Get(y) gives row y, columns x0 .. x0 + count - 1.
 // A row read while the window slides up is read before the window's own row y is written, so a window can
 // run over the picture it changes. Rows that other writers may change first are given with Keep.

@@ -28,48 +28,6 @@ bool Guarded(Body body) {
     }
 }
 
-// The gray value of every colour of a palette: the gray scale of a palette image gives each pixel the gray
-// value of its entry.
-void PaletteGrays(const CLvImage& image, BYTE grays[256]) {
-    memset(grays, 0, 256);
-    if (const RGBQUAD* palette = image.GetPalette())
-        for (DWORD i = 0; i < image.GetHeader().biClrUsed && i < 256; i++)
-            grays[i] = BYTE(CLvImage::GrayValue(palette[i].rgbRed, palette[i].rgbGreen, palette[i].rgbBlue));
-}
-
-// Row y of the picture as the gray image would hold it: gray(R, G, B) of every pixel.
-class GrayRows {
-public:
-    explicit GrayRows(const CLvImage& image) : m_image(image) { PaletteGrays(image, m_grays); }
-
-    void Read(int y, BYTE* out) const {
-        const int width = m_image.GetWidth();
-        const BYTE* row = m_image.GetBits() + size_t(y) * m_image.GetEffWidth();
-        switch (m_image.GetBpp()) {
-        case 24:
-            for (int x = 0; x < width; x++, row += 3)
-                out[x] = BYTE(CLvImage::GrayValue(row[2], row[1], row[0]));
-            break;
-        case 8:
-            for (int x = 0; x < width; x++)
-                out[x] = m_grays[row[x]];
-            break;
-        case 4:
-            for (int x = 0; x < width; x++)
-                out[x] = m_grays[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)];
-            break;
-        default:
-            for (int x = 0; x < width; x++)
-                out[x] = m_grays[(row[x >> 3] >> (7 - (x & 7))) & 1];
-            break;
-        }
-    }
-
-private:
-    const CLvImage& m_image;
-    BYTE m_grays[256];
-};
-
 // The 256-bin histogram of gray values over the selection (the whole picture without one).
 void GrayHistogram(CLvImage& image, long long histogram[256]) {
     int32_t counts[256];
@@ -160,7 +118,7 @@ bool CLvImage::Threshold(BYTE level) {
     return Guarded([&] {
         CLvImage result;
         if (!MakeBlackAndWhite(*this, result, info.dwFormat)) return false;
-        const GrayRows grays(*this);
+        const CLvGrayRows grays(*this);
         const int width = GetWidth();
         std::atomic<bool> failed{false};
         LvForRows(*this, GetHeight(), kLvRowsProgress | kLvRowsCancel, size_t(width), [&](int first, int last) {
@@ -190,7 +148,7 @@ float CLvImage::MeanGray() {
     if (!pDib) return 0;
     const lvfx::ScanArea box = lvfx::GetScanArea(*this);
     if (box.Empty()) return 0;
-    const GrayRows grays(*this);
+    const CLvGrayRows grays(*this);
     std::vector<BYTE> row(static_cast<size_t>(GetWidth()));
     long long sum = 0;
     for (int y = box.bottom; y < box.top; y++) {
