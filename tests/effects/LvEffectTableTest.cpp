@@ -223,3 +223,89 @@ TEST(EffectTable, DecorationsUseTheForegroundAndThePicture) {
 }
 
 } // namespace
+
+namespace {
+
+// Every effect of these families on pictures of one row, one column and one pixel, of every depth, with and
+// without a selection, on one thread and several: each succeeds and keeps a picture of a sensible size.
+TEST(EffectTable, TinyPicturesOfEveryDepth) {
+    const struct {
+        const char* op;
+        const char* words;
+    } calls[] = {{"threshold", "9"},
+                 {"iteration-threshold", ""},
+                 {"otsu-threshold", ""},
+                 {"local-threshold", "mean 4 1"},
+                 {"local-threshold", "median 3 0"},
+                 {"local-threshold", "min-max 2 0"},
+                 {"emboss", "9 9"},
+                 {"carve", "9 9"},
+                 {"soften", "3"},
+                 {"sharpen", "10"},
+                 {"erode", ""},
+                 {"dilate", ""},
+                 {"median", ""},
+                 {"roberts", ""},
+                 {"prewitt", ""},
+                 {"sobel", ""},
+                 {"isotropic-sobel", ""},
+                 {"laplacian-4", ""},
+                 {"laplacian-8", ""},
+                 {"edge-track", ""},
+                 {"box-smooth", ""},
+                 {"gauss-smooth", ""},
+                 {"conservative-smooth", ""},
+                 {"dither", "floyd-steinberg"},
+                 {"dither", "ordered"},
+                 {"dither", "bayer"},
+                 {"noise", "50"},
+                 {"mosaic", "4"},
+                 {"jitter", "3"},
+                 {"pencil-drawing", ""},
+                 {"crayon", ""},
+                 {"old-photo", ""},
+                 {"windy", "5"},
+                 {"windy", "5 smooth"},
+                 {"stripe", "50 50 horizontal"},
+                 {"stripe", "50 50 vertical"},
+                 {"cone", "50"},
+                 {"project", "50"},
+                 {"sphere", "50"},
+                 {"cylinder", "50"},
+                 {"ellipse", ""},
+                 {"shadow", ""},
+                 {"feather", "3 rectangle"},
+                 {"feather", "3"},
+                 {"pattern", "50"},
+                 {"photo-frame", ""}};
+    CLvImage picture = PhotoLike(5, 4, 2);
+    LvOpContext context;
+    context.auxImage = &picture;
+    const int sizes[][2] = {{1, 1}, {1, 6}, {7, 1}, {2, 2}, {3, 5}};
+    for (const auto& call : calls)
+        for (const auto& size : sizes)
+            for (int bpp : {24, 8, 4, 1})
+                for (bool selection : {false, true})
+                    for (int threads : {1, 3}) {
+                        SCOPED_TRACE(std::string(call.op) + " " + call.words + " " + std::to_string(size[0]) + "x" +
+                                     std::to_string(size[1]) + " bpp " + std::to_string(bpp) +
+                                     (selection ? " selection" : ""));
+                        ThreadCount count(threads);
+                        CLvImage image(size[0], size[1], bpp);
+                        FillPattern(image, unsigned(size[0] * 7 + bpp));
+                        if (selection) image.SelectionAddRect(0, 0, 1, 1);
+                        const LvOperation* op = LvFindOperation(call.op);
+                        ASSERT_NE(op, nullptr);
+                        LvOpParams params;
+                        std::string error;
+                        ASSERT_TRUE(LvParseOperation(*op, Words(call.words), &image, params, error)) << error;
+                        if (op->enable == kLvEnableSelection && !selection) continue;
+                        EXPECT_TRUE(LvRunOperation(*op, image, params, context));
+                        EXPECT_TRUE(image.IsValid());
+                        EXPECT_GE(image.GetWidth(), 1);
+                        EXPECT_LE(image.GetWidth(), size[0] + 16);
+                        EXPECT_LE(image.GetHeight(), size[1] + 16);
+                    }
+}
+
+} // namespace
