@@ -50,6 +50,18 @@ LV_EFFECT_BENCH(Gamma, image.Gamma(1.8f));
 LV_EFFECT_BENCH(Light, image.Light(20, 30));
 LV_EFFECT_BENCH(AdjustHSL, image.AdjustHSL(20, 10, -10));
 LV_EFFECT_BENCH(CorrectHistogram, image.CorrectHistogram());
+LV_EFFECT_BENCH(Sharpen, image.Sharpen(3));
+LV_EFFECT_BENCH(Soften, image.Soften(2));
+LV_EFFECT_BENCH(GaussSmooth, image.GaussSmooth());
+LV_EFFECT_BENCH(Median, image.Median(3));
+LV_EFFECT_BENCH(Erode, image.Erode(2));
+LV_EFFECT_BENCH(Sobel, image.SobelEdge());
+LV_EFFECT_BENCH(OstuThreshold, image.OstuThreshold());
+LV_EFFECT_BENCH(DitherFloydSteinberg, image.Dither(0));
+LV_EFFECT_BENCH(DitherOrdered, image.Dither(1));
+LV_EFFECT_BENCH(DitherBayer, image.Dither(2));
+LV_EFFECT_BENCH(Mosaic, image.Mosaic(8));
+LV_EFFECT_BENCH(Sphere, image.Sphere(50));
 
 // What the tables replace: the power function per channel of every pixel, through the pixel accessors.
 void BM_GammaLiteralScan(benchmark::State& state) {
@@ -76,5 +88,26 @@ void BM_ResizeHalfBicubicLiteral(benchmark::State& state) {
     state.SetItemsProcessed(int64_t(state.iterations()) * 6000 * 4000);
 }
 BENCHMARK(BM_ResizeHalfBicubicLiteral)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The 3 x 3 sharpening kernel as a literal scan, one colour read per neighbour.
+void BM_SharpenLiteral(benchmark::State& state) {
+    static const double kernel[9] = {-1, -1, -1, -1, 16, -1, -1, -1, -1};
+    for (auto _ : state) {
+        CLvImage result = ReferenceFilter(Photo(), kernel, 3, 8, 0);
+        benchmark::DoNotOptimize(result.GetBits());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 6000 * 4000);
+}
+BENCHMARK(BM_SharpenLiteral)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+// The median as a literal scan: nine colour reads and a sort per pixel.
+void BM_MedianLiteral(benchmark::State& state) {
+    for (auto _ : state) {
+        CLvImage result = ReferenceMedian(Photo(), 3);
+        benchmark::DoNotOptimize(result.GetBits());
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * 6000 * 4000);
+}
+BENCHMARK(BM_MedianLiteral)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 } // namespace

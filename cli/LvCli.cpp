@@ -19,7 +19,8 @@ const char* const kUsage =
     "usage: lumivue-cli info [--json] [--frame N] FILE\n"
     "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--gif-encoding E]\n"
     "                           [--frame N] IN OUT\n"
-    "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B] IN OUT\n"
+    "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B]\n"
+    "                         [--picture FILE] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
     "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, wbmp).\n"
@@ -29,7 +30,8 @@ const char* const kUsage =
     "reads that frame or page (from 0) of a multi-image file.\n"
     "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
-    "(pixel edges from the top-left corner) that the operations then work on.\n";
+    "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
+    "frame picture of the pattern and photo-frame operations.\n";
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -379,9 +381,10 @@ struct OperationCall {
 
 int Apply(int argc, char** argv, FILE* out, FILE* err) {
     Arguments args;
-    if (!ParseArguments(argc, argv, 2,
-                        {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}}, args,
-                        err)) {
+    if (!ParseArguments(
+            argc, argv, 2,
+            {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}, {"--picture", true}},
+            args, err)) {
         fputs(kUsage, err);
         return 2;
     }
@@ -438,8 +441,12 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
         }
     }
 
-    CLvImage image;
+    CLvImage image, picture;
     if (!LoadInput(image, input, 0, err)) return 1;
+    if (args.options.count("--picture")) {
+        if (!LoadInput(picture, args.options["--picture"], 0, err)) return 1;
+        context.auxImage = &picture;
+    }
     if (boxOption) {
         // Edges from the top become the image's own rows, which count from the bottom.
         const int height = image.GetHeight();

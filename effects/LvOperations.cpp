@@ -231,6 +231,142 @@ bool RunRedEye(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
     return image.RedEyeReduce(LvLowByte(a.p[0]));
 }
 
+// Thresholds, filters, artistic, distortion and decoration effects.
+bool RunThreshold(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Threshold(LvLowByte(a.p[0]));
+}
+bool RunIterationThreshold(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.IterationThreshold();
+}
+bool RunOstuThreshold(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.OstuThreshold();
+}
+// p0 chooses the method (another value does nothing), p1 is the kernel size and p2 the constant.
+bool RunLocalThreshold(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    switch (a.p[0]) {
+    case 0:
+        return image.LocalThresholdMean(a.p[1], a.p[2]);
+    case 1:
+        return image.LocalThresholdMedian(a.p[1], a.p[2]);
+    case 2:
+        return image.LocalThresholdMinMax(a.p[1], a.p[2]);
+    default:
+        return true;
+    }
+}
+bool RunEmboss(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Emboss(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
+}
+bool RunCarve(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Carve(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
+}
+bool RunSoften(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Soften(LvLowByte(a.p[0]));
+}
+bool RunSharpen(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Sharpen(LvLowByte(a.p[0]));
+}
+bool RunErode(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Erode(2);
+}
+bool RunDilate(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Dilate(2);
+}
+bool RunMedian(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Median(3);
+}
+bool RunRoberts(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.RobertsEdge();
+}
+bool RunPrewitt(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.PrewittEdge();
+}
+bool RunSobel(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.SobelEdge();
+}
+bool RunIsotropicSobel(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.IsotropicSobelEdge();
+}
+bool RunLaplacian4(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Laplacian(4);
+}
+bool RunLaplacian8(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Laplacian(8);
+}
+bool RunEdgeTrack(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.EdgeTrack();
+}
+bool RunBoxSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.BoxSmooth();
+}
+bool RunGaussSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.GaussSmooth();
+}
+bool RunConservativeSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.ConservativeSmooth(3);
+}
+bool RunDither(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Dither(a.p[0]);
+}
+bool RunNoise(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Noise(LvLowByte(a.p[0]));
+}
+bool RunMosaic(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Mosaic(LvLowByte(a.p[0]));
+}
+bool RunJitter(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Jitter(LvLowByte(a.p[0]));
+}
+bool RunPencilDrawing(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.PencilDrawing();
+}
+bool RunCrayon(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Crayon();
+}
+bool RunOldPhoto(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.OldPhoto();
+}
+// Windy always blows from the left edge (direction 1); p1 is 1 when the "Smooth" box is checked.
+bool RunWindy(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Windy(LvLowByte(a.p[0]), 1, a.p[1] == 1);
+}
+// p2 is the stored "Horizon" value: 0 (the "Horizon" button) shifts the columns.
+bool RunStripe(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Stripe(LvLowByte(a.p[0]), LvLowByte(a.p[1]), LvLowByte(a.p[2]) == 0);
+}
+bool RunCone(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Cone(LvLowByte(a.p[0]));
+}
+bool RunProject(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Project(LvLowByte(a.p[0]));
+}
+bool RunSphere(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Sphere(LvLowByte(a.p[0]));
+}
+bool RunCylinder(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
+    return image.Cylinder(LvLowByte(a.p[0]));
+}
+bool RunEllipse(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Ellipse();
+}
+bool RunShadow(CLvImage& image, const LvOpParams&, const LvOpContext&) {
+    return image.Shadow();
+}
+// Feather and Pattern fade into the foreground colour; p1 of Feather is 1 when the band follows the
+// selection's box (the rectangle selection tool is the current tool).
+bool RunFeather(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
+    image.SetTransColor(context.foreground);
+    return image.Feather(a.p[1] != 0, LvLowByte(a.p[0]));
+}
+bool RunPattern(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
+    if (!context.auxImage) return false;
+    image.SetTransColor(context.foreground);
+    return image.Pattern(*context.auxImage, LvLowByte(a.p[0]));
+}
+bool RunPhotoFrame(CLvImage& image, const LvOpParams&, const LvOpContext& context) {
+    return context.auxImage && image.PhotoFrame(*context.auxImage);
+}
+
 // ---- the table ---------------------------------------------------------------------------------------------
 
 const int32_t kMaxCoordinate = 1 << 28;
@@ -423,14 +559,306 @@ const LvOperation kOperations[] = {
      RunRedEye},
 
     // ---- thresholds ----
+    {"threshold",
+     32799,
+     "T&hreshold (Binary)",
+     kLvEnableImage,
+     false,
+     {{"LEVEL", kLvArgInt, 0, 255}},
+     "black and white: white where the gray value is above LEVEL",
+     nullptr,
+     RunThreshold},
+    {"iteration-threshold",
+     32915,
+     "&Iteration Threshold",
+     kLvEnableImage,
+     false,
+     {},
+     "black and white at a level found by iterating class means",
+     nullptr,
+     RunIterationThreshold},
+    {"otsu-threshold",
+     33005,
+     "Ostu Threshold",
+     kLvEnableImage,
+     false,
+     {},
+     "black and white at the level with the least spread of the two classes",
+     nullptr,
+     RunOstuThreshold},
+    {"local-threshold",
+     32917,
+     "&Local Method Threshold",
+     kLvEnableImage,
+     false,
+     {{"METHOD", kLvArgChoice, 0, 2, 1, "mean|median|min-max"},
+      {"KERNEL", kLvArgInt, 1, 99},
+      {"CONSTANT", kLvArgInt, -255, 255}},
+     "black and white: white where the pixel is above its KERNEL x KERNEL neighbourhood's statistic less CONSTANT",
+     nullptr,
+     RunLocalThreshold},
 
     // ---- filters and edge detection ----
+    {"emboss",
+     32812,
+     "&Emboss",
+     kLvEnableImage,
+     false,
+     {{"DEPTH", kLvArgInt, 0, 255}, {"BRIGHTNESS", kLvArgInt, 0, 255}},
+     "relief lit from the lower left, on a gray of 127 + BRIGHTNESS (the dialog: depth 1..20, brightness 1..50)",
+     nullptr,
+     RunEmboss},
+    {"carve",
+     32951,
+     "&Carve",
+     kLvEnableImage,
+     false,
+     {{"DEPTH", kLvArgInt, 0, 255}, {"BRIGHTNESS", kLvArgInt, 0, 255}},
+     "relief lit from the upper right, on a gray of 127 + BRIGHTNESS",
+     nullptr,
+     RunCarve},
+    {"soften",
+     32814,
+     "&Soften",
+     kLvEnableImage,
+     false,
+     {{"LEVEL", kLvArgInt, 0, 255}},
+     "blur: the pixel weighs LEVEL against its eight neighbours (the dialog: 1..10)",
+     nullptr,
+     RunSoften},
+    {"sharpen",
+     32815,
+     "S&harpen",
+     kLvEnableImage,
+     false,
+     {{"LEVEL", kLvArgInt, 0, 255}},
+     "sharpen: centre weight 19 - LEVEL, divisor 11 - LEVEL (the dialog: 1..10, 10 the strongest)",
+     nullptr,
+     RunSharpen},
+    {"erode", 32817, "&Erode", kLvEnableImage, false, {}, "darkest of each 2 x 2 block", nullptr, RunErode},
+    {"dilate", 32818, "&Dilate", kLvEnableImage, false, {}, "brightest of each 2 x 2 block", nullptr, RunDilate},
+    {"median", 32864, "&Median Smooth", kLvEnableImage, false, {}, "median of each 3 x 3 block", nullptr, RunMedian},
+    {"roberts", 32899, "&Roberts", kLvEnableImage, false, {}, "edges by the Roberts cross", nullptr, RunRoberts},
+    {"prewitt", 32900, "&Prewitt", kLvEnableImage, false, {}, "edges by the Prewitt kernels", nullptr, RunPrewitt},
+    {"sobel", 32901, "&Sobel", kLvEnableImage, false, {}, "edges by the Sobel kernels", nullptr, RunSobel},
+    {"isotropic-sobel",
+     32902,
+     "&Isotropic Sobel",
+     kLvEnableImage,
+     false,
+     {},
+     "edges by the isotropic Sobel kernels",
+     nullptr,
+     RunIsotropicSobel},
+    {"laplacian-4",
+     32903,
+     "Laplacian &4",
+     kLvEnableImage,
+     false,
+     {},
+     "edges by the 4-neighbour Laplacian",
+     nullptr,
+     RunLaplacian4},
+    {"laplacian-8",
+     32904,
+     "Laplacian &8",
+     kLvEnableImage,
+     false,
+     {},
+     "edges by the 8-neighbour Laplacian",
+     nullptr,
+     RunLaplacian8},
+    {"edge-track",
+     32905,
+     "Edge &Track",
+     kLvEnableImage,
+     false,
+     {},
+     "follow the brightest edge: a white path on black",
+     nullptr,
+     RunEdgeTrack},
+    {"box-smooth",
+     32909,
+     "&Box Smooth (Blur)",
+     kLvEnableImage,
+     false,
+     {},
+     "mean of each 3 x 3 block",
+     nullptr,
+     RunBoxSmooth},
+    {"gauss-smooth", 32910, "&Gauss Smooth", kLvEnableImage, false, {}, "5 x 5 Gaussian blur", nullptr, RunGaussSmooth},
+    {"conservative-smooth",
+     32916,
+     "&Conservative Smoothing",
+     kLvEnableImage,
+     false,
+     {},
+     "pull lone spikes back into the range of their neighbours",
+     nullptr,
+     RunConservativeSmooth},
 
     // ---- artistic effects ----
+    {"dither",
+     32798,
+     "&Dither",
+     kLvEnableImage,
+     false,
+     {{"METHOD", kLvArgChoice, 0, 2, 1, "floyd-steinberg|ordered|bayer"}},
+     "black and white by error diffusion, a 4 x 4 ordered matrix or the 8 x 8 Bayer matrix",
+     nullptr,
+     RunDither},
+    {"noise",
+     32865,
+     "&Noise",
+     kLvEnableImage,
+     false,
+     {{"LEVEL", kLvArgInt, 0, 255}},
+     "add random amounts up to LEVEL / 2 to each channel",
+     nullptr,
+     RunNoise},
+    {"mosaic",
+     32940,
+     "M&osaic",
+     kLvEnableImage,
+     false,
+     {{"SIZE", kLvArgInt, 2, 255}},
+     "blocks of SIZE x SIZE pixels in their mean colour",
+     nullptr,
+     RunMosaic},
+    {"jitter",
+     32983,
+     "&Jitter",
+     kLvEnableImage,
+     false,
+     {{"RADIUS", kLvArgInt, 0, 255}},
+     "each pixel takes the colour of a random neighbour up to RADIUS away (the dialog: 0..10)",
+     nullptr,
+     RunJitter},
+    {"pencil-drawing",
+     32946,
+     "Pencil Dr&awing",
+     kLvEnableImage,
+     false,
+     {},
+     "dark lines on white: the 4-neighbour Laplacian, negated",
+     nullptr,
+     RunPencilDrawing},
+    {"crayon", 32950, "Cra&yon", kLvEnableImage, false, {}, "the Sobel edges, negated", nullptr, RunCrayon},
+    {"old-photo",
+     32952,
+     "Old P&hoto",
+     kLvEnableImage,
+     false,
+     {},
+     "noise 25, then colorize with hue 30 and saturation 100",
+     nullptr,
+     RunOldPhoto},
 
     // ---- distortion effects ----
+    {"windy",
+     32953,
+     "&Windy",
+     kLvEnableImage,
+     false,
+     {{"STRENGTH", kLvArgInt, 1, 255}, {"SMOOTH", kLvArgChoice, 0, 1, 1, "rough|smooth", true, 0}},
+     "horizontal streaks: each pixel the mean of up to STRENGTH + 1 pixels to its right (rough: a random run "
+     "per row)",
+     nullptr,
+     RunWindy},
+    {"stripe",
+     32965,
+     "St&ripe",
+     kLvEnableImage,
+     false,
+     {{"SWING", kLvArgInt, 0, 255},
+      {"FREQUENCY", kLvArgInt, 0, 255},
+      {"DIRECTION", kLvArgChoice, 0, 1, 1, "horizontal|vertical"}},
+     "cosine waves running along DIRECTION, SWING in percent of the side, FREQUENCY in tenths of a half wave",
+     nullptr,
+     RunStripe},
+    {"cone",
+     32955,
+     "&Cone",
+     kLvEnableImage,
+     false,
+     {{"RADIUS", kLvArgInt, 1, 100}},
+     "draw the picture together toward the centre (100 the strongest)",
+     nullptr,
+     RunCone},
+    {"project",
+     32956,
+     "&Project",
+     kLvEnableImage,
+     false,
+     {{"RADIUS", kLvArgInt, 1, 100}},
+     "enlarge the centre (100 the strongest)",
+     nullptr,
+     RunProject},
+    {"sphere",
+     32970,
+     "Sp&here",
+     kLvEnableImage,
+     false,
+     {{"RADIUS", kLvArgInt, 0, 100}},
+     "bulge the centre as a sphere (0 changes nothing, 100 the strongest)",
+     nullptr,
+     RunSphere},
+    {"cylinder",
+     32971,
+     "Cyli&nder",
+     kLvEnableImage,
+     false,
+     {{"RADIUS", kLvArgInt, 0, 100}},
+     "bulge the columns as a cylinder (0 changes nothing, 100 the strongest)",
+     nullptr,
+     RunCylinder},
+    {"ellipse",
+     32972,
+     "&Ellipse",
+     kLvEnableImage,
+     false,
+     {},
+     "map the box onto its inscribed ellipse",
+     nullptr,
+     RunEllipse},
 
     // ---- photo decorations ----
+    {"shadow",
+     32973,
+     "&Shadow",
+     kLvEnableImage,
+     false,
+     {},
+     "a white margin and a soft shadow: 16 pixels wider and higher",
+     nullptr,
+     RunShadow},
+    {"feather",
+     32974,
+     "&Feather",
+     kLvEnableSelection,
+     false,
+     {{"RADIUS", kLvArgInt, 1, 255}, {"SHAPE", kLvArgChoice, 0, 1, 1, "ellipse|rectangle", true, 0}},
+     "fade a band of RADIUS pixels round the selection (its ellipse or its box) into the foreground colour",
+     nullptr,
+     RunFeather},
+    {"pattern",
+     32975,
+     "&Pattern",
+     kLvEnableImage,
+     false,
+     {{"TRANSPARENCY", kLvArgInt, 0, 100}},
+     "blend toward the foreground colour where the --picture is bright (0 changes nothing)",
+     nullptr,
+     RunPattern},
+    {"photo-frame",
+     32976,
+     "P&hoto Frame",
+     kLvEnableImage,
+     false,
+     {},
+     "crop to the selection box and frame it with the --picture, transparent where it has its centre colour",
+     nullptr,
+     RunPhotoFrame},
 };
 
 } // namespace

@@ -269,14 +269,97 @@ public:
     bool RedEyeReduce(BYTE threshold);
 
     // ---- thresholds ----
+    // (effects/Threshold.cpp) Results are 1-bit images, entry 0 black and entry 1 white; a 1-bit image is
+    // left as it is.
+    // White where the pixel's gray value is above level; the whole picture, the selection is dropped.
+    bool Threshold(BYTE level);
+    // Mean gray value over the selection box (every pixel of the box), or 0 for an empty box.
+    float MeanGray();
+    bool IterationThreshold();
+    bool OstuThreshold();
+    // Each pixel against its K x K neighbourhood (for odd K centred on it) less the constant C: the mean, the
+    // median gray and the mean of minimum and maximum. Pixels outside the selection become black.
+    bool LocalThresholdMean(int K, int C);
+    bool LocalThresholdMedian(int K, int C);
+    bool LocalThresholdMinMax(int K, int C);
 
     // ---- filters and edge detection ----
+    // (effects/Filters.cpp) All work on the selection (the whole picture without one) and leave other pixels
+    // and the alpha plane alone. Kernels are Ksize x Ksize doubles stored row by row, row 0 weighting the row
+    // below the pixel (y grows upwards).
+    // Convolution: each channel is the sum of trunc(value * weight), divided by Kfactor (0 = no division),
+    // plus Koffset, clamped.
+    bool Filter(const double* kernel, int Ksize, int Kfactor, int Koffset);
+    // Gradient magnitude sqrt(a^2 + b^2) of two kernels; neighbours past the scan's right and top bounds read
+    // as white. The kernels cover the offsets from -(Ksize - 1) / 2.
+    bool EdgeFilter(const double* kernelA, const double* kernelB, int Ksize, int Kfactor, int Koffset);
+    bool Median(int Ksize);
+    bool ConservativeSmooth(int Ksize);
+    bool Erode(int Ksize);
+    bool Dilate(int Ksize);
+    // Follows one bright edge from the brightest point of the Roberts gradient: white path on black.
+    bool EdgeTrack();
+    bool BoxSmooth();
+    bool GaussSmooth();
+    // Mean of the eight neighbours and level times the pixel.
+    bool Soften(BYTE level);
+    // Centre weight 19 - level against eight neighbours of -1.
+    bool Sharpen(BYTE level);
+    bool Emboss(BYTE depth, BYTE brightness);
+    bool Carve(BYTE depth, BYTE brightness);
+    // variant 4 or 8.
+    bool Laplacian(int variant);
+    bool RobertsEdge();
+    bool PrewittEdge();
+    bool SobelEdge();
+    bool IsotropicSobelEdge();
 
     // ---- artistic effects ----
+    // (effects/Artistic.cpp) Noise, jitter (and windy) draw from the one random source of effects/LvRandom.h.
+    // Blocks of size x size in their average colour; false for a size below 2.
+    bool Mosaic(int size);
+    // Adds to each channel a random amount in -level / 2 .. level / 2.
+    bool Noise(int level);
+    // Black and white by method 0 (Floyd-Steinberg), 1 (ordered 4 x 4) or 2 (Bayer 8 x 8); other methods
+    // change nothing.
+    bool Dither(int method);
+    // Each pixel takes the colour of a random neighbour up to radius away.
+    bool Jitter(int radius);
+    bool PencilDrawing();
+    bool Crayon();
+    bool OldPhoto();
 
     // ---- distortion effects ----
+    // (effects/Distort.cpp) All work on the selection box (the whole picture without a selection).
+    // Horizontal streaks: each pixel the mean of the strength + 1 pixels to its right (direction 1).
+    bool Windy(int strength, int direction, bool smooth);
+    // Cosine waves that shift the columns (vertical) or the rows.
+    bool Stripe(int swing, int frequency, bool vertical);
+    // Lens mappings around the box's centre; radius 1..100.
+    bool Cone(int radius);
+    bool Project(int radius);
+    bool Sphere(int radius);
+    bool Cylinder(int radius);
+    // Maps the box onto the ellipse inscribed in it.
+    bool Ellipse();
 
     // ---- photo decorations ----
+    // (effects/Decorate.cpp)
+    // A white margin and a soft shadow: the image grows by 16 pixels each way.
+    bool Shadow();
+    // Fades a band of width r around the selection into the background colour (rgbTransColor); farther
+    // pixels become the background colour. rectangular: the band follows the selection box, else its ellipse.
+    bool Feather(bool rectangular, int r);
+    // Blends toward the background colour through the red channel of the pattern stretched over the box;
+    // transparency 0 leaves the picture as it is.
+    bool Pattern(const CLvImage& pattern, int transparency);
+    // Crops to the box and shows the picture through the frame wherever the frame has its centre colour.
+    bool PhotoFrame(const CLvImage& frame);
+    // Hides length bytes in bit parity of the blue channels; false (nothing changed) when they do not fit.
+    bool EmbedWatermark(const BYTE* payload, int length);
+    // Without a buffer: length := the stored watermark length, true. With one (of at least that many
+    // bytes): the hidden bytes; false when the image carries no watermark.
+    bool DetectWatermark(BYTE* buffer, DWORD& length);
 
     // ---- bit fields ----
     // Writes 24-bit pixels into this image (already created with the same size) from 16- or 32-bit pixels.

@@ -53,3 +53,18 @@ void ReferenceCorrectHistogram(CLvImage& image);
 // over the source rows with two accumulator rows.
 CLvImage ReferenceResample(const CLvImage& image, int newWidth, int newHeight, int type);
 CLvImage ReferenceRotate(const CLvImage& image, float angle);
+
+// Literal versions of the neighbourhood operations, written from their definitions: every neighbour through
+// GetPixelColor, every result through SetPixelColor into a copy, over the selection box with the selection
+// test. The median sorts by gray value and, among equal grays, by red, green and blue.
+CLvImage ReferenceFilter(const CLvImage& image, const double* kernel, int ksize, int factor, int offset);
+CLvImage ReferenceEdgeFilter(const CLvImage& image, const double* a, const double* b, int ksize, int factor,
+                             int offset);
+CLvImage ReferenceMedian(const CLvImage& image, int ksize);
+CLvImage ReferenceConservative(const CLvImage& image, int ksize);
+CLvImage ReferenceRank(const CLvImage& image, int ksize, bool minimum);
+// Local thresholds: method 0 mean, 1 median, 2 mean of minimum and maximum.
+CLvImage ReferenceLocalThreshold(const CLvImage& image, int method, int k, int c);
+
+// A 3 x 3 elliptic-ish selection mask over the middle of the picture plus a rectangle, for selection tests.
+void SelectSomething(CLvImage& image);
