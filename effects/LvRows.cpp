@@ -75,6 +75,12 @@ bool CLvRowScheduler::Claim(int& first, int& last) {
     return true;
 }
 
+void CLvRowScheduler::Abandon() {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_failed = true;
+    m_cancelled = true;
+}
+
 void CLvRowScheduler::Run(void (*work)(void*), void* context) {
     if (m_threads <= 1) {
         work(context);

@@ -43,6 +43,9 @@ public:
     // Rows claimed (and so done once Run returned).
     int Done() const { return m_next; }
     bool Cancelled() const { return m_cancelled; }
+    // Stops further claims after a body failed.
+    void Abandon();
+    bool Failed() const { return m_failed; }
 
 private:
     CLvImage& m_image;
@@ -52,6 +55,7 @@ private:
     int m_threads;
     int m_next;
     bool m_cancelled;
+    bool m_failed = false;
     std::mutex m_mutex;
 };
 
@@ -69,8 +73,16 @@ int LvForRows(CLvImage& image, int rows, int flags, size_t rowWork, const Body& 
         [](void* p) {
             Context* c = static_cast<Context*>(p);
             int first, last;
-            while (c->scheduler->Claim(first, last))
-                (*c->body)(first, last);
+            while (c->scheduler->Claim(first, last)) {
+                // An exception must not leave a thread (that would end the program): a body that fails,
+                // say for want of memory, stops the loop as a cancel would.
+                try {
+                    (*c->body)(first, last);
+                } catch (...) {
+                    c->scheduler->Abandon();
+                    return;
+                }
+            }
         },
         &context);
     return scheduler.Done();
