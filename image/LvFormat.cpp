@@ -1,6 +1,7 @@
 #include "image/LvImage.h"
 
 #include "formats/LvCodecBMP.h"
+#include "formats/LvCodecWMF.h"
 
 #include <cstring>
 #include <string>
@@ -9,7 +10,6 @@ namespace {
 
 const char* const kErrUnknownDecode = "Decode: Unknown or wrong format";
 const char* const kErrUnknownEncode = "Encode: Unknown format";
-const char* const kErrSaveWmf = "Save WMF not supported";
 
 // GIF, TIFF and ICO files hold several images: their readers take the wanted frame and report the count.
 bool IsMultiFrame(DWORD format) {
@@ -42,6 +42,8 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
     switch (format) {
     case LVFMT_BMP:
         return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
+    case LVFMT_WMF:
+        return ReadWith<CLvCodecWMF>(stream, frame, target, failure);
     default:
         return false;
     }
@@ -112,8 +114,7 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
     case LVFMT_BMP:
         return WriteWith<CLvCodecBMP>(*this, stream);
     case LVFMT_WMF:
-        SetLastErrorText(kErrSaveWmf);
-        return false;
+        return WriteWith<CLvCodecWMF>(*this, stream);
     default:
         SetLastErrorText(kErrUnknownEncode);
         return false;
