@@ -255,3 +255,48 @@ TEST(Metafile, DetectionUnicodeNamesSavingAndCancel) {
 }
 
 } // namespace
+
+namespace {
+
+// Metafiles written by other programs (tests/data/wmf/README.md): the size their header gives and a
+// colour at a few places, as fractions of the width and height from the top-left.
+struct RealFile {
+    const char* name;
+    int width, height;
+    struct {
+        double x, y;
+        COLORREF color;
+    } samples[4];
+};
+
+const RealFile kRealFiles[] = {
+    {"wmf/gdi-shapes.wmf", 96, 48, {{0.15, 0.5, kRed}, {0.5, 0.25, kBlue}, {0.5, 0.75, kGreen}, {0.85, 0.5, 0}}},
+    {"wmf/gdi-shapes.emf", 60, 60, {{0.15, 0.5, kRed}, {0.5, 0.25, kBlue}, {0.5, 0.75, kGreen}, {0.85, 0.5, 0}}},
+    {"wmf/shapes-pstoedit.emf",
+     140,
+     70,
+     {{0.15, 0.5, RGB(255, 0, 0)}, {0.6, 0.25, RGB(0, 0, 255)}, {0.5, 0.75, RGB(0, 204, 0)}, {0.9, 0.9, 0}}},
+    {"wmf/plot-gnuplot.emf",
+     319,
+     200,
+     {{0.3, 0.6, RGB(32, 64, 224)}, {0.45, 0.3, RGB(32, 64, 224)}, {0.75, 0.6, 0}, {0.2, 0.95, 0}}},
+};
+
+TEST(Metafile, FilesFromOtherPrograms) {
+    for (const RealFile& f : kRealFiles) {
+        CLvImage image;
+        ASSERT_TRUE(image.Load(DataPath(f.name).c_str(), GetTypeFromExt(GetFileExt(f.name))))
+            << f.name << ": " << image.GetLastErrorText();
+        EXPECT_EQ(image.GetFormat(), DWORD(LVFMT_WMF));
+        EXPECT_NEAR(image.GetWidth(), f.width, 1) << f.name;
+        EXPECT_NEAR(image.GetHeight(), f.height, 1) << f.name;
+        for (const auto& s : f.samples) {
+            int x = int(s.x * image.GetWidth()), y = image.GetHeight() - 1 - int(s.y * image.GetHeight());
+            COLORREF want = s.color ? s.color : GetSysColor(COLOR_WINDOW);
+            EXPECT_TRUE(SameRgb(image.GetPixelColor(x, y), want))
+                << f.name << " at " << s.x << "," << s.y << ": " << ColorText(image.GetPixelColor(x, y));
+        }
+    }
+}
+
+} // namespace
