@@ -83,21 +83,6 @@ private:
     HGDIOBJ m_previous;
 };
 
-// Selects a palette into a device context and selects the previous one back.
-class ScopedSelectPalette {
-public:
-    ScopedSelectPalette(HDC hdc, HPALETTE palette) : m_hdc(hdc), m_previous(SelectPalette(hdc, palette, FALSE)) {}
-    ~ScopedSelectPalette() {
-        if (m_previous) SelectPalette(m_hdc, m_previous, FALSE);
-    }
-    ScopedSelectPalette(const ScopedSelectPalette&) = delete;
-    ScopedSelectPalette& operator=(const ScopedSelectPalette&) = delete;
-
-private:
-    HDC m_hdc;
-    HPALETTE m_previous;
-};
-
 // The locked bytes of a global memory block.
 class ScopedGlobalLock {
 public:

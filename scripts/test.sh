@@ -73,5 +73,8 @@ fi
 "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
 # Exit status 0: this script started the server; otherwise one was already running for the prefix.
 if "$WINESERVER" -p 2>/dev/null; then server_started=1; fi
+# Wine's service processes inherit the standard output of the program that starts them and live as long
+# as the server: started here, they hold no test's output pipe open (ctest would wait for it for ever).
+"$WINE" cmd /c exit </dev/null >/dev/null 2>&1 || true
 ctest --test-dir "$root/build/win64" --output-on-failure -j"$jobs"
 echo "All tests passed."
