@@ -300,8 +300,8 @@ bool CheckEmfRecord(Record& r, uint32_t type, uint32_t handles) {
         return EmfIndex(r.U32(8), handles, false) && r.Ok();
     case 48: // SelectPalette
         return EmfIndex(r.U32(8), handles, true) && r.Ok();
-    case 38: // CreatePen
-        return r.Need(0, 28) && EmfIndex(r.U32(8), handles, false);
+    case 38: // CreatePen: a pen wider than 65536 units only makes the player draw for ever
+        return r.Need(0, 28) && EmfIndex(r.U32(8), handles, false) && r.U32(16) <= 65536;
     case 39: // CreateBrushIndirect
         return r.Need(0, 24) && EmfIndex(r.U32(8), handles, false);
     case 82: // ExtCreateFontIndirectW: index and a LOGFONTW
@@ -319,7 +319,8 @@ bool CheckEmfRecord(Record& r, uint32_t type, uint32_t handles) {
     case 94:
         return EmfIndex(r.U32(8), handles, false) && EmfBitmap(r, 16, r.U32(12));
     case 95: // ExtCreatePen: bitmap, then an EXTLOGPEN32 with its style entries
-        return EmfIndex(r.U32(8), handles, false) && r.Need(52, 4 * uint64_t(r.U32(48))) && EmfBitmap(r, 12, 0);
+        return EmfIndex(r.U32(8), handles, false) && r.Need(52, 4 * uint64_t(r.U32(48))) && r.U32(32) <= 65536 &&
+               EmfBitmap(r, 12, 0);
     case 70: // GdiComment
         return r.Need(12, r.U32(8));
     case 71: // FillRgn: bounds, size, brush, region
@@ -407,6 +408,11 @@ bool CLvCodecWMF::CheckEmfRecords(const std::vector<uint8_t>& metafile) {
     uint32_t handles = header.U16(56);
     uint64_t descriptionChars = header.U32(60), descriptionAt = header.U32(64);
     if (!header.Ok() || headerSize > metafile.size()) return false;
+    // The reference device's size in pixels and millimetres scales everything the player draws.
+    for (uint64_t at = 72; at < 88; at += 4) {
+        uint32_t v = header.U32(at);
+        if (v == 0 || v > 65536) return false;
+    }
     if (descriptionChars && !header.Need(descriptionAt, descriptionChars * 2)) return false;
     if (headerSize >= 100) {
         uint64_t formatSize = header.U32(88), formatAt = header.U32(92);

@@ -97,12 +97,12 @@ ScaleMap MakeScaleMap(const RECT& paint, int x, int y, int cx, int cy, int width
     float fy = float(height) / float(cy);
     map.columns.resize(size_t(pw));
     for (int j = 0; j < pw; j++) {
-        int sx = static_cast<int>(floorf(float(paint.left - x + j) * fx));
+        int sx = static_cast<int>(floorf(float((long long)paint.left - x + j) * fx));
         map.columns[size_t(j)] = std::min(std::max(sx, 0), width - 1);
     }
     map.rows.resize(size_t(ph));
     for (int k = 0; k < ph; k++) {
-        int sy = height - static_cast<int>(ceilf(float(paint.bottom - y - k) * fy));
+        int sy = height - static_cast<int>(ceilf(float((long long)paint.bottom - y - k) * fy));
         map.rows[size_t(k)] = std::min(std::max(sy, 0), height - 1);
     }
     return map;

@@ -130,6 +130,8 @@ TEST(Wmf, HeaderRulesAndTexts) {
     badSignature[40] = 'X';
     Bytes wrongKey = Placeable(wmf, 0, 0, 1440, 720, 1440);
     wrongKey[0] ^= 1;
+    Bytes hugeMillimetres = Emf({});
+    hugeMillimetres[83] = 0x50;
     Bytes emfCut = Emf({});
     emfCut.resize(emfCut.size() - 4);
     struct {
@@ -145,6 +147,7 @@ TEST(Wmf, HeaderRulesAndTexts) {
         {"records past the end", Placeable(tooLong, 0, 0, 1440, 720, 1440), "corrupted WMF"},
         {"EMF signature", badSignature, "corrupted WMF"},
         {"EMF bytes past the end", emfCut, "corrupted WMF"},
+        {"EMF reference device of 1.3e9 mm", hugeMillimetres, "corrupted WMF"},
         {"text", Bytes(300, 'a'), "corrupted WMF"},
         {"nothing", Bytes(), "corrupted WMF"},
         {"empty box", Placeable(wmf, 100, 0, 100, 720, 1440), "empty WMF"},
@@ -268,6 +271,8 @@ TEST(Wmf, EmfRecordChecks) {
         {"select object 2 of 2", EmfRecord(37, {2}), false},
         {"delete the metafile itself", EmfRecord(40, {0}), false},
         {"brush in slot 9", EmfRecord(39, {9, 0, 0xFF, 0}), false},
+        {"pen 3 wide", EmfRecord(38, {1, 0, 3, 0, 0xFF}), true},
+        {"pen 8388608 wide", EmfRecord(38, {1, 0, 0x800000, 0, 0xFF}), false},
         {"polygon of 2 points", EmfRecord(3, {0, 0, 10, 10, 2, 0, 0, 10, 10}), true},
         {"polygon of 9 points, 2 given", EmfRecord(3, {0, 0, 10, 10, 9, 0, 0, 10, 10}), false},
         {"polypolygon counting more points than it has", EmfRecord(8, {0, 0, 9, 9, 1, 2, 5, 0, 0, 1, 1}), false},

@@ -134,6 +134,8 @@ const DrawCase kCases[] = {
     {"down_8", 8, 23, 17, 1, 1, 9, 7, kNoTrans, kNoAlpha, 255, false, false},
     {"odd_4", 4, 6, 7, 4, 2, 29, 11, kNoTrans, kNoAlpha, 255, false, false},
     {"up_1_clipped", 1, 5, 4, 0, 0, 37, 27, kNoTrans, kNoAlpha, 255, false, true},
+    {"down_24_fraction", 24, 10, 9, 3, 2, 7, 6, kNoTrans, kNoAlpha, 255, false, false},
+    {"up_8_fraction", 8, 5, 7, 1, 1, 13, 11, kNoTrans, kNoAlpha, 255, false, false},
     {"huge_24_visible_part", 24, 3, 2, -50, -20, 3000, 2000, kNoTrans, kNoAlpha, 255, false, false},
     {"wide_only_24", 24, 7, 5, 3, 3, 21, -1, kNoTrans, kNoAlpha, 255, false, false},
     // Transparency by index and by colour.

@@ -198,7 +198,10 @@ TEST(Metafile, RecordedEmfShowsItsShapes) {
 }
 
 TEST(Metafile, DamagedFilesFailCleanly) {
-    const Bytes files[] = {Placeable(RecordWmf(1440, 720), 0, 0, 1440, 720, 1440), RecordEmf(90, 60)};
+    const Bytes files[] = {Placeable(RecordWmf(1440, 720), 0, 0, 1440, 720, 1440), RecordEmf(90, 60),
+                           ReadFileBytes(DataPath("wmf/shapes-pstoedit.emf")),
+                           ReadFileBytes(DataPath("wmf/plot-gnuplot.emf"))};
+    unsigned state = 99;
     for (const Bytes& file : files) {
         // Every cut of the file is refused.
         for (size_t n = 0; n < file.size(); n += (n < 120 ? 1 : 13)) {
@@ -207,17 +210,19 @@ TEST(Metafile, DamagedFilesFailCleanly) {
             ASSERT_STREQ(image.GetLastErrorText(), "corrupted WMF") << n;
         }
         // Changed bytes anywhere either still give a picture or fail with a text; the metafile player
-        // never sees a record that points outside the file or at objects that do not exist.
-        unsigned state = 99;
-        for (int round = 0; round < 300; round++) {
+        // never sees a record that points outside the file, at objects that do not exist, or at sizes that
+        // only overflow its drawing code.
+        for (int round = 0; round < 60; round++) {
             Bytes bad = file;
-            state = state * 1103515245u + 12345u;
-            size_t at = (state >> 8) % bad.size();
-            bad[at] = BYTE(bad[at] ^ (1u << ((state >> 4) & 7)));
-            if (round % 3 == 0) bad[(state >> 12) % bad.size()] = BYTE(state >> 20);
+            int changes = 1 + int((state >> 5) % 4);
+            for (int i = 0; i < changes; i++) {
+                state = state * 1103515245u + 12345u;
+                size_t at = (state >> 8) % bad.size();
+                bad[at] = (state & 0x100) ? BYTE(state >> 20) : BYTE(bad[at] ^ (1u << ((state >> 4) & 7)));
+            }
             CLvImage image;
             if (!DecodeBytes(image, bad, LVFMT_WMF)) {
-                EXPECT_STRNE(image.GetLastErrorText(), "") << "byte " << at;
+                EXPECT_STRNE(image.GetLastErrorText(), "") << "round " << round;
             } else {
                 EXPECT_LE(image.GetWidth(), 4000);
                 EXPECT_LE(image.GetHeight(), 4000);
