@@ -7,7 +7,8 @@
 # zlib comes from Debian's libz-mingw-w64-dev, which covers both targets.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
-cache=${LV_WIN_DEPS_ROOT:-$HOME/.cache/lumivue}
+home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
+cache=${LV_WIN_DEPS_ROOT:-$home/.cache/lumivue}
 jobs=${LV_JOBS:-$(nproc)}
 
 # Debian source packages: name, pinned version, upstream folder inside the .orig tarball. Pinned because

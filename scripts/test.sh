@@ -18,7 +18,9 @@ configure_and_build() {
 configure_and_build native -DCMAKE_BUILD_TYPE=RelWithDebInfo
 configure_and_build asan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DLV_SANITIZE=ON -DLV_BUILD_BENCH=OFF
 
-# The Windows libraries are built once per machine into ~/.cache/lumivue.
+# The Windows libraries are built once per machine into ~/.cache/lumivue; the toolchain files find them
+# there through LV_WIN_DEPS_ROOT (also when HOME is not set).
+export LV_WIN_DEPS_ROOT=${LV_WIN_DEPS_ROOT:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache/lumivue}
 LV_JOBS=$jobs "$root/scripts/build-win-deps.sh" i686 x86_64
 configure_and_build win32 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake"
 configure_and_build win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake"
