@@ -9,6 +9,7 @@
 #include "formats/LvCodecTGA.h"
 #include "formats/LvCodecTIF.h"
 #include "formats/LvCodecWBMP.h"
+#include "formats/LvCodecWMF.h"
 
 #include <cstring>
 #include <string>
@@ -17,7 +18,6 @@ namespace {
 
 const char* const kErrUnknownDecode = "Decode: Unknown or wrong format";
 const char* const kErrUnknownEncode = "Encode: Unknown format";
-const char* const kErrSaveWmf = "Save WMF not supported";
 
 // GIF, TIFF and ICO files hold several images: their readers take the wanted frame and report the count.
 bool IsMultiFrame(DWORD format) {
@@ -66,6 +66,8 @@ bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, Re
         return ReadWith<CLvCodecPCX>(stream, frame, target, failure);
     case LVFMT_WBMP:
         return ReadWith<CLvCodecWBMP>(stream, frame, target, failure);
+    case LVFMT_WMF:
+        return ReadWith<CLvCodecWMF>(stream, frame, target, failure);
     default:
         return false;
     }
@@ -157,8 +159,7 @@ bool CLvImage::Encode(CLvStream* stream, DWORD format) {
     case LVFMT_WBMP:
         return WriteWith<CLvCodecWBMP>(*this, stream);
     case LVFMT_WMF:
-        SetLastErrorText(kErrSaveWmf);
-        return false;
+        return WriteWith<CLvCodecWMF>(*this, stream);
     default:
         SetLastErrorText(kErrUnknownEncode);
         return false;

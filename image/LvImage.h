@@ -207,6 +207,27 @@ public:
     bool AlphaSplit(CLvImage* destination) const;
 
     // ---- Windows transfer and painting ----
+#ifdef _WIN32
+    // A movable, zero-initialised global block holding a copy of the DIB block (the clipboard's CF_DIB
+    // layout); null for an empty image or when memory runs out.
+    HGLOBAL CopyToHandle() const;
+    // Builds the image from a CF_DIB block. False, with the image unchanged, for a block that is too small
+    // for what its header says or holds a kind of DIB the engine cannot take.
+    bool CreateFromHandle(HGLOBAL handle);
+    // A device-dependent bitmap for hdc, or with a null hdc a DIB section; null for an empty image.
+    HBITMAP MakeBitmap(HDC hdc = nullptr) const;
+    // Replaces the image by the pixels of a GDI bitmap; false (and an empty image) when it cannot be read.
+    bool CreateFromHBITMAP(HBITMAP bitmap);
+    // Paints the image with its top-left corner at (x, y), at its own size (negative cx, cy) or scaled to
+    // cx x cy, with transparency and alpha; clipRect, when given, limits the painting.
+    bool Draw(HDC hdc, int x, int y, int cx = -1, int cy = -1, const RECT* clipRect = nullptr);
+    bool Stretch(HDC hdc, int x, int y, int cx, int cy);
+    bool Tile(HDC hdc, const RECT* rect);
+    // Renders UTF-8 text into the pixels: (x, y), y counted from the top, is the text box's lower-left
+    // corner. A null hdc means the screen's.
+    bool DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color, const char* faceName, int height,
+                    int weight = FW_NORMAL, bool italic = false, bool underline = false);
+#endif
 
     // ---- geometric transforms ----
     // effects/Geometry.cpp.

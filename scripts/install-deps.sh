@@ -6,6 +6,10 @@ packages=(
   g++ cmake ninja-build git pkg-config clang-format
   libgtest-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  # Windows builds: MinGW-w64 compilers, zlib, nasm for libjpeg-turbo's SIMD code, the source package
+  # tools; the Wine test run: wine64, a virtual display, fonts and input.
+  g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm dpkg-dev xz-utils bzip2
+  googletest wine64 xvfb xauth fonts-wine fonts-liberation xdotool
 )
 
 missing=()

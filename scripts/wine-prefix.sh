@@ -1,0 +1,55 @@
+#!/usr/bin/env bash
+# Creates (or reuses) the private Wine prefix the Windows tests run in, so that every test starts from the
+# same state:
+#   scripts/wine-prefix.sh PREFIX
+# The prefix is made again whenever this script changes. Needs a display (DISPLAY) for wineboot.
+set -euo pipefail
+prefix=${1:?usage: wine-prefix.sh PREFIX}
+here=$(cd "$(dirname "$0")" && pwd)
+stamp=$(sha1sum "$here/wine-prefix.sh" | cut -c1-16)
+[ -f "$prefix/.lumivue-prefix" ] && [ "$(cat "$prefix/.lumivue-prefix")" = "$stamp" ] && exit 0
+
+mkdir -p "$(dirname "$prefix")"
+exec 9>"$prefix.lock"
+flock 9
+# Another run may have made it while this one waited.
+[ -f "$prefix/.lumivue-prefix" ] && [ "$(cat "$prefix/.lumivue-prefix")" = "$stamp" ] && exit 0
+
+source "$here/wine-env.sh"
+export WINEPREFIX=$prefix
+"$WINESERVER" -k 2>/dev/null || true
+rm -rf "$prefix"
+echo "wine-prefix: creating $prefix" >&2
+"$WINE" wineboot --init >/dev/null 2>&1
+"$WINESERVER" -w
+
+# Debian's Wine finds no Windows fonts by itself: without these every face falls back and captions draw
+# as boxes.
+mkdir -p "$prefix/drive_c/windows/Fonts"
+cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
+
+# With no window manager on the virtual display, windows get frames only when Wine draws them itself.
+# 96 dots per inch, as the tests' metafile sizes assume. A crashing test program ends at once instead of
+# waiting in the debugger.
+reg=$(mktemp --suffix=.reg)
+cat >"$reg" <<'REG'
+REGEDIT4
+
+[HKEY_CURRENT_USER\Software\Wine\X11 Driver]
+"Decorated"="N"
+
+[HKEY_CURRENT_USER\Control Panel\Desktop]
+"LogPixels"=dword:00000060
+
+[HKEY_CURRENT_CONFIG\Software\Fonts]
+"LogPixels"=dword:00000060
+
+[HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
+"Debugger"=-
+"Auto"="0"
+REG
+"$WINE" regedit /S "$(winepath_of "$reg")" >/dev/null 2>&1
+rm -f "$reg"
+# Registry changes reach the files only when the server exits.
+"$WINESERVER" -w
+echo "$stamp" >"$prefix/.lumivue-prefix"
