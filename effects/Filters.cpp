@@ -241,7 +241,7 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
         const size_t n = size_t(box.Width()) * 3;
         const bool narrow = sum.Fits16();
         return LvWindowPass(*this, reader, box, -half, Ksize - half - 1, -half, Ksize - half - 1, [&] {
-            return [&, wide = std::vector<int32_t>(kChunk), small = std::vector<int16_t>(kChunk),
+            return [&, wide = std::vector<int32_t>(kChunk), lanes16 = std::vector<int16_t>(kChunk),
                     scratch = std::vector<uint16_t>(kChunk),
                     rows = std::vector<const BYTE*>(sum.Taps())](int y, CLvRowWindow& window, BYTE* out) mutable {
                 for (size_t t = 0; t < sum.Taps(); t++)
@@ -249,8 +249,8 @@ bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset)
                 for (size_t i0 = 0; i0 < n; i0 += kChunk) {
                     const size_t len = std::min(kChunk, n - i0);
                     if (narrow) {
-                        sum.Sum(rows.data(), i0, len, small.data(), scratch.data());
-                        finish.Run(small.data(), out + i0, len);
+                        sum.Sum(rows.data(), i0, len, lanes16.data(), scratch.data());
+                        finish.Run(lanes16.data(), out + i0, len);
                     } else {
                         sum.Sum(rows.data(), i0, len, wide.data(), scratch.data());
                         finish.Run(wide.data(), out + i0, len);

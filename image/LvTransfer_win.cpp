@@ -137,7 +137,7 @@ bool CLvImage::CreateFromHandle(HGLOBAL handle) {
     } else {
         ConvertBitfields(dib.pixels, dib.masks[0], dib.masks[1], dib.masks[2], dib.bpp);
     }
-    if (dib.topDown) ReverseRows();
+    if (dib.topDown) Flip();
     info.bLastNearestValid = false;
     return true;
 }

@@ -145,12 +145,12 @@ TEST(Watermark, RoundTripAndLimits) {
         }
 
     // 8 * length must stay below the pixel count.
-    CLvImage small = PhotoLike(4, 4, 2);
-    const CLvImage before(small);
-    EXPECT_FALSE(small.EmbedWatermark(message, 2));
-    EXPECT_TRUE(SamePicture(small, before));
-    EXPECT_EQ(small.GetMarkBytes(), 0);
-    EXPECT_TRUE(small.EmbedWatermark(message, 1));
+    CLvImage tiny = PhotoLike(4, 4, 2);
+    const CLvImage before(tiny);
+    EXPECT_FALSE(tiny.EmbedWatermark(message, 2));
+    EXPECT_TRUE(SamePicture(tiny, before));
+    EXPECT_EQ(tiny.GetMarkBytes(), 0);
+    EXPECT_TRUE(tiny.EmbedWatermark(message, 1));
 
     CLvImage plain = PhotoLike(4, 4, 2);
     ASSERT_TRUE(plain.DetectWatermark(nullptr, length));

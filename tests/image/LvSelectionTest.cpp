@@ -159,9 +159,9 @@ TEST(Selection, PolygonInputThatIsOdd) {
     EXPECT_FALSE(a.SelectionIsInside(3, 7));
 
     // Points far outside the picture, even at the limits of the coordinate type: no hang, no stray writes.
-    const POINT far[] = {{-2000000000, -2000000000}, {2000000000, -5}, {8, 2000000000}};
+    const POINT distant[] = {{-2000000000, -2000000000}, {2000000000, -5}, {8, 2000000000}};
     CLvImage b(16, 16, 24);
-    ASSERT_TRUE(b.SelectionAddPolygon(far, 3));
+    ASSERT_TRUE(b.SelectionAddPolygon(distant, 3));
     const POINT extremes[] = {{INT_MIN, INT_MIN}, {INT_MAX, INT_MIN}, {INT_MAX, INT_MAX}, {INT_MIN + 1, INT_MAX}};
     CLvImage c(16, 16, 24);
     ASSERT_TRUE(c.SelectionAddPolygon(extremes, 4));
