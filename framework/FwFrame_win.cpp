@@ -96,6 +96,7 @@ LRESULT CFwMDIFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
                                       WS_CHILD | WS_CLIPCHILDREN | WS_VSCROLL | WS_HSCROLL | WS_VISIBLE, 0, 0, 0, 0,
                                       m_hwnd, nullptr, GetModuleHandleW(nullptr), &ccs);
         if (!m_mdiClient || !OnCreateBars()) return -1;
+        RecalcLayout();
         return 0;
     }
     case WM_SIZE:
