@@ -163,7 +163,7 @@ void CLvView::OnFilePrint() {
     PRINTDLGW pd = {};
     pd.lStructSize = sizeof(pd);
     pd.hwndOwner = Frame() ? Frame()->GetHwnd() : m_hwnd;
-    pd.Flags = PD_RETURNDC | PD_NOSELECTION | PD_NOPAGENUMS | PD_USEDEVMODECOPIESANDCOLLATE;
+    pd.Flags = PD_RETURNDC | PD_ALLPAGES | PD_NOSELECTION | PD_NOPAGENUMS;
     if (!PrintDlgW(&pd) || !pd.hDC) return;
     std::wstring output;
     bool go = true;

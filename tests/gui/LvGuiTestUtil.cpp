@@ -169,6 +169,7 @@ void DialogAnswers::Poll() {
             action(dialog);
         } else {
             m_unexpected.push_back(caption + ": " + DialogText(dialog));
+            fprintf(stderr, "unexpected dialog: %s\n", m_unexpected.back().c_str());
             Press(dialog, IDCANCEL);
         }
         return;
@@ -176,7 +177,12 @@ void DialogAnswers::Poll() {
 }
 
 void DialogAnswers::Press(HWND dialog, int id) {
-    PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(dialog, id)));
+    HWND button = GetDlgItem(dialog, id);
+    // A real button is clicked as the mouse clicks it; without one the command goes to the dialog.
+    if (button && IsWindowEnabled(button))
+        PostMessageW(button, BM_CLICK, 0, 0);
+    else
+        PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(button));
 }
 
 std::string DialogAnswers::DialogText(HWND dialog) {

@@ -171,3 +171,28 @@ TEST_F(ViewTest, FullScreenHidesTheStatusBarAndComesBack) {
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(ViewTest, PrintsToAFile) {
+    CLvDoc* doc = Open(MakePicture(m_dir, "print me.bmp", 64, 48, 24, LVFMT_BMP));
+    ASSERT_NE(doc, nullptr);
+    const std::string output = m_dir.Path("page.prn");
+    DialogAnswers answers;
+    answers.Expect("Print", [](HWND dialog) {
+        CheckDlgButton(dialog, 0x410, BST_CHECKED); // "Print to file"
+        DialogAnswers::Press(dialog, IDOK);
+    });
+    answers.Expect("Print to File", DialogAnswers::TypeFileName(output));
+    Command(ID_FILE_PRINT);
+    EXPECT_TRUE(answers.AllAnswered());
+    EXPECT_TRUE(answers.Unexpected().empty()) << answers.Unexpected()[0];
+    ASSERT_TRUE(FileExists(output));
+    const Bytes bytes = ReadFileBytes(output);
+    const std::string text(bytes.begin(), bytes.end());
+    EXPECT_EQ(text.rfind("%!PS-Adobe", 0), 0u);
+    EXPECT_NE(text.find("%%Page: 1"), std::string::npos);
+    EXPECT_NE(text.find("image"), std::string::npos); // the picture itself
+}
+
+} // namespace
