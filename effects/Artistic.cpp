@@ -11,15 +11,6 @@
 
 namespace {
 
-template <class Body>
-bool Guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // The random offsets of noise and jitter: trunc((r / 32767 - 0.5) * scale) for every value r the random
 // source can give, with 1 / 32767 the single-precision factor 3.0518509e-5.
 std::vector<int> RandomOffsets(int scale) {
@@ -46,7 +37,7 @@ const BYTE kBayer8[8][8] = {{0, 32, 8, 40, 2, 34, 10, 42},  {48, 16, 56, 24, 50,
 // the picture read the outside colour as it was before the first block changed.
 bool CLvImage::Mosaic(int size) {
     if (!pDib || size < 2) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         if (box.Empty()) return true;
         const int width = GetWidth(), height = GetHeight();
@@ -117,7 +108,7 @@ bool CLvImage::Mosaic(int size) {
 // each selected pixel in turn.
 bool CLvImage::Noise(int level) {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const std::vector<int> offsets = RandomOffsets(level);
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth();
@@ -143,7 +134,7 @@ bool CLvImage::Noise(int level) {
 
 bool CLvImage::Jitter(int radius) {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
         const std::vector<int> offsets = RandomOffsets(2 * radius);
@@ -188,7 +179,7 @@ bool CLvImage::Dither(int method) {
     if (!pDib) return false;
     if (GetBpp() == 1) return true;
     if (method < 0 || method > 2) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int width = GetWidth(), height = GetHeight();
         CLvImage result;
         result.CopyInfoIfEmpty(*this);

@@ -11,15 +11,6 @@
 
 namespace {
 
-template <class Body>
-bool Guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // The shadow's gray levels from the picture's edge outwards.
 const int kShadowProfile[8] = {89, 112, 143, 180, 212, 233, 248, 255};
 
@@ -38,7 +29,7 @@ inline int Parity(BYTE b) {
 // The new image keeps the information record (resolution, transparency, options) of the picture it frames.
 bool CLvImage::Shadow() {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int W = GetWidth() + 16, H = GetHeight() + 16;
         CLvImage result;
         result.CopyInfoIfEmpty(*this);
@@ -94,7 +85,7 @@ bool CLvImage::Shadow() {
 
 bool CLvImage::Feather(bool rectangular, int r) {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
         if (!copy.pAlpha) {
@@ -166,7 +157,7 @@ bool CLvImage::Feather(bool rectangular, int r) {
 // which would otherwise limit the brightening of the mask to a part of it.
 bool CLvImage::Pattern(const CLvImage& pattern, int transparency) {
     if (!pDib || !pattern.IsValid()) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         info.nProgress = 1;
         if (box.Empty()) return true;
@@ -204,7 +195,7 @@ bool CLvImage::Pattern(const CLvImage& pattern, int transparency) {
 
 bool CLvImage::PhotoFrame(const CLvImage& frame) {
     if (!pDib || !frame.IsValid()) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage picture(frame, true, false, true);
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         info.nProgress = 1;

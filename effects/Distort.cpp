@@ -12,15 +12,6 @@
 
 namespace {
 
-template <class Body>
-bool Guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 const RGBQUAD kWhite = {255, 255, 255, 0};
 
 // The colour a palette image stores for a written colour, as it reads back.
@@ -56,7 +47,7 @@ struct Lens {
 template <class Offsets>
 bool LensMap(CLvImage& image, Offsets offsets) {
     if (!image.IsValid()) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(image);
         if (!copy.IsValid()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(image);
@@ -120,7 +111,7 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
     if (!pDib) return false;
     // The run length is drawn as rand() % strength: without a strength there is nothing to draw from.
     if (strength < 0 || (!smooth && strength < 1)) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
@@ -184,7 +175,7 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
 // a buffer of its old colours gives the same as shifting a fresh copy.
 bool CLvImage::Stripe(int swing, int frequency, bool vertical) {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage work(*this);
         if (!work.IsValid()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
@@ -328,7 +319,7 @@ bool CLvImage::Cylinder(int radius) {
 
 bool CLvImage::Ellipse() {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);

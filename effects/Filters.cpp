@@ -1,3 +1,4 @@
+#include "effects/LvEffectUtil.h"
 #include "effects/LvWindowPass.h"
 #include "image/LvImage.h"
 
@@ -205,15 +206,6 @@ private:
 // while every kernel weight is added.
 const size_t kChunk = 1536;
 
-template <class Body>
-bool Guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // Luminance of conservative smoothing and edge tracking: 0.587 G + 0.299 R + 0.114 B, added in that order.
 inline double Luma(int red, int green, int blue) {
     return 0.587 * green + 0.299 * red + 0.114 * blue;
@@ -231,7 +223,7 @@ inline uint32_t MedianKey(const BYTE* bgr) {
 
 bool CLvImage::Filter(const double* kernel, int Ksize, int Kfactor, int Koffset) {
     if (!pDib || !kernel || Ksize < 1 || Ksize > kMaxKernelSize) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int half = Ksize / 2;
         KernelSum sum;
         if (!sum.Prepare(kernel, Ksize, half)) return false;
@@ -279,7 +271,7 @@ void PlainMagnitude(const Acc* a, const Acc* b, BYTE* out, size_t n) {
 
 bool CLvImage::EdgeFilter(const double* kernelA, const double* kernelB, int Ksize, int Kfactor, int Koffset) {
     if (!pDib || !kernelA || !kernelB || Ksize < 1 || Ksize > kMaxKernelSize) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int half = (Ksize - 1) / 2;
         KernelSum sumA, sumB;
         if (!sumA.Prepare(kernelA, Ksize, half) || !sumB.Prepare(kernelB, Ksize, half)) return false;
@@ -363,7 +355,7 @@ void MedianOfColumns(const int32_t* low, const int32_t* mid, const int32_t* high
 // sorts its columns once for the three windows that share them.
 bool CLvImage::Median(int Ksize) {
     if (!pDib || Ksize < 1 || Ksize > kMaxKernelSize) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
@@ -416,7 +408,7 @@ bool CLvImage::Median(int Ksize) {
 
 bool CLvImage::ConservativeSmooth(int Ksize) {
     if (!pDib || Ksize < 1 || Ksize > kMaxKernelSize) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
@@ -482,7 +474,7 @@ void Extreme(BYTE* out, const BYTE* a, const BYTE* b, size_t n) {
 template <bool Minimum>
 bool RankExtreme(CLvImage& image, int Ksize) {
     if (!image.IsValid() || Ksize < 1 || Ksize > kMaxKernelSize) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         const int half = Ksize / 2;
         const int low = -half, high = Ksize - half - 1;
         const lvfx::ScanArea box = lvfx::GetScanArea(image);
@@ -518,7 +510,7 @@ bool CLvImage::Dilate(int Ksize) {
 
 bool CLvImage::EdgeTrack() {
     if (!pDib) return false;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage copy(*this);
         if (!copy.IsValid() || !copy.RobertsEdge()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);

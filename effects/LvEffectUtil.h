@@ -4,6 +4,7 @@
 #include "image/LvImage.h"
 
 #include <cstddef>
+#include <exception>
 
 // Helpers shared by the image operations in effects/.
 
@@ -54,6 +55,17 @@ inline const BYTE* SelectionRow(const CLvImage& image, int y, int x) {
 // Prepares result as the image an operation builds: the source's information record and resolution, the
 // given size and depth, the source's format code and the first colours of its palette. False (result
 // empty) when the size cannot be created.
+// Runs an operation's body; an exception (a buffer that cannot be allocated) becomes a false result, as
+// operations never throw to their callers.
+template <class Body>
+bool Guarded(Body body) {
+    try {
+        return body();
+    } catch (const std::exception&) {
+        return false;
+    }
+}
+
 bool CreateResult(const CLvImage& source, CLvImage& result, int width, int height, int bpp, DWORD paletteEntries = 256);
 
 // Hands result over to destination, or to image when there is no destination. The image's progress and

@@ -19,15 +19,6 @@ inline int LocalLuma(const BYTE* bgr) {
     return int(0.587 * bgr[1] + 0.299 * bgr[2] + 0.114 * bgr[0]);
 }
 
-template <class Body>
-bool Guarded(Body body) {
-    try {
-        return body();
-    } catch (const std::exception&) {
-        return false;
-    }
-}
-
 // The 256-bin histogram of gray values over the selection (the whole picture without one).
 void GrayHistogram(CLvImage& image, long long histogram[256]) {
     int32_t counts[256];
@@ -52,7 +43,7 @@ template <class MakeRow>
 bool LocalThreshold(CLvImage& image, int K, MakeRow makeRow) {
     if (!image.IsValid() || K < 1) return false;
     if (image.GetBpp() == 1) return true;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage result;
         if (!MakeBlackAndWhite(image, result, LVFMT_UNKNOWN)) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(image);
@@ -115,7 +106,7 @@ private:
 bool CLvImage::Threshold(BYTE level) {
     if (!pDib) return false;
     if (GetBpp() == 1) return true;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         CLvImage result;
         if (!MakeBlackAndWhite(*this, result, info.dwFormat)) return false;
         const CLvGrayRows grays(*this);
@@ -166,7 +157,7 @@ float CLvImage::MeanGray() {
 bool CLvImage::IterationThreshold() {
     if (!pDib) return false;
     if (GetBpp() == 1) return true;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         long long h[256];
         GrayHistogram(*this, h);
         BYTE T = BYTE(int(MeanGray()));
@@ -194,7 +185,7 @@ bool CLvImage::IterationThreshold() {
 bool CLvImage::OstuThreshold() {
     if (!pDib) return false;
     if (GetBpp() == 1) return true;
-    return Guarded([&] {
+    return lvfx::Guarded([&] {
         long long h[256];
         GrayHistogram(*this, h);
         const bool cancelled = info.nEscape != 0;

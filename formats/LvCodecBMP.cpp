@@ -26,7 +26,6 @@ const char* const kErrEmpty = "No image to write";
 
 const WORD kBmpType = 0x4D42; // "BM"
 const DWORD kCoreHeaderSize = 12;
-const DWORD kInfoHeaderSize = 40;
 const DWORD kOs2HeaderSize = 64;
 const DWORD kLargestHeaderSize = 124; // the V5 header
 

@@ -365,14 +365,23 @@ void CLvImage::SwapRedBlue(BYTE* buffer, DWORD length) const {
 
 // ---- resolution -----------------------------------------------------------------------------------------
 
+// Pels per metre of a resolution in dots per inch. Files can claim any resolution; a value the header
+// field cannot hold is held at its limit.
+static LONG PelsPerMetre(int dpi) {
+    double pels = floor(dpi * 39.37007874015748 + 0.5);
+    if (pels > 2147483647.0) return 2147483647;
+    if (pels < -2147483648.0) return -2147483647 - 1;
+    return static_cast<LONG>(pels);
+}
+
 void CLvImage::SetXDPI(int dpi) {
     info.xDPI = dpi;
-    head.biXPelsPerMeter = static_cast<LONG>(floor(dpi * 39.37007874015748 + 0.5));
+    head.biXPelsPerMeter = PelsPerMetre(dpi);
 }
 
 void CLvImage::SetYDPI(int dpi) {
     info.yDPI = dpi;
-    head.biYPelsPerMeter = static_cast<LONG>(floor(dpi * 39.37007874015748 + 0.5));
+    head.biYPelsPerMeter = PelsPerMetre(dpi);
 }
 
 // ---- rows and bit fields --------------------------------------------------------------------------------

@@ -201,6 +201,13 @@ TEST(ImageResolution, DotsPerInchAndPelsPerMetre) {
     image.SetYDPI(72);
     EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 11811);
     EXPECT_EQ(image.GetHeader().biYPelsPerMeter, 2835);
+    // A resolution the header cannot hold stays at the field's limit.
+    CLvImage huge;
+    huge.SetXDPI(553000000);
+    huge.SetYDPI(-553000000);
+    EXPECT_EQ(huge.GetHeader().biXPelsPerMeter, 2147483647);
+    EXPECT_EQ(huge.GetHeader().biYPelsPerMeter, INT32_MIN);
+    EXPECT_EQ(huge.GetXDPI(), 553000000);
     // Create keeps the resolution.
     image.Create(2, 2, 24);
     EXPECT_EQ(image.GetHeader().biXPelsPerMeter, 11811);
