@@ -58,7 +58,8 @@ cat >"$ppd_dir/lumivue.ppd" <<'PPD'
 *DefaultResolution: 300dpi
 PPD
 
-# With no window manager on the virtual display, windows get frames only when Wine draws them itself.
+# With no window manager on the virtual display, windows get frames, positions and the maximised state only
+# when Wine handles them itself.
 # 96 dots per inch, as the tests' metafile sizes assume. A crashing test program ends at once instead of
 # waiting in the debugger.
 reg=$(mktemp --suffix=.reg)
@@ -67,6 +68,7 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
+"Managed"="N"
 
 [HKEY_CURRENT_USER\Control Panel\Desktop]
 "LogPixels"=dword:00000060
