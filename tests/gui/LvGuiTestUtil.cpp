@@ -1,5 +1,7 @@
 #include "LvGuiTestUtil.h"
 
+#include "image/LvScopedWin.h"
+
 #include <chrono>
 
 namespace {
@@ -211,4 +213,34 @@ std::string MakePicture(const TempDir& dir, const std::string& name, int width, 
     const std::string path = dir.Path(name);
     if (!image.Encode(path.c_str(), format)) return std::string();
     return path;
+}
+
+// The screen's pixels of a window's client area, row by row from the top.
+std::vector<RGBQUAD> ScreenPixels(HWND hwnd, int& width, int& height) {
+    RECT rc = FwClientRect(hwnd);
+    width = rc.right;
+    height = rc.bottom;
+    std::vector<RGBQUAD> pixels;
+    if (width <= 0 || height <= 0) return pixels;
+    ScopedGetDC screen(nullptr);
+    POINT origin = {0, 0};
+    ClientToScreen(hwnd, &origin);
+    BITMAPINFO bmi = {};
+    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+    bmi.bmiHeader.biWidth = width;
+    bmi.bmiHeader.biHeight = -height;
+    bmi.bmiHeader.biPlanes = 1;
+    bmi.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    ScopedGdiObj<HBITMAP> dib(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
+    ScopedMemDC mem(screen.Get());
+    if (!dib || !bits || !mem) return pixels;
+    {
+        ScopedSelectObject select(mem.Get(), dib.Get());
+        BitBlt(mem.Get(), 0, 0, width, height, screen.Get(), origin.x, origin.y, SRCCOPY);
+        GdiFlush();
+    }
+    const RGBQUAD* p = static_cast<const RGBQUAD*>(bits);
+    pixels.assign(p, p + size_t(width) * size_t(height));
+    return pixels;
 }

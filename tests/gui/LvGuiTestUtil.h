@@ -82,3 +82,7 @@ private:
 
 // A picture file made for a test: a pattern of the given size and depth in the given format.
 std::string MakePicture(const TempDir& dir, const std::string& name, int width, int height, int bpp, DWORD format);
+
+// The screen's pixels of a window's client area (of any process), row by row from the top; empty when the
+// window has no area.
+std::vector<RGBQUAD> ScreenPixels(HWND hwnd, int& width, int& height);

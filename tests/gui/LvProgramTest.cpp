@@ -1,6 +1,5 @@
 #include "LvGuiTestUtil.h"
 
-#include "image/LvScopedWin.h"
 
 #include <chrono>
 
@@ -73,36 +72,6 @@ std::vector<HWND> ChildrenOfClass(HWND parent, const wchar_t* className) {
     return s.found;
 }
 
-// The screen's pixels of a window's client area, row by row from the top.
-std::vector<RGBQUAD> Screenshot(HWND hwnd, int& width, int& height) {
-    RECT rc = FwClientRect(hwnd);
-    width = rc.right;
-    height = rc.bottom;
-    std::vector<RGBQUAD> pixels;
-    if (width <= 0 || height <= 0) return pixels;
-    ScopedGetDC screen(nullptr);
-    POINT origin = {0, 0};
-    ClientToScreen(hwnd, &origin);
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    ScopedGdiObj<HBITMAP> dib(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    ScopedMemDC mem(screen.Get());
-    if (!dib || !bits || !mem) return pixels;
-    {
-        ScopedSelectObject select(mem.Get(), dib.Get());
-        BitBlt(mem.Get(), 0, 0, width, height, screen.Get(), origin.x, origin.y, SRCCOPY);
-        GdiFlush();
-    }
-    const RGBQUAD* p = static_cast<const RGBQUAD*>(bits);
-    pixels.assign(p, p + size_t(width) * size_t(height));
-    return pixels;
-}
-
 // Whether the screenshot shows the picture at (left, top), its own size, with black everywhere else.
 bool ShowsPictureOnBlack(const std::vector<RGBQUAD>& px, int width, int height, const CLvImage& image, int left,
                          int top) {
@@ -156,7 +125,7 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     }));
     int w = 0, h = 0;
     bool drawn = WaitFor([&] {
-        std::vector<RGBQUAD> px = Screenshot(view, w, h);
+        std::vector<RGBQUAD> px = ScreenPixels(view, w, h);
         return w == 214 && h == 144 && ShowsPictureOnBlack(px, w, h, picture, 2, 2);
     });
     EXPECT_TRUE(drawn) << "view " << w << " x " << h;

@@ -1,38 +1,10 @@
 #include "LvGuiTestUtil.h"
 
 #include "app/LvDocRules.h"
-#include "image/LvScopedWin.h"
 
 #include <cmath>
 
 namespace {
-
-// The window's pixels as the screen shows them, row by row from the top.
-std::vector<RGBQUAD> Capture(HWND hwnd, int& width, int& height) {
-    RECT rc = FwClientRect(hwnd);
-    width = rc.right;
-    height = rc.bottom;
-    std::vector<RGBQUAD> pixels;
-    ScopedGetDC screen(hwnd);
-    ScopedMemDC mem(screen.Get());
-    BITMAPINFO bmi = {};
-    bmi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-    bmi.bmiHeader.biWidth = width;
-    bmi.bmiHeader.biHeight = -height;
-    bmi.bmiHeader.biPlanes = 1;
-    bmi.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    ScopedGdiObj<HBITMAP> dib(CreateDIBSection(nullptr, &bmi, DIB_RGB_COLORS, &bits, nullptr, 0));
-    if (!dib || !bits) return pixels;
-    {
-        ScopedSelectObject select(mem.Get(), dib.Get());
-        BitBlt(mem.Get(), 0, 0, width, height, screen.Get(), 0, 0, SRCCOPY);
-        GdiFlush();
-    }
-    const RGBQUAD* p = static_cast<const RGBQUAD*>(bits);
-    pixels.assign(p, p + size_t(width) * size_t(height));
-    return pixels;
-}
 
 class ViewTest : public GuiTest {
 protected:
@@ -61,7 +33,7 @@ TEST_F(ViewTest, PictureIsDrawnCentredOnBlackAtItsSize) {
     EXPECT_EQ(l.drawX, 90);
     EXPECT_EQ(l.drawY, 60);
     int w = 0, h = 0;
-    std::vector<RGBQUAD> px = Capture(view->GetHwnd(), w, h);
+    std::vector<RGBQUAD> px = ScreenPixels(view->GetHwnd(), w, h);
     ASSERT_EQ(w, 300);
     ASSERT_EQ(h, 200);
     const CLvImage& image = *doc->m_image;
