@@ -1,6 +1,5 @@
 #include "LvGuiTestUtil.h"
 
-
 #include <chrono>
 
 // Lumivue.exe itself, started as a user starts it: a picture on the command line, then a second start that
