@@ -1,10 +1,69 @@
 #!/usr/bin/env bash
-# Builds the command-line tool and runs it with the given arguments, for example:
-#   scripts/run.sh info photo.bmp
-#   scripts/run.sh convert photo.bmp copy.bmp
+# Builds Lumivue.exe and starts it under Wine, opening the given picture:
+#   scripts/run.sh [IMAGE]
+# With no display it runs on a virtual one, waits until the picture is drawn, writes a PNG screenshot of the
+# screen, prints that file's path as its last line and closes the program. With a display the program stays
+# open until you close it. LV_SCREENSHOT=FILE.png chooses the screenshot's name.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
-cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$root/build/native" -j"$(nproc)" --target lumivue-cli >&2
-exec "$root/build/native/cli/lumivue-cli" "$@"
+export LV_WIN_DEPS_ROOT=${LV_WIN_DEPS_ROOT:-${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}/.cache/lumivue}
+LV_JOBS=2 "$root/scripts/build-win-deps.sh" x86_64 >&2
+# wine64 runs the x86_64 build; the i686 release build is made by scripts/test.sh.
+build=$root/build/win64
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" >/dev/null
+cmake --build "$build" -j2 --target Lumivue >&2
+
+source "$root/scripts/wine-env.sh"
+export WINEPREFIX=$build/wineprefix
+image=""
+if [ $# -ge 1 ]; then
+  image=$(winepath_of "$(realpath "$1")")
+fi
+
+if [ -n "${DISPLAY:-}" ]; then
+  "$root/scripts/wine-prefix.sh" "$WINEPREFIX"
+  exec "$WINE" "$build/Lumivue.exe" ${image:+"$image"}
+fi
+
+# No display: a virtual one, the program, a screenshot once the picture stands still.
+shot=${LV_SCREENSHOT:-$build/lumivue-screenshot.png}
+display_file=$(mktemp)
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
+xvfb_pid=$!
+program_pid=""
+cleanup() {
+  [ -n "$program_pid" ] && kill "$program_pid" 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+  wait "$xvfb_pid" 2>/dev/null || true
+  rm -f "$display_file" "$shot.prev.png"
+}
+trap cleanup EXIT
+for _ in $(seq 100); do
+  [ -s "$display_file" ] && break
+  sleep 0.1
+done
+export DISPLAY=":$(head -n1 "$display_file")"
+"$root/scripts/wine-prefix.sh" "$WINEPREFIX"
+"$WINE" "$build/Lumivue.exe" ${image:+"$image"} >/dev/null 2>&1 &
+program_pid=$!
+# The main window shows the document's name in its title once the file is open.
+want="Lumivue"
+[ -n "$image" ] && want="Lumivue - $(basename "$1")"
+for _ in $(seq 200); do
+  xdotool search --name "^${want}\$" >/dev/null 2>&1 && break
+  sleep 0.1
+done
+# Drawn: two screenshots in a row are the same.
+rm -f "$shot" "$shot.prev.png"
+for _ in $(seq 50); do
+  sleep 0.3
+  import -window root "$shot" 2>/dev/null || continue
+  if [ -f "$shot.prev.png" ] && cmp -s <(convert "$shot" rgb:- 2>/dev/null) <(convert "$shot.prev.png" rgb:- 2>/dev/null); then
+    break
+  fi
+  cp "$shot" "$shot.prev.png"
+done
+echo "$shot"

@@ -36,6 +36,8 @@ check_exe() {
 }
 check_exe "$root/build/win32/cli/lumivue-cli.exe" pei-i386 i686-w64-mingw32-objdump
 check_exe "$root/build/win64/cli/lumivue-cli.exe" pei-x86-64 x86_64-w64-mingw32-objdump
+check_exe "$root/build/win32/Lumivue.exe" pei-i386 i686-w64-mingw32-objdump
+check_exe "$root/build/win64/Lumivue.exe" pei-x86-64 x86_64-w64-mingw32-objdump
 
 echo "== native tests"
 ctest --test-dir "$root/build/native" --output-on-failure -j"$jobs"

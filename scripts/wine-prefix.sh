@@ -28,7 +28,38 @@ echo "wine-prefix: creating $prefix" >&2
 mkdir -p "$prefix/drive_c/windows/Fonts"
 cp /usr/share/wine/fonts/* "$prefix/drive_c/windows/Fonts/"
 
-# With no window manager on the virtual display, windows get frames only when Wine draws them itself.
+# A printer on the FILE: port with Wine's PostScript driver, the default one, so that printing can be tested
+# to a file. The driver needs a PPD description of the printer.
+ppd_dir="$prefix/drive_c/windows/system32/spool/drivers/x64/3"
+mkdir -p "$ppd_dir"
+cat >"$ppd_dir/lumivue.ppd" <<'PPD'
+*PPD-Adobe: "4.3"
+*FormatVersion: "4.3"
+*FileVersion: "1.0"
+*LanguageVersion: English
+*LanguageEncoding: ISOLatin1
+*PCFileName: "LUMIVUE.PPD"
+*Manufacturer: "Postscript"
+*ModelName: "Generic postscript printer"
+*ShortNickName: "Generic postscript printer"
+*NickName: "Generic postscript printer"
+*PSVersion: "(3010.000) 550"
+*LanguageLevel: "3"
+*ColorDevice: True
+*DefaultColorSpace: RGB
+*OpenUI *PageSize/Media Size: PickOne
+*DefaultPageSize: A4
+*PageSize A4/A4: "<</PageSize[595 842]/ImagingBBox null>>setpagedevice"
+*CloseUI: *PageSize
+*DefaultImageableArea: A4
+*ImageableArea A4/A4: "18 18 577 824"
+*DefaultPaperDimension: A4
+*PaperDimension A4/A4: "595 842"
+*DefaultResolution: 300dpi
+PPD
+
+# With no window manager on the virtual display, windows get frames, positions and the maximised state only
+# when Wine handles them itself.
 # 96 dots per inch, as the tests' metafile sizes assume. A crashing test program ends at once instead of
 # waiting in the debugger.
 reg=$(mktemp --suffix=.reg)
@@ -37,12 +68,36 @@ REGEDIT4
 
 [HKEY_CURRENT_USER\Software\Wine\X11 Driver]
 "Decorated"="N"
+"Managed"="N"
 
 [HKEY_CURRENT_USER\Control Panel\Desktop]
 "LogPixels"=dword:00000060
 
 [HKEY_CURRENT_CONFIG\Software\Fonts]
 "LogPixels"=dword:00000060
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print\Environments\Windows x64\Drivers\Version-3\Wine PostScript Driver]
+"Configuration File"="wineps.drv"
+"Data File"="lumivue.ppd"
+"Driver"="wineps.drv"
+"Version"=dword:00000003
+
+[HKEY_LOCAL_MACHINE\System\CurrentControlSet\Control\Print\Printers\Lumivue Test Printer]
+"Name"="Lumivue Test Printer"
+"Port"="FILE:"
+"Printer Driver"="Wine PostScript Driver"
+"Print Processor"="WinPrint"
+"Datatype"="RAW"
+"Attributes"=dword:00000040
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Devices]
+"Lumivue Test Printer"="wineps.drv,FILE:"
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\PrinterPorts]
+"Lumivue Test Printer"="wineps.drv,FILE:,15,45"
+
+[HKEY_CURRENT_USER\Software\Microsoft\Windows NT\CurrentVersion\Windows]
+"device"="Lumivue Test Printer,wineps.drv,FILE:"
 
 [HKEY_LOCAL_MACHINE\Software\Microsoft\Windows NT\CurrentVersion\AeDebug]
 "Debugger"=-

@@ -1,0 +1,208 @@
+#include "app/LvDocRules.h"
+
+#include "image/LvFileExt.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+std::string Lower(std::string s) {
+    for (char& c : s)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    return s;
+}
+
+struct ExtRow {
+    const char* ext;
+    DWORD format;
+};
+const ExtRow kExtensions[] = {{"bmp", 1},  {"gif", 2}, {"jpg", 3}, {"jpeg", 3}, {"png", 4},  {"ico", 5}, {"tif", 6},
+                              {"tiff", 6}, {"tga", 7}, {"pcx", 8}, {"wbmp", 9}, {"wmf", 10}, {"emf", 10}};
+
+} // namespace
+
+DWORD LvLoadFormatFromExt(const std::string& ext) {
+    const std::string lower = Lower(ext);
+    for (const ExtRow& row : kExtensions)
+        if (lower == row.ext) return row.format;
+    return 0;
+}
+
+DWORD LvSaveFormatFromExt(const std::string& ext) {
+    DWORD format = LvLoadFormatFromExt(ext);
+    return format == 10 ? 0 : format;
+}
+
+const std::vector<LvFileType>& LvFileTypes() {
+    static const std::vector<LvFileType> types = {
+        {-1, true, true, "All Supported Image files",
+         "*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.ico;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg"},
+        {1, true, true, "BMP Windows Bitmap", "*.bmp"},
+        {2, true, true, "GIF files", "*.gif"},
+        {3, true, true, "JPEG JPG files", "*.jpg;*.jpeg"},
+        {4, true, true, "PNG files", "*.png"},
+        {5, true, true, "ICO files", "*.ico"},
+        {6, true, true, "TIF files", "*.tif;*.tiff"},
+        {7, true, true, "TGA files", "*.tga"},
+        {8, true, true, "PCX files", "*.pcx"},
+        {9, true, true, "WBMP files", "*.wbmp"},
+        {10, true, false, "WMF EMF files", "*.wmf;*.emf"},
+    };
+    return types;
+}
+
+std::string LvFileFilter(bool open) {
+    std::string filter;
+    for (const LvFileType& t : LvFileTypes()) {
+        if (!(open ? t.open : t.save)) continue;
+        filter += t.description;
+        filter += '\0';
+        filter += t.pattern;
+        filter += '\0';
+    }
+    filter += '\0';
+    return filter;
+}
+
+int LvFilterIndexOf(int code, bool open) {
+    int jpeg = 0;
+    int position = 0;
+    for (const LvFileType& t : LvFileTypes()) {
+        if (!(open ? t.open : t.save)) continue;
+        position++;
+        if (t.code == code && code != 0) return position;
+        if (t.code == 3) jpeg = position;
+    }
+    return jpeg;
+}
+
+int LvFormatOfFilterIndex(int index, bool open) {
+    int position = 0;
+    for (const LvFileType& t : LvFileTypes()) {
+        if (!(open ? t.open : t.save)) continue;
+        if (++position == index) return t.code;
+    }
+    return 0;
+}
+
+std::string LvDefaultExtension(int code, bool open) {
+    int index = LvFilterIndexOf(code, open);
+    int position = 0;
+    for (const LvFileType& t : LvFileTypes()) {
+        if (!(open ? t.open : t.save)) continue;
+        if (++position == index) return std::string(t.pattern).substr(2, 3);
+    }
+    return "jpg";
+}
+
+bool LvCanSaveFormat(DWORD format) {
+    for (const LvFileType& t : LvFileTypes())
+        if (t.code > 0 && DWORD(t.code) == format) return t.save;
+    return false;
+}
+
+std::string LvProposedSaveName(const std::string& pathName, const std::string& title, bool replace, DWORD format) {
+    std::string name = pathName;
+    if (replace && name.empty()) {
+        name = title.find_first_of("#%;/\\") == std::string::npos ? title : "UntitledImage";
+        for (const LvFileType& t : LvFileTypes()) {
+            if (t.code > 0 && DWORD(t.code) == format) {
+                name += std::string(t.pattern).substr(1, 4);
+                break;
+            }
+        }
+    }
+    return name;
+}
+
+std::string LvFrameTitle(const std::string& fileTitle, int frameIndex) {
+    return fileTitle + " (" + std::to_string(frameIndex + 1) + ") frame";
+}
+
+std::string LvDuplicateTitle(int count, const std::string& title) {
+    return "Copy " + std::to_string(count) + " of " + title;
+}
+
+std::string LvSizeText(int width, int height, int bpp, DWORD format) {
+    char text[64];
+    snprintf(text, sizeof(text), "%dx%dx%db   ", width, height, bpp);
+    return text + GetExtFromType(format);
+}
+
+std::string LvTimeText(float elapsed) {
+    char text[64];
+    snprintf(text, sizeof(text), "Time : %.3f s", double(elapsed));
+    return text;
+}
+
+std::string LvZoomText(float zoom, float fitFactor) {
+    char text[64];
+    snprintf(text, sizeof(text), "%d %%", int(zoom * fitFactor * 100));
+    return text;
+}
+
+std::string LvProgressText(int percent) {
+    char text[32];
+    snprintf(text, sizeof(text), "%02d %%", percent);
+    return text;
+}
+
+float LvElapsedSeconds(int64_t start, int64_t end, int64_t frequency) {
+    if (frequency == 0) return -1.0f;
+    uint32_t ticks = uint32_t(uint64_t(end)) - uint32_t(uint64_t(start));
+    return float(double(ticks) / double(frequency));
+}
+
+bool LvIsWalkable(const std::string& name) {
+    return IsSupportedExt(GetFileExt(name));
+}
+
+int LvFindFileIndex(const std::string& folder, const std::vector<std::string>& names, const std::string& path,
+                    int current) {
+    const std::string wanted = Lower(path);
+    for (size_t i = 0; i < names.size(); i++)
+        if (Lower(folder + names[i]) == wanted) return int(i);
+    return current;
+}
+
+std::string LvFolderOf(const std::string& path) {
+    size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool LvWalkEnabled(LvWalk walk, int index, int count) {
+    switch (walk) {
+    case kLvWalkPrev:
+        return index >= 1;
+    case kLvWalkNext:
+        return index + 1 < count;
+    case kLvWalkFirst:
+    case kLvWalkLast:
+        return count >= 1;
+    }
+    return false;
+}
+
+bool LvWalkTarget(LvWalk walk, int index, int count, int& target) {
+    switch (walk) {
+    case kLvWalkPrev:
+        target = index - 1;
+        break;
+    case kLvWalkNext:
+        target = index + 1;
+        break;
+    case kLvWalkFirst:
+        target = 0;
+        break;
+    case kLvWalkLast:
+        target = count - 1;
+        break;
+    }
+    return target >= 0 && target < count;
+}
+
+bool LvModifiedAfterUndo(bool wasModified, int newLevel) {
+    return !wasModified || newLevel != 0;
+}

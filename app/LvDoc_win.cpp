@@ -1,0 +1,552 @@
+#include "app/LvDoc_win.h"
+
+#include "app/LvApp_win.h"
+#include "app/LvDialogs_win.h"
+#include "app/LvDocRules.h"
+#include "app/LvImageCommands.h"
+#include "app/LvMainFrame_win.h"
+#include "framework/FwView_win.h"
+#include "image/LvScopedWin.h"
+#include "res/resource.h"
+
+#include <commdlg.h>
+#include <process.h>
+
+namespace {
+
+CMainFrame* Frame() {
+    return CLumivueApp::Get() ? CLumivueApp::Get()->Frame() : nullptr;
+}
+
+HWND FrameHwnd() {
+    return Frame() ? Frame()->GetHwnd() : nullptr;
+}
+
+void Message(const std::string& text) {
+    if (CFwApp::Get()) CFwApp::Get()->ShowMessage(text);
+}
+
+int64_t PerformanceCounter() {
+    LARGE_INTEGER v;
+    return QueryPerformanceCounter(&v) ? int64_t(v.QuadPart) : 0;
+}
+
+} // namespace
+
+void LvWaitHandlingSentMessages(HANDLE handle) {
+    if (!handle) return;
+    for (;;) {
+        DWORD r = MsgWaitForMultipleObjects(1, &handle, FALSE, INFINITE, QS_SENDMESSAGE);
+        if (r != WAIT_OBJECT_0 + 1) break; // the thread ended (or the wait failed)
+        // Only messages sent from other threads are handled here; posted ones wait for the message loop.
+        MSG msg;
+        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+}
+
+CLvDoc::CLvDoc() {
+    LARGE_INTEGER f;
+    m_swFrequency = QueryPerformanceFrequency(&f) ? int64_t(f.QuadPart) : 0;
+}
+
+CLvDoc::~CLvDoc() {
+    ReleaseImage();
+}
+
+void CLvDoc::PreCloseDocument() {
+    // While the views still exist: the watcher may be reporting to one of them.
+    ReleaseImage();
+}
+
+// ---- open and save ----------------------------------------------------------------------------------------------
+
+bool CLvDoc::OnNewDocument() {
+    if (!CFwDocument::OnNewDocument()) return false;
+    m_image.reset();
+    return true;
+}
+
+bool CLvDoc::OnOpenDocument(const std::string& path) {
+    if (!LoadFile(path)) return false;
+    m_filePath = path;
+    m_folder = LvFolderOf(path);
+    ScanFolder(m_folder);
+    return true;
+}
+
+bool CLvDoc::LoadFile(const std::string& path) {
+    SetPathNameOnly(path);
+    size_t dot = path.find_last_of('.');
+    size_t slash = path.find_last_of("\\/");
+    std::string ext =
+        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string() : path.substr(dot + 1);
+    const DWORD format = LvLoadFormatFromExt(ext);
+    if (format == 0) return false;
+    StopWatch(0);
+    std::unique_ptr<CLvImage> image(new CLvImage());
+    image->Load(path.c_str(), format);
+    StopWatch(1);
+    if (!image->IsValid()) {
+        Message("Invalid image path!");
+        m_image.reset();
+        return false;
+    }
+    m_image = std::move(image);
+    const std::string title = FwFileTitle(path);
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+    SetTitle(title);
+    UpdateStatusBar();
+
+    // Every further frame or page becomes a document of its own.
+    const int frames = m_image->GetFrameCount();
+    CLumivueApp* app = CLumivueApp::Get();
+    for (int i = 1; i < frames && app && app->m_pDocTemplate; i++) {
+        CLvDoc* doc = dynamic_cast<CLvDoc*>(app->m_pDocTemplate->OpenDocumentFile(nullptr));
+        if (!doc) continue;
+        std::unique_ptr<CLvImage> frame(new CLvImage());
+        frame->SetFrame(i);
+        frame->Load(path.c_str(), format);
+        doc->m_image = std::move(frame);
+        doc->SetTitle(LvFrameTitle(title, i));
+        doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
+    }
+    if (m_image->GetFormat() == LVFMT_JPG) {
+        m_exif = ExifInfo();
+        CLvFileStream stream(path.c_str(), "rb");
+        CLvExifReader reader(&m_exif);
+        reader.DecodeExif(&stream);
+    }
+    return true;
+}
+
+void CLvDoc::ScanFolder(const std::string& folder) {
+    m_folderFiles.clear();
+    WIN32_FIND_DATAW data;
+    HANDLE find = FindFirstFileW(FwWide(folder + "*.*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            std::string name = FwUtf8(data.cFileName);
+            if (name == "." || name == "..") continue;
+            if (LvIsWalkable(name)) m_folderFiles.push_back(name);
+        } while (FindNextFileW(find, &data));
+        FindClose(find);
+    }
+    m_fileIndex = LvFindFileIndex(folder, m_folderFiles, m_filePath, m_fileIndex);
+}
+
+bool CLvDoc::OnSaveDocument(const std::string& path) {
+    size_t dot = path.find_last_of('.');
+    const DWORD format = dot == std::string::npos ? 0 : LvSaveFormatFromExt(path.substr(dot + 1));
+    if (format == 0 || !m_image) return false;
+    StopWatch(0);
+    // The engine writes beside the file and replaces it only after a complete write.
+    bool ok = m_image->Encode(path.c_str(), format);
+    StopWatch(1);
+    UpdateStatusBar();
+    if (ok) return true;
+    const char* text = m_image->GetLastErrorText();
+    Message(text && *text ? text : "Can't write the file");
+    return false;
+}
+
+bool CLvDoc::DoSave(const char* path, bool replace) {
+    if (!m_image) return false;
+    const bool wasModified = IsModified();
+    std::string name;
+    if (path && *path && LvCanSaveFormat(m_image->GetFormat())) {
+        name = path;
+    } else {
+        name = LvProposedSaveName(GetPathName(), GetTitle(), replace, m_image->GetFormat());
+        int format = int(m_image->GetFormat());
+        if (!CLumivueApp::Get() ||
+            !CLumivueApp::Get()->DoPromptFileName(name, "Save As", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, false, format))
+            return false;
+    }
+    size_t dot = name.find_last_of('.');
+    const DWORD format = dot == std::string::npos ? 0 : LvSaveFormatFromExt(name.substr(dot + 1));
+    if (format == LVFMT_GIF || format == LVFMT_TIF) {
+        CEncodeOptionsDlg dialog(format == LVFMT_TIF, m_image->GetCodecOption());
+        if (dialog.DoModal(FrameHwnd()) != IDOK) return false;
+        m_image->SetCodecOption(dialog.Option());
+    } else if (format == LVFMT_JPG) {
+        CJpegOptionsDlg dialog(m_image->GetJpegQuality(), m_image->GetXDPI(), m_image->GetYDPI());
+        if (dialog.DoModal(FrameHwnd()) != IDOK) return false;
+        m_image->SetJpegQuality(BYTE(dialog.Quality() < 1 ? 1 : dialog.Quality()));
+        m_image->SetXDPI(dialog.XDpi());
+        m_image->SetYDPI(dialog.YDpi());
+    }
+    HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+    const bool ok = OnSaveDocument(name);
+    SetCursor(previous);
+    // A failed save leaves the file as it was (the engine never replaced it) and the document unchanged.
+    if (!ok) return false;
+    if (replace) {
+        SetPathName(name);
+        SetModifiedFlag(false);
+    } else {
+        SetModifiedFlag(wasModified);
+    }
+    return true;
+}
+
+// ---- undo, stopwatch, status ------------------------------------------------------------------------------------
+
+void CLvDoc::SubmitUndo() {
+    m_undo.Submit(m_image.get());
+}
+
+void CLvDoc::OnEditUndo() {
+    if (!m_undo.CanUndo()) return;
+    m_undo.Undo(m_image);
+    SetModifiedFlag(LvModifiedAfterUndo(IsModified(), m_undo.Level()));
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+    UpdateStatusBar();
+}
+
+void CLvDoc::OnEditRedo() {
+    if (!m_undo.CanRedo()) return;
+    m_undo.Redo(m_image);
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+    UpdateStatusBar();
+}
+
+void CLvDoc::StopWatch(int mode) {
+    if (mode == 0) {
+        m_swStart = PerformanceCounter();
+        return;
+    }
+    m_swEnd = PerformanceCounter();
+    m_elapsed = LvElapsedSeconds(m_swStart, m_swEnd, m_swFrequency);
+}
+
+const CLvImage* CLvDoc::DisplayImage() const {
+    if (IsBusy()) return m_busySnapshot.load();
+    return m_image && m_image->IsValid() ? m_image.get() : nullptr;
+}
+
+void CLvDoc::UpdateStatusBar() {
+    const CLvImage* image = DisplayImage();
+    CMainFrame* frame = Frame();
+    if (!image || !frame) return;
+    frame->SetPaneText(3, LvSizeText(image->GetWidth(), image->GetHeight(), image->GetBpp(), image->GetFormat()));
+    frame->SetPaneText(5, LvTimeText(m_elapsed));
+    frame->SetPaneText(4, LvZoomText(m_zoom, m_fitFactor));
+    frame->SetProgress(0);
+}
+
+// ---- worker -----------------------------------------------------------------------------------------------------
+
+void CLvDoc::JoinThreads() {
+    if (m_workerHandle) {
+        LvWaitHandlingSentMessages(m_workerHandle);
+        CloseHandle(m_workerHandle);
+        m_workerHandle = nullptr;
+    }
+    if (HANDLE watcher = m_progressHandle.exchange(nullptr)) {
+        LvWaitHandlingSentMessages(watcher);
+        CloseHandle(watcher);
+    }
+    m_workerThread = nullptr;
+    m_progressThread = nullptr;
+    m_busySnapshot = nullptr;
+}
+
+void CLvDoc::StartWorker(int command, const LvOpParams& params) {
+    if (!CanRunCommands()) return;
+    JoinThreads();
+    m_command = command;
+    m_param = params;
+    // Reset here, before the worker exists, so that a cancel that comes in meanwhile is never undone.
+    m_image->SetProgress(0);
+    m_image->SetEscape(0);
+    CFwView* view = dynamic_cast<CFwView*>(FirstView());
+    m_notifyWnd = view ? view->GetHwnd() : nullptr;
+    // Suspended first: the busy mark is in place before the worker can clear it.
+    HANDLE thread =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, CommandWorker, this, CREATE_SUSPENDED, nullptr));
+    if (!thread) return;
+    m_workerHandle = thread;
+    m_workerThread = thread;
+    ResumeThread(thread);
+}
+
+unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
+    CLvDoc* doc = static_cast<CLvDoc*>(arg);
+    CLvImage* image = doc->m_image.get();
+    if (!image) {
+        doc->m_workerThread = nullptr;
+        return 0;
+    }
+    doc->m_busySnapshot = doc->m_undo.Submit(image);
+    doc->SetModifiedFlag(true);
+    HANDLE watcher =
+        reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ProgressWatcher, doc, CREATE_SUSPENDED, nullptr));
+    if (watcher) {
+        doc->m_progressHandle = watcher;
+        doc->m_progressThread = watcher;
+        ResumeThread(watcher);
+    }
+    doc->StopWatch(0);
+    LvOpContext context;
+    if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
+    context.auxImage = &doc->m_auxImage;
+    LvRunImageCommand(doc->m_command, doc->m_param, *image, context);
+    doc->StopWatch(1);
+    image->SetProgress(100);
+    doc->m_workerThread = nullptr;
+    return 0;
+}
+
+unsigned __stdcall CLvDoc::ProgressWatcher(void* arg) {
+    CLvDoc* doc = static_cast<CLvDoc*>(arg);
+    CLvImage* image = doc->m_image.get();
+    const HWND view = doc->m_notifyWnd.load();
+    for (;;) {
+        const int p = image->GetProgress();
+        if (p >= 100) break;
+        Sleep(333);
+        if (image->GetEscape()) break;
+        if (view) SendMessageW(view, WM_DOC_PROGRESS, WPARAM(p), 0);
+    }
+    if (view) SendMessageW(view, WM_DOC_PROGRESS, 100, 0);
+    Sleep(111);
+    // The refresh comes once the worker is done, so that the view shows the result.
+    while (doc->m_workerThread.load())
+        Sleep(10);
+    if (view) SendMessageW(view, WM_DOC_REFRESH, 0, 0);
+    doc->m_progressThread = nullptr;
+    return 0;
+}
+
+void CLvDoc::ReleaseImage() {
+    m_zoom = 1.0f;
+    if (m_image) m_image->SetEscape(1);
+    // The worker first: it starts the watcher, whose handle is then certain to be stored.
+    JoinThreads();
+    m_image.reset();
+    m_undo.Clear();
+}
+
+// ---- commands ---------------------------------------------------------------------------------------------------
+
+bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
+    const bool ruleA = CanRunCommands();
+    const int count = int(m_folderFiles.size());
+    switch (ui.id) {
+    case ID_FILE_SAVE:
+        ui.Enable(IsModified() && ruleA);
+        return true;
+    case ID_FILE_SAVE_AS:
+    case ID_EDIT_COPY:
+    case ID_EDIT_DUPLICATE:
+        ui.Enable(ruleA);
+        return true;
+    case ID_FILE_CLOSE:
+    case ID_WINDOW_CLOSE:
+        return true;
+    case ID_EDIT_EMPTY: {
+        // Any clipboard format at all.
+        ui.Enable(CountClipboardFormats() > 0);
+        return true;
+    }
+    case ID_EDIT_UNDO:
+        ui.Enable(ruleA && m_undo.CanUndo());
+        return true;
+    case ID_EDIT_REDO:
+        ui.Enable(ruleA && m_undo.CanRedo());
+        return true;
+    case ID_VIEW_FIRST_PICTURE:
+        ui.Enable(!IsBusy() && LvWalkEnabled(kLvWalkFirst, m_fileIndex, count));
+        return true;
+    case ID_VIEW_LAST_PICTURE:
+        ui.Enable(!IsBusy() && LvWalkEnabled(kLvWalkLast, m_fileIndex, count));
+        return true;
+    case ID_VIEW_PREV_PICTURE:
+        ui.Enable(!IsBusy() && LvWalkEnabled(kLvWalkPrev, m_fileIndex, count));
+        return true;
+    case ID_VIEW_NEXT_PICTURE:
+        ui.Enable(!IsBusy() && LvWalkEnabled(kLvWalkNext, m_fileIndex, count));
+        return true;
+    case ID_VIEW_ZOOM_IN:
+        ui.Enable(LvCanZoomIn(m_fitMode, m_zoom));
+        return true;
+    case ID_VIEW_ZOOM_OUT:
+        ui.Enable(LvCanZoomOut(m_fitMode, m_zoom));
+        return true;
+    case ID_VIEW_NORMAL:
+        ui.Enable(LvCanNormalView(m_fitMode, m_zoom));
+        return true;
+    case ID_VIEW_FIT_IMAGE:
+    case ID_VIEW_FIT_SIZE:
+    case ID_VIEW_FIT_WIDTH:
+    case ID_VIEW_FIT_HEIGHT:
+    case ID_VIEW_FIT_SCREEN: {
+        const int mode = ui.id == ID_VIEW_FIT_IMAGE    ? kLvFitImage
+                         : ui.id == ID_VIEW_FIT_SIZE   ? kLvFitSize
+                         : ui.id == ID_VIEW_FIT_WIDTH  ? kLvFitWidth
+                         : ui.id == ID_VIEW_FIT_HEIGHT ? kLvFitHeight
+                                                       : kLvFitScreen;
+        ui.SetCheck(m_fitMode == mode);
+        return true;
+    }
+    default:
+        break;
+    }
+    if (const LvDepthCommand* depth = LvFindDepthCommand(ui.id)) {
+        ui.Enable(ruleA);
+        ui.SetCheck(ruleA && m_image->GetBpp() == depth->depth);
+        return true;
+    }
+    if (const LvOperation* op = LvFindMenuOperation(ui.id)) {
+        ui.Enable(!IsBusy() && LvOperationEnabled(*op, m_image.get(), false, m_toolMode));
+        return true;
+    }
+    return false;
+}
+
+bool CLvDoc::OnCommand(int id) {
+    switch (id) {
+    case ID_FILE_SAVE:
+        DoSave(GetPathName().c_str(), true);
+        return true;
+    case ID_FILE_SAVE_AS:
+        DoSave(nullptr, true);
+        return true;
+    case ID_FILE_CLOSE:
+        // The framework's close, with the save prompt; the document may be gone afterwards.
+        if (SaveModified()) OnCloseDocument();
+        return true;
+    case ID_WINDOW_CLOSE:
+        OnCloseDocument();
+        return true;
+    case ID_EDIT_COPY:
+        OnEditCopy();
+        return true;
+    case ID_EDIT_EMPTY:
+        if (OpenClipboard(FrameHwnd())) {
+            EmptyClipboard();
+            CloseClipboard();
+        }
+        return true;
+    case ID_EDIT_DUPLICATE:
+        OnDuplicate();
+        return true;
+    case ID_EDIT_UNDO:
+        OnEditUndo();
+        return true;
+    case ID_EDIT_REDO:
+        OnEditRedo();
+        return true;
+    case ID_VIEW_FIRST_PICTURE:
+    case ID_VIEW_LAST_PICTURE:
+    case ID_VIEW_PREV_PICTURE:
+    case ID_VIEW_NEXT_PICTURE: {
+        const LvWalk walk = id == ID_VIEW_FIRST_PICTURE  ? kLvWalkFirst
+                            : id == ID_VIEW_LAST_PICTURE ? kLvWalkLast
+                            : id == ID_VIEW_PREV_PICTURE ? kLvWalkPrev
+                                                         : kLvWalkNext;
+        int target = 0;
+        if (LvWalkTarget(walk, m_fileIndex, int(m_folderFiles.size()), target)) WalkTo(target);
+        return true;
+    }
+    case ID_VIEW_ZOOM_IN:
+        SetZoom(LvZoomIn(m_zoom));
+        return true;
+    case ID_VIEW_ZOOM_OUT:
+        SetZoom(LvZoomOut(m_zoom));
+        return true;
+    case ID_VIEW_NORMAL:
+        SetZoom(1.0f);
+        return true;
+    case ID_VIEW_FIT_IMAGE:
+        SetFitMode(kLvFitImage);
+        return true;
+    case ID_VIEW_FIT_SIZE:
+        SetFitMode(kLvFitSize);
+        return true;
+    case ID_VIEW_FIT_WIDTH:
+        SetFitMode(kLvFitWidth);
+        return true;
+    case ID_VIEW_FIT_HEIGHT:
+        SetFitMode(kLvFitHeight);
+        return true;
+    case ID_VIEW_FIT_SCREEN:
+        SetFitMode(kLvFitScreen);
+        return true;
+    default:
+        break;
+    }
+    int command = 0;
+    LvOpParams params;
+    if (LvWorkerCommandFor(id, command, params)) {
+        StartWorker(command, params);
+        return true;
+    }
+    if (const LvOperation* op = LvFindMenuOperation(id)) {
+        RunDirect(*op);
+        return true;
+    }
+    return false;
+}
+
+void CLvDoc::SetZoom(float zoom) {
+    m_zoom = zoom;
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}
+
+void CLvDoc::SetFitMode(int mode) {
+    m_fitMode = mode;
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}
+
+void CLvDoc::RunDirect(const LvOperation& op) {
+    if (!m_image) return;
+    SubmitUndo();
+    LvOpContext context;
+    if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
+    context.auxImage = &m_auxImage;
+    LvRunOperation(op, *m_image, LvOpParams(), context);
+    // The picture changed: the document must ask before it closes.
+    SetModifiedFlag(true);
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}
+
+void CLvDoc::WalkTo(int index) {
+    m_fileIndex = index;
+    const std::string path = m_folder + m_folderFiles[size_t(index)];
+    ReleaseImage();
+    LoadFile(path);
+    UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}
+
+void CLvDoc::OnEditCopy() {
+    if (!m_image) return;
+    CLvImage cropped;
+    const CLvImage* source = m_image.get();
+    LvOpParams box;
+    if (LvCropParamsFromSelection(*m_image, box) && m_image->Crop(box.p[0], box.p[1], box.p[2], box.p[3], &cropped) &&
+        cropped.IsValid())
+        source = &cropped;
+    ScopedGlobal block(source->CopyToHandle());
+    bool ok = false;
+    if (OpenClipboard(FrameHwnd())) {
+        EmptyClipboard();
+        if (block.Get() && SetClipboardData(CF_DIB, block.Get())) {
+            block.Release(); // the clipboard owns it now
+            ok = true;
+        }
+        CloseClipboard();
+    }
+    if (!ok) Message("Unable to set Clipboard data");
+}
+
+void CLvDoc::OnDuplicate() {
+    CLumivueApp* app = CLumivueApp::Get();
+    if (!app || !app->m_pDocTemplate || !m_image) return;
+    CLvDoc* doc = dynamic_cast<CLvDoc*>(app->m_pDocTemplate->OpenDocumentFile(nullptr));
+    if (!doc) return;
+    doc->m_image.reset(new CLvImage(*m_image, true, true, true));
+    doc->SetTitle(LvDuplicateTitle(app->m_duplicateCount++, GetTitle()));
+    doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}

@@ -1,0 +1,95 @@
+#pragma once
+
+#include "app/LvUndoStack.h"
+#include "effects/LvOperations.h"
+#include "formats/LvExif.h"
+#include "framework/FwDocument.h"
+#include "view/LvViewGeometry.h"
+
+#include <windows.h>
+
+#include <atomic>
+#include <memory>
+#include <string>
+#include <vector>
+
+// The document: one current image, its undo store, the command worker and its progress watcher, the
+// stopwatch, the view state (zoom, fit mode, mouse tool, selection outline) and the image files of its folder.
+class CLvDoc : public CFwDocument {
+public:
+    CLvDoc();
+    ~CLvDoc() override;
+
+    // ---- open, save, frames ----
+    bool OnNewDocument() override;
+    bool OnOpenDocument(const std::string& path) override;
+    bool LoadFile(const std::string& path);
+    bool OnSaveDocument(const std::string& path) override;
+    bool DoSave(const char* path, bool replace = true) override;
+    void ScanFolder(const std::string& folder);
+
+    // ---- commands, undo, worker ----
+    bool OnUpdateCommand(CFwCmdUI& ui) override;
+    bool OnCommand(int id) override;
+    void SubmitUndo();
+    void OnEditUndo();
+    void OnEditRedo();
+    void StopWatch(int mode);
+    void UpdateStatusBar();
+    // Cancels a running command, waits for its threads (handling the messages they send meanwhile), frees
+    // the image and every undo snapshot, zoom back to 1.
+    void ReleaseImage();
+    bool IsBusy() const { return m_workerThread.load() != nullptr; }
+    // The image the window may show: the current one, or while a command runs the snapshot taken before it
+    // (the worker owns the current one then); null when there is nothing to show.
+    const CLvImage* DisplayImage() const;
+    // Whether the image commands' rule A holds: an image and no running command.
+    bool CanRunCommands() const { return !IsBusy() && m_image && m_image->IsValid(); }
+    // Starts a worker command with its parameters.
+    void StartWorker(int command, const LvOpParams& params);
+
+    std::unique_ptr<CLvImage> m_image;
+    std::atomic<HANDLE> m_workerThread{nullptr};   // busy mark: set while a command runs
+    std::atomic<HANDLE> m_progressThread{nullptr}; // set while the progress watcher runs
+    int m_command = 0;
+    LvOpParams m_param;
+    LvUndoStack m_undo;
+    int64_t m_swStart = 0, m_swEnd = 0, m_swFrequency = 0;
+    float m_elapsed = 0.0f;
+    CLvImage m_auxImage;
+    int m_toolMode = 1;
+    float m_zoom = 1.0f;
+    int m_fitMode = kLvFitSize;
+    float m_fitFactor = 1.0f;
+    std::vector<LvPoint> m_selPoints; // selection outline, image columns and top-down rows
+
+    std::string m_filePath;
+    std::string m_folder;
+    std::vector<std::string> m_folderFiles;
+    int m_fileIndex = -1;
+    ExifInfo m_exif;
+
+protected:
+    void PreCloseDocument() override;
+
+private:
+    static unsigned __stdcall CommandWorker(void* arg);
+    static unsigned __stdcall ProgressWatcher(void* arg);
+    void WalkTo(int index);
+    void OnEditCopy();
+    void OnDuplicate();
+    void RunDirect(const LvOperation& op);
+    void SetFitMode(int mode);
+    void SetZoom(float zoom);
+    // Waits for the previous command's threads to be gone and closes their handles.
+    void JoinThreads();
+
+    HANDLE m_workerHandle = nullptr;               // owned handle of the last worker
+    std::atomic<HANDLE> m_progressHandle{nullptr}; // owned handle of the last watcher
+    std::atomic<const CLvImage*> m_busySnapshot{nullptr};
+    std::atomic<HWND> m_notifyWnd{nullptr}; // the first view's window, where the watcher reports
+};
+
+// The wait of the interface thread for a thread of a document: messages sent to its windows meanwhile (the
+// watcher's) are handled, so that neither side waits for the other.
+void LvWaitHandlingSentMessages(HANDLE handle);

@@ -1,0 +1,96 @@
+#include "app/LvImageCommands.h"
+
+#include <cstring>
+
+const std::vector<LvDepthCommand>& LvDepthCommands() {
+    static const std::vector<LvDepthCommand> commands = {
+        {32960, 1, "&2 Color\t(1b)"},
+        {32962, 4, "&16 Color\t(4b)"},
+        {32961, 8, "2&56 Color\t(8b)"},
+        {32959, 24, "&True Color\t(24b)"},
+    };
+    return commands;
+}
+
+const LvDepthCommand* LvFindDepthCommand(int id) {
+    for (const LvDepthCommand& c : LvDepthCommands())
+        if (c.id == id) return &c;
+    return nullptr;
+}
+
+const std::vector<LvCommandPopup>& LvCommandPopups() {
+    static const std::vector<LvCommandPopup> popups = {
+        {"&Trans",
+         {"mirror", "flip", "", "rotate-left", "rotate-right", "rotate-180", "rotate", "", "resize", "crop", "add-edge",
+          "erase-edge", "", "region-fill"}},
+        {"&Adjust",
+         {"negative", "gray", "", "light", "hsl", "rgb", "gamma", "exposure", "", "correct-histogram", "gray-stretch",
+          "", "colorize", "sepia", "pseudo-colors", "", "red-eye"}},
+        {"F&ilter",
+         {"soften",
+          "sharpen",
+          "box-smooth",
+          "gauss-smooth",
+          "median",
+          "conservative-smooth",
+          "",
+          "erode",
+          "dilate",
+          "emboss",
+          "carve",
+          "",
+          "roberts",
+          "prewitt",
+          "sobel",
+          "isotropic-sobel",
+          "laplacian-4",
+          "laplacian-8",
+          "edge-track",
+          "",
+          "threshold",
+          "iteration-threshold",
+          "otsu-threshold",
+          "local-threshold"}},
+        {"Effe&ct",
+         {"mosaic", "noise", "jitter", "dither", "", "pencil-drawing", "crayon", "old-photo", "", "windy", "stripe",
+          "cone", "project", "sphere", "cylinder", "ellipse"}},
+        {"&Photo", {"shadow", "feather", "pattern", "photo-frame"}},
+    };
+    return popups;
+}
+
+bool LvIsMenuCommand(const LvOperation& op) {
+    return op.commandId != 0 && op.menuText && *op.menuText && op.args[0].name == nullptr;
+}
+
+const LvOperation* LvFindMenuOperation(int id) {
+    const LvOperation* op = LvFindOperationByCommand(id);
+    return op && LvIsMenuCommand(*op) ? op : nullptr;
+}
+
+bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params) {
+    params = LvOpParams();
+    if (const LvDepthCommand* depth = LvFindDepthCommand(menuId)) {
+        command = kLvCmdColorDepth;
+        params.p[0] = depth->depth;
+        return true;
+    }
+    const LvOperation* op = LvFindMenuOperation(menuId);
+    if (!op || op->direct) return false;
+    command = menuId;
+    return true;
+}
+
+bool LvChangeDepth(CLvImage& image, int depth) {
+    const int current = image.GetBpp();
+    if (depth > current) return image.IncreaseBpp(DWORD(depth));
+    if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
+    return true;
+}
+
+bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context) {
+    if (command == kLvCmdColorDepth) return LvChangeDepth(image, params.p[0]);
+    const LvOperation* op = LvFindOperationByCommand(command);
+    if (!op) return false;
+    return LvRunOperation(*op, image, params, context);
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "effects/LvOperations.h"
+
+#include <vector>
+
+// The image commands of the menus and the worker's dispatch, read from the operation table: a command is
+// offered in the menus when the table has it and it needs no parameter dialog; the colour-depth commands
+// are this layer's own.
+
+// The worker's command for the colour depth; p0 is the target depth.
+const int kLvCmdColorDepth = 32960;
+
+struct LvDepthCommand {
+    int id;
+    int depth;
+    const char* menuText;
+};
+// The four colour-depth menu commands (32960, 32962, 32961, 32959).
+const std::vector<LvDepthCommand>& LvDepthCommands();
+const LvDepthCommand* LvFindDepthCommand(int id);
+
+// A popup of image commands: its title and the table names of its commands in menu order (empty names
+// are separators).
+struct LvCommandPopup {
+    const char* title;
+    std::vector<const char*> names;
+};
+const std::vector<LvCommandPopup>& LvCommandPopups();
+// Whether a table operation is a menu command now: it has a menu command and needs no parameter dialog.
+bool LvIsMenuCommand(const LvOperation& op);
+// The menu operation of a command identifier, or null.
+const LvOperation* LvFindMenuOperation(int id);
+
+// What a menu command asks the worker to run: the command identifier and its parameters. False for an
+// identifier that is not a worker command (direct commands included).
+bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params);
+
+// The worker's dispatch: runs a command on the image. An identifier that is not a command does nothing.
+bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context);
+
+// The colour-depth command: raise to p0 bits, or lower with error diffusion, or nothing when equal.
+bool LvChangeDepth(CLvImage& image, int depth);

@@ -1,0 +1,106 @@
+#include "app/LvImageCommands.h"
+
+#include "LvTestUtil.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+namespace {
+
+TEST(LvImageCommands, EveryPopupNameIsATableOperationAndEveryCommandHasAPlace) {
+    std::map<std::string, int> placed;
+    for (const LvCommandPopup& popup : LvCommandPopups())
+        for (const char* name : popup.names) {
+            if (!*name) continue;
+            EXPECT_NE(LvFindOperation(name), nullptr) << name;
+            placed[name]++;
+        }
+    size_t count = 0;
+    const LvOperation* table = LvOperationTable(&count);
+    for (size_t i = 0; i < count; i++) {
+        if (!table[i].commandId) continue;
+        EXPECT_EQ(placed[table[i].name], 1) << table[i].name;
+    }
+}
+
+TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
+    struct Case {
+        int id;
+        bool menu;
+        bool worker;
+    } cases[] = {
+        {32774, true, true},   // Mirror
+        {32906, true, true},   // Correct Histogram
+        {32803, true, false},  // Pseudo Colors runs directly
+        {32848, false, false}, // Crop takes its rectangle from the selection (context menu)
+        {32779, false, false}, // Rotate needs its dialog
+        {32794, false, false}, // Resize needs its dialog
+        {12345, false, false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(LvFindMenuOperation(c.id) != nullptr, c.menu);
+        int command = 0;
+        LvOpParams params;
+        EXPECT_EQ(LvWorkerCommandFor(c.id, command, params), c.worker);
+        if (c.worker) {
+            EXPECT_EQ(command, c.id);
+        }
+    }
+}
+
+TEST(LvImageCommands, DepthCommandsGoToTheWorkerAs32960) {
+    struct Case {
+        int id, depth;
+    } cases[] = {{32960, 1}, {32962, 4}, {32961, 8}, {32959, 24}};
+    for (const Case& c : cases) {
+        int command = 0;
+        LvOpParams params;
+        params.p[1] = 99;
+        ASSERT_TRUE(LvWorkerCommandFor(c.id, command, params));
+        EXPECT_EQ(command, kLvCmdColorDepth);
+        EXPECT_EQ(params.p[0], c.depth);
+        EXPECT_EQ(params.p[1], 0);
+    }
+}
+
+TEST(LvImageCommands, ColourDepthUpDownAndEqual) {
+    for (int from : {1, 4, 8, 24}) {
+        for (int to : {1, 4, 8, 24}) {
+            SCOPED_TRACE(std::to_string(from) + " -> " + std::to_string(to));
+            CLvImage image(13, 7, from);
+            FillPattern(image, unsigned(from * 3 + to));
+            CLvImage before(image);
+            LvOpParams params;
+            params.p[0] = to;
+            EXPECT_TRUE(LvRunImageCommand(kLvCmdColorDepth, params, image, LvOpContext()));
+            EXPECT_EQ(image.GetBpp(), to);
+            EXPECT_EQ(image.GetWidth(), 13);
+            if (to == from) {
+                EXPECT_TRUE(SamePicture(image, before));
+            }
+            if (to > from) {
+                // More bits keep every colour.
+                for (int y = 0; y < 7; y++)
+                    for (int x = 0; x < 13; x++)
+                        ASSERT_TRUE(SameColor(image.GetPixelColor(x, y), before.GetPixelColor(x, y))) << x << "," << y;
+            }
+        }
+    }
+}
+
+TEST(LvImageCommands, DispatchRunsTheTableOperation) {
+    CLvImage image(5, 3, 24);
+    FillPattern(image, 7);
+    CLvImage expected(image);
+    expected.Mirror();
+    EXPECT_TRUE(LvRunImageCommand(32774, LvOpParams(), image, LvOpContext()));
+    EXPECT_TRUE(SamePicture(image, expected));
+    CLvImage unchanged(image);
+    EXPECT_FALSE(LvRunImageCommand(4242, LvOpParams(), image, LvOpContext()));
+    EXPECT_TRUE(SamePicture(image, unchanged));
+}
+
+} // namespace
