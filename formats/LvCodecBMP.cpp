@@ -92,7 +92,7 @@ bool ReadExactly(CLvStream* stream, void* buffer, size_t size) {
 
 bool CLvCodecBMP::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         long start = stream->Tell();
         if (start < 0) LvRaise(kErrNotBmp);
         uint8_t fileHeader[14];
@@ -233,12 +233,7 @@ bool CLvCodecBMP::Decode(CLvStream* stream) {
 
         if (topDown && !Flip()) LvRaise(kErrAlloc);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }
 
 // Run-length coded rows (RLE8 and RLE4). Pixels the escapes skip keep index 0, and pixels that would fall

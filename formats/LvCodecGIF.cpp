@@ -676,7 +676,7 @@ int CLvCodecGIF::CountFrames(Input& in) {
 
 bool CLvCodecGIF::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         gceFlags = 0;
         gceDelay = 0;
         gceTransIndex = 0;
@@ -830,12 +830,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
             if (transparent) info.rgbTransColor = transColor;
         }
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }
 
 void CLvCodecGIF::WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable,
@@ -893,7 +888,7 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
         SetLastErrorText(kErrCantWrite);
         return false;
     }
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         if (!pDib) LvRaise(kErrEmpty);
         const int width = GetWidth();
         const int height = GetHeight();
@@ -959,10 +954,5 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
         out.Put(kTrailer);
         if (!out.Flush() || !stream->Flush()) LvRaise(kErrWrite);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }

@@ -44,7 +44,7 @@ bool ReadExactly(CLvStream* stream, void* buffer, size_t size) {
 
 bool CLvCodecICO::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         long start = stream->Tell();
         long size = stream->Size();
         if (start < 0 || size < start) return false;
@@ -162,17 +162,12 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
         }
         if (!hadAlpha && !anySet) AlphaDelete();
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }
 
 bool CLvCodecICO::Encode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrWrite, [&] {
         if (!pDib || GetWidth() >= 256 || GetHeight() >= 256) LvRaise(kErrCantSave);
         const int width = GetWidth();
         const int height = GetHeight();
@@ -244,10 +239,5 @@ bool CLvCodecICO::Encode(CLvStream* stream) {
         }
         if (!out.Flush()) LvRaise(kErrWrite);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrWrite);
-    }
-    return false;
+    });
 }

@@ -136,7 +136,7 @@ size_t RunLengthCode(const BYTE* line, size_t size, BYTE* out) {
 
 bool CLvCodecPCX::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         uint8_t raw[kHeaderSize];
         if (stream->Read(raw, 1, sizeof(raw)) != sizeof(raw)) LvRaise(kErrRead);
         CLvByteReader r(raw, sizeof(raw));
@@ -252,17 +252,12 @@ bool CLvCodecPCX::Decode(CLvStream* stream) {
             SetPalette(palette, head.biClrUsed);
         }
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }
 
 bool CLvCodecPCX::Encode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrAlloc, [&] {
         if (!pDib) LvRaise(kErrEmpty);
         const int width = GetWidth();
         const int height = GetHeight();
@@ -343,10 +338,5 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
         }
         if (!out.Flush()) LvRaise(kErrWrite);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
-    }
-    return false;
+    });
 }

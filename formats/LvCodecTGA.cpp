@@ -114,7 +114,7 @@ private:
 
 bool CLvCodecTGA::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrCreate, [&] {
         uint8_t raw[18];
         if (stream->Read(raw, 1, sizeof(raw)) != sizeof(raw)) LvRaise(kErrNotTga);
         CLvByteReader r(raw, sizeof(raw));
@@ -203,17 +203,12 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
         }
         if ((h.descriptor & kDescriptorRightToLeft) && !Mirror()) LvRaise(kErrCreate);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrCreate);
-    }
-    return false;
+    });
 }
 
 bool CLvCodecTGA::Encode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrWrite, [&] {
         if (!pDib) LvRaise(kErrEmpty);
         if (GetBpp() < 8) LvRaise(kErrDepth);
         if (GetWidth() > 0xFFFF || GetHeight() > 0xFFFF) LvRaise(kErrTooLarge);
@@ -260,10 +255,5 @@ bool CLvCodecTGA::Encode(CLvStream* stream) {
         }
         if (!out.Flush()) LvRaise(kErrWrite);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrWrite);
-    }
-    return false;
+    });
 }

@@ -65,7 +65,7 @@ void PutMultiByte(CLvWriteBuffer& out, uint32_t value) {
 
 bool CLvCodecWBMP::Decode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrCreate, [&] {
         long start = stream->Tell();
         long long available = LvStreamRemaining(stream);
         uint8_t raw[kLongestHeader];
@@ -116,17 +116,12 @@ bool CLvCodecWBMP::Decode(CLvStream* stream) {
             if (stream->Read(target, 1, size_t(rowBytes)) != rowBytes) LvRaise(kErrCorrupted);
         }
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrCreate);
-    }
-    return false;
+    });
 }
 
 bool CLvCodecWBMP::Encode(CLvStream* stream) {
     if (!stream) return false;
-    try {
+    return LvCodecGuard(*this, kErrCantSave, [&] {
         if (!pDib || GetBpp() != 1 || GetWidth() >= 256 || GetHeight() >= 256) LvRaise(kErrCantSave);
         CLvWriteBuffer out(stream);
         out.Put(0); // type 0
@@ -150,10 +145,5 @@ bool CLvCodecWBMP::Encode(CLvStream* stream) {
         }
         if (!out.Flush()) LvRaise(kErrWrite);
         return true;
-    } catch (const CLvCodecError& e) {
-        SetLastErrorText(e.Text());
-    } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrCantSave);
-    }
-    return false;
+    });
 }

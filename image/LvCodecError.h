@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstring>
+#include <new>
 
 // The failure a codec raises inside its own Decode or Encode. The codec catches it at its boundary, stores
 // the text as the image's last error and returns false; it never leaves the codec.
@@ -20,4 +21,18 @@ private:
 
 [[noreturn]] inline void LvRaise(const char* text) {
     throw CLvCodecError(text);
+}
+
+// Runs a codec's Decode or Encode body: a codec error or a failed allocation becomes the image's last-error
+// text (allocText for the allocation) and the result false.
+template <class Image, class Body>
+bool LvCodecGuard(Image& image, const char* allocText, Body body) {
+    try {
+        return body();
+    } catch (const CLvCodecError& e) {
+        image.SetLastErrorText(e.Text());
+    } catch (const std::bad_alloc&) {
+        image.SetLastErrorText(allocText);
+    }
+    return false;
 }
