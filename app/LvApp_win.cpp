@@ -78,7 +78,8 @@ bool CLumivueApp::HandOffToRunningInstance() {
     SetForegroundWindow(GetLastActivePopup(other));
     const std::string path = PathOfCommandLine(m_commandLine);
     if (!path.empty()) {
-        WriteProfileText("Share Document", "Last File", path);
+        // The running instance has its own current folder.
+        WriteProfileText("Share Document", "Last File", FwFullPath(path));
         PostMessageW(other, WM_SHARE_DOCUMENT, 0, 0);
     }
     return true;

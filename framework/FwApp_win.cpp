@@ -261,6 +261,7 @@ void CFwApp::LoadStdProfileSettings(size_t recentCount) {
     for (size_t i = 0; i < recentCount; i++)
         stored.push_back(GetProfileText("Recent File List", CFwRecentFileList::ValueName(i)));
     m_recent.Load(stored);
+    m_recentLoaded = true;
 }
 
 void CFwApp::AddToRecentFileList(const std::string& path) {
@@ -269,7 +270,9 @@ void CFwApp::AddToRecentFileList(const std::string& path) {
 }
 
 void CFwApp::SaveRecentFiles() {
-    if (m_registryKey.empty() || m_recent.Capacity() == 0) return;
+    // A list that was never read (a second instance that only hands its file over) must not replace the
+    // stored one.
+    if (m_registryKey.empty() || !m_recentLoaded) return;
     for (size_t i = 0; i < m_recent.Capacity(); i++) {
         if (i < m_recent.Size()) {
             WriteProfileText("Recent File List", CFwRecentFileList::ValueName(i), m_recent[i]);
@@ -282,8 +285,10 @@ void CFwApp::SaveRecentFiles() {
 
 // ---- documents ----
 
-CFwDocument* CFwApp::OpenDocumentFile(const std::string& path) {
-    if (path.empty() || m_templates.empty()) return nullptr;
+CFwDocument* CFwApp::OpenDocumentFile(const std::string& name) {
+    if (name.empty() || m_templates.empty()) return nullptr;
+    // Relative names would change meaning with the current folder (the file dialogs move it).
+    const std::string path = FwFullPath(name);
     for (CFwDocument* doc : AllDocuments()) {
         if (FwSamePath(doc->GetPathName(), path)) {
             ActivateDocument(*doc);

@@ -134,6 +134,7 @@ protected:
     std::string m_appName = "Lumivue";
     std::string m_registryKey;
     CFwRecentFileList m_recent;
+    bool m_recentLoaded = false;
     std::vector<CFwDocTemplate*> m_templates;
     CFwMDIFrame* m_mainFrame = nullptr;
     HACCEL m_accel = nullptr;

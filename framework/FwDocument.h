@@ -2,6 +2,7 @@
 
 #include "framework/FwCommand.h"
 
+#include <atomic>
 #include <string>
 #include <vector>
 
@@ -82,7 +83,7 @@ private:
     CFwDocEnvironment* m_env = nullptr;
     std::string m_title;
     std::string m_pathName;
-    bool m_modified = false;
+    std::atomic<bool> m_modified{false}; // also set by a document's worker thread
     bool m_closing = false;
     std::vector<CFwViewBase*> m_views;
 };

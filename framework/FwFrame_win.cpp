@@ -57,9 +57,36 @@ void CFwMDIFrame::OnUpdateFrameTitle() {
     if (FwWindowText(m_hwnd) != title) FwSetWindowText(m_hwnd, title);
 }
 
+namespace {
+
+// The recent files stand where the menu has its first entry: "&1 path", "&2 path", … or, with no files, the
+// menu's own text greyed.
+void UpdateRecentFileItems(HMENU popup, const CFwRecentFileList& recent) {
+    int at = -1;
+    for (int i = GetMenuItemCount(popup) - 1; i >= 0; i--) {
+        const UINT id = GetMenuItemID(popup, i);
+        if (id >= UINT(kFwIdFileMru1) && id < UINT(kFwIdFileMru1 + 16)) {
+            if (recent.Size() == 0 && id == UINT(kFwIdFileMru1)) return; // the placeholder stays
+            at = i;
+            DeleteMenu(popup, UINT(i), MF_BYPOSITION);
+        }
+    }
+    if (at < 0) return;
+    if (recent.Size() == 0) {
+        InsertMenuW(popup, UINT(at), MF_BYPOSITION | MF_STRING, kFwIdFileMru1, L"Recent File");
+        return;
+    }
+    for (size_t i = 0; i < recent.Size(); i++)
+        InsertMenuW(popup, UINT(at) + UINT(i), MF_BYPOSITION | MF_STRING, UINT_PTR(kFwIdFileMru1) + i,
+                    FwWide(recent.MenuText(i)).c_str());
+}
+
+} // namespace
+
 void CFwMDIFrame::UpdateMenuPopup(HMENU popup) {
     CFwApp* app = CFwApp::Get();
     if (!app) return;
+    UpdateRecentFileItems(popup, app->RecentFiles());
     int count = GetMenuItemCount(popup);
     for (int i = 0; i < count; i++) {
         MENUITEMINFOW mii = {};

@@ -18,6 +18,17 @@ std::string FwUtf8(const std::wstring& text) {
     return narrow;
 }
 
+std::string FwFullPath(const std::string& path) {
+    if (path.empty()) return path;
+    const std::wstring wide = FwWide(path);
+    DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
+    if (n == 0) return path;
+    std::vector<wchar_t> buffer(n);
+    DWORD written = GetFullPathNameW(wide.c_str(), n, buffer.data(), nullptr);
+    if (written == 0 || written >= n) return path;
+    return FwUtf8(std::wstring(buffer.data(), written));
+}
+
 std::string FwWindowText(HWND hwnd) {
     int n = GetWindowTextLengthW(hwnd);
     if (n <= 0) return std::string();

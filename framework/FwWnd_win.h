@@ -36,6 +36,8 @@ protected:
 // UTF-8 inside, UTF-16 at the Win32 boundary.
 std::wstring FwWide(const std::string& text);
 std::string FwUtf8(const std::wstring& text);
+// The absolute form of a path, resolved against the current folder; the path itself when that fails.
+std::string FwFullPath(const std::string& path);
 std::string FwWindowText(HWND hwnd);
 void FwSetWindowText(HWND hwnd, const std::string& text);
 RECT FwClientRect(HWND hwnd);

@@ -423,12 +423,41 @@ TEST_F(GuiTest, AboutBox) {
     EXPECT_EQ(caption, "Lumivue 1.8");
 }
 
+// The texts of the recent-file entries of the main window's File menu as it shows them when it opens.
+std::vector<std::string> RecentMenuTexts(HWND frame) {
+    HMENU file = GetSubMenu(GetMenu(frame), 0);
+    SendMessageW(frame, WM_INITMENUPOPUP, reinterpret_cast<WPARAM>(file), 0);
+    std::vector<std::string> texts;
+    for (int i = 0; i < GetMenuItemCount(file); i++) {
+        const UINT id = GetMenuItemID(file, i);
+        if (id < UINT(ID_FILE_MRU_FILE1) || id >= UINT(ID_FILE_MRU_FILE1 + 16)) continue;
+        wchar_t text[MAX_PATH + 8] = {};
+        GetMenuStringW(file, UINT(i), text, MAX_PATH + 8, MF_BYPOSITION);
+        const bool greyed = (GetMenuState(file, UINT(i), MF_BYPOSITION) & MF_GRAYED) != 0;
+        texts.push_back((greyed ? "(greyed) " : "") + FwUtf8(text));
+    }
+    return texts;
+}
+
 TEST_F(GuiTest, RecentFilesReopenAndForgetMissingOnes) {
+    // No files yet: the placeholder, greyed.
+    while (m_app->RecentFiles().Size())
+        m_app->RecentFiles().Remove(0);
+    EXPECT_EQ(RecentMenuTexts(FrameHwnd()), std::vector<std::string>{"(greyed) Recent File"});
     const std::string keep = MakePicture(m_dir, "keep.bmp", 8, 8, 24, LVFMT_BMP);
     const std::string gone = MakePicture(m_dir, "gone.bmp", 8, 8, 24, LVFMT_BMP);
     Open(keep);
-    Open(gone);
+    // A name relative to the current folder is remembered whole.
+    wchar_t previous[MAX_PATH] = {};
+    GetCurrentDirectoryW(MAX_PATH, previous);
+    ASSERT_TRUE(SetCurrentDirectoryW(FwWide(m_dir.Root()).c_str()));
+    CFwDocument* relative = m_app->OpenDocumentFile("gone.bmp");
+    SetCurrentDirectoryW(previous); // the folder can be removed at the end
+    ASSERT_NE(relative, nullptr);
+    EXPECT_TRUE(FwSamePath(ActiveDoc()->GetPathName(), gone)) << ActiveDoc()->GetPathName();
+    EXPECT_EQ(RecentMenuTexts(FrameHwnd()), (std::vector<std::string>{"&1 " + gone, "&2 " + keep}));
     Command(ID_WINDOW_CLOSE_ALL);
+    EXPECT_EQ(RecentMenuTexts(FrameHwnd()), (std::vector<std::string>{"&1 " + gone, "&2 " + keep}));
     ASSERT_TRUE(FwSamePath(m_app->RecentFiles()[0], gone));
     DeleteFileW(FwWide(gone).c_str());
     DialogAnswers answers;

@@ -9,11 +9,13 @@ namespace {
 
 struct Program {
     PROCESS_INFORMATION pi = {};
-    bool Start(const std::wstring& arguments) {
+    // Starts the program with its arguments, in the given current folder (or this process's).
+    bool Start(const std::wstring& arguments, const std::wstring& folder = std::wstring()) {
         std::wstring line = L"\"" + FwWide(LV_PROGRAM) + L"\" " + arguments;
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
-        return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi) != FALSE;
+        return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
+                              folder.empty() ? nullptr : folder.c_str(), &si, &pi) != FALSE;
     }
     ~Program() {
         if (pi.hProcess) {
@@ -129,9 +131,10 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     });
     EXPECT_TRUE(drawn) << "view " << w << " x " << h;
 
-    // A second start with a file hands it over and ends without a window of its own.
+    // A second start with a file hands it over and ends without a window of its own. Its name is relative to
+    // the second start's own folder.
     Program two;
-    ASSERT_TRUE(two.Start(L"\"" + FwWide(second) + L"\""));
+    ASSERT_TRUE(two.Start(L"\"second.png\"", FwWide(dir.Root())));
     ASSERT_EQ(WaitForSingleObject(two.pi.hProcess, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(MainWindowOf(two.pi.dwProcessId), nullptr);
     EXPECT_TRUE(WaitFor([&] {
@@ -145,6 +148,13 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     ASSERT_TRUE(three.Start(L""));
     ASSERT_EQ(WaitForSingleObject(three.pi.hProcess, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(ChildTitles(main).size(), 2u);
+    // The second starts left the recent files as they were: the two pictures, newest first.
+    wchar_t value[MAX_PATH] = {};
+    DWORD size = sizeof(value);
+    EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quillmarsh\\Lumivue\\Recent File List", L"File1",
+                           RRF_RT_REG_SZ, nullptr, value, &size),
+              ERROR_SUCCESS);
+    EXPECT_TRUE(FwSamePath(FwUtf8(value), second)) << FwUtf8(value);
 
     // The user closes the program.
     PostMessageW(main, WM_CLOSE, 0, 0);
