@@ -87,12 +87,23 @@ int LvFormatOfFilterIndex(int index, bool open) {
     return 0;
 }
 
+namespace {
+
+// The first extension of a dialog pattern: "jpg" of "*.jpg;*.jpeg". Whole, so that a name made with it can be
+// saved and opened again ("wbmp", not a cut "wbm").
+std::string FirstExtension(const char* pattern) {
+    const std::string p(pattern);
+    return p.substr(2, p.find(';') == std::string::npos ? std::string::npos : p.find(';') - 2);
+}
+
+} // namespace
+
 std::string LvDefaultExtension(int code, bool open) {
     int index = LvFilterIndexOf(code, open);
     int position = 0;
     for (const LvFileType& t : LvFileTypes()) {
         if (!(open ? t.open : t.save)) continue;
-        if (++position == index) return std::string(t.pattern).substr(2, 3);
+        if (++position == index) return FirstExtension(t.pattern);
     }
     return "jpg";
 }
@@ -109,7 +120,7 @@ std::string LvProposedSaveName(const std::string& pathName, const std::string& t
         name = title.find_first_of("#%;/\\") == std::string::npos ? title : "UntitledImage";
         for (const LvFileType& t : LvFileTypes()) {
             if (t.code > 0 && DWORD(t.code) == format) {
-                name += std::string(t.pattern).substr(1, 4);
+                name += "." + FirstExtension(t.pattern);
                 break;
             }
         }

@@ -137,7 +137,11 @@ void CLvDoc::ScanFolder(const std::string& folder) {
 bool CLvDoc::OnSaveDocument(const std::string& path) {
     size_t dot = path.find_last_of('.');
     const DWORD format = dot == std::string::npos ? 0 : LvSaveFormatFromExt(path.substr(dot + 1));
-    if (format == 0 || !m_image) return false;
+    if (!m_image) return false;
+    if (format == 0) {
+        Message("This file type cannot be written; choose one of the listed types.");
+        return false;
+    }
     StopWatch(0);
     // The engine writes beside the file and replaces it only after a complete write.
     bool ok = m_image->Encode(path.c_str(), format);
@@ -150,6 +154,12 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
 }
 
 bool CLvDoc::DoSave(const char* path, bool replace) {
+    // Saving while a command runs (the close prompt allows it) writes the command's result: wait for it.
+    if (IsBusy()) {
+        HCURSOR previous = SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_WAIT)));
+        JoinThreads();
+        SetCursor(previous);
+    }
     if (!m_image) return false;
     const bool wasModified = IsModified();
     std::string name;
@@ -231,7 +241,8 @@ void CLvDoc::UpdateStatusBar() {
     if (!image || !frame) return;
     frame->SetPaneText(3, LvSizeText(image->GetWidth(), image->GetHeight(), image->GetBpp(), image->GetFormat()));
     frame->SetPaneText(5, LvTimeText(m_elapsed));
-    frame->SetPaneText(4, LvZoomText(m_zoom, m_fitFactor));
+    // The scale the picture is drawn at: the zoom counts only in Fit Size.
+    frame->SetPaneText(4, LvZoomText(LvDrawScale(m_fitMode, m_zoom, m_fitFactor), 1.0f));
     frame->SetProgress(0);
 }
 
@@ -395,7 +406,9 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
     }
     if (const LvDepthCommand* depth = LvFindDepthCommand(ui.id)) {
         ui.Enable(ruleA);
-        ui.SetCheck(ruleA && m_image->GetBpp() == depth->depth);
+        // While a command runs the check stays on the depth of the picture shown.
+        const CLvImage* shown = DisplayImage();
+        ui.SetCheck(shown && shown->GetBpp() == depth->depth);
         return true;
     }
     if (const LvOperation* op = LvFindMenuOperation(ui.id)) {
@@ -502,11 +515,15 @@ void CLvDoc::SetFitMode(int mode) {
 
 void CLvDoc::RunDirect(const LvOperation& op) {
     if (!m_image) return;
+    LvOpParams params;
+    if (!LvDirectParams(op, *m_image, params)) return;
+    // The last command's progress watcher may still read the picture that the snapshot below can drop.
+    JoinThreads();
     SubmitUndo();
     LvOpContext context;
     if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
     context.auxImage = &m_auxImage;
-    LvRunOperation(op, *m_image, LvOpParams(), context);
+    LvRunOperation(op, *m_image, params, context);
     // The picture changed: the document must ask before it closes.
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);

@@ -55,7 +55,7 @@ public:
     LvOpParams m_param;
     LvUndoStack m_undo;
     int64_t m_swStart = 0, m_swEnd = 0, m_swFrequency = 0;
-    float m_elapsed = 0.0f;
+    std::atomic<float> m_elapsed{0.0f}; // written by the worker, shown by the interface thread
     CLvImage m_auxImage;
     int m_toolMode = 1;
     float m_zoom = 1.0f;

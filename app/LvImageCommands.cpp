@@ -60,7 +60,16 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
 }
 
 bool LvIsMenuCommand(const LvOperation& op) {
-    return op.commandId != 0 && op.menuText && *op.menuText && op.args[0].name == nullptr;
+    if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
+    if (op.commandId == kLvCmdCrop) return true;
+    if (op.commandId == kLvCmdPhotoFrame) return false;
+    return op.args[0].name == nullptr;
+}
+
+bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params) {
+    params = LvOpParams();
+    if (op.commandId == kLvCmdCrop) return LvCropParamsFromSelection(image, params);
+    return true;
 }
 
 const LvOperation* LvFindMenuOperation(int id) {

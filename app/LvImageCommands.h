@@ -10,6 +10,10 @@
 
 // The worker's command for the colour depth; p0 is the target depth.
 const int kLvCmdColorDepth = 32960;
+// Crop to the selection's box, run directly.
+const int kLvCmdCrop = 32848;
+// Photo Frame: its frame picture comes from a dialog.
+const int kLvCmdPhotoFrame = 32976;
 
 struct LvDepthCommand {
     int id;
@@ -28,6 +32,7 @@ struct LvCommandPopup {
 };
 const std::vector<LvCommandPopup>& LvCommandPopups();
 // Whether a table operation is a menu command now: it has a menu command and needs no parameter dialog.
+// Crop is one although the table gives it a rectangle: the menu's Crop takes the selection's box.
 bool LvIsMenuCommand(const LvOperation& op);
 // The menu operation of a command identifier, or null.
 const LvOperation* LvFindMenuOperation(int id);
@@ -35,6 +40,10 @@ const LvOperation* LvFindMenuOperation(int id);
 // What a menu command asks the worker to run: the command identifier and its parameters. False for an
 // identifier that is not a worker command (direct commands included).
 bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params);
+
+// The parameters of a direct command on an image: Crop's rectangle from the selection's box (false without a
+// selection), nothing for the others.
+bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params);
 
 // The worker's dispatch: runs a command on the image. An identifier that is not a command does nothing.
 bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context);

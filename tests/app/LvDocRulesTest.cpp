@@ -44,9 +44,9 @@ TEST(LvDocRules, FilterPositionsAndDefaultExtensions) {
         int index;
         const char* ext;
     } cases[] = {
-        {-1, true, 1, "bmp"},  {1, true, 2, "bmp"},   {3, false, 4, "jpg"},
-        {9, false, 10, "wbm"}, {10, true, 11, "wmf"}, {10, false, 4, "jpg"}, // not offered for saving: JPEG's row
-        {0, false, 4, "jpg"},  {6, true, 7, "tif"},
+        {-1, true, 1, "bmp"},   {1, true, 2, "bmp"},   {3, false, 4, "jpg"},
+        {9, false, 10, "wbmp"}, {10, true, 11, "wmf"}, {10, false, 4, "jpg"}, // not offered for saving: JPEG's row
+        {0, false, 4, "jpg"},   {6, true, 7, "tif"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.code);
@@ -70,7 +70,7 @@ TEST(LvDocRules, ProposedSaveNames) {
         DWORD format;
         const char* expected;
     } cases[] = {
-        {"", "pic", true, 9, "pic.wbm"},
+        {"", "pic", true, 9, "pic.wbmp"}, // a name that can be saved and opened again
         {"", "a#b", true, 3, "UntitledImage.jpg"},
         {"", "Copy 1 of x.png", true, 4, "Copy 1 of x.png.png"},
         {"", "50%", true, 1, "UntitledImage.bmp"},

@@ -34,7 +34,8 @@ TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
         {32774, true, true},   // Mirror
         {32906, true, true},   // Correct Histogram
         {32803, true, false},  // Pseudo Colors runs directly
-        {32848, false, false}, // Crop takes its rectangle from the selection (context menu)
+        {32848, true, false},  // Crop runs directly, on the selection's box
+        {32976, false, false}, // Photo Frame needs its picture dialog
         {32779, false, false}, // Rotate needs its dialog
         {32794, false, false}, // Resize needs its dialog
         {12345, false, false},
@@ -101,6 +102,26 @@ TEST(LvImageCommands, DispatchRunsTheTableOperation) {
     CLvImage unchanged(image);
     EXPECT_FALSE(LvRunImageCommand(4242, LvOpParams(), image, LvOpContext()));
     EXPECT_TRUE(SamePicture(image, unchanged));
+}
+
+TEST(LvImageCommands, DirectCropTakesTheSelectionBoxOthersNothing) {
+    CLvImage image(40, 30, 24);
+    const LvOperation* crop = LvFindMenuOperation(kLvCmdCrop);
+    const LvOperation* pseudo = LvFindMenuOperation(32803);
+    ASSERT_TRUE(crop && pseudo);
+    LvOpParams params;
+    params.p[0] = 7;
+    EXPECT_FALSE(LvDirectParams(*crop, image, params)) << "no selection";
+    image.SelectionAddRect(5, 20, 15, 8); // rows 8..19 counted from the bottom
+    ASSERT_TRUE(LvDirectParams(*crop, image, params));
+    // Edges counted from the top: rows 10..21.
+    EXPECT_EQ(params.p[0], 5);
+    EXPECT_EQ(params.p[1], 10);
+    EXPECT_EQ(params.p[2], 15);
+    EXPECT_EQ(params.p[3], 22);
+    params.p[0] = 7;
+    EXPECT_TRUE(LvDirectParams(*pseudo, image, params));
+    EXPECT_EQ(params.p[0], 0);
 }
 
 } // namespace

@@ -112,6 +112,14 @@ TEST_F(ViewTest, FitModesZoomAndTheStatusReadOut) {
     Command(ID_VIEW_ZOOM_OUT);
     GetWindowRect(view->ParentFrame(), &after);
     EXPECT_TRUE(EqualRect(&before, &after));
+    SendMessageW(Frame()->MdiClient(), WM_MDIRESTORE, reinterpret_cast<WPARAM>(view->ParentFrame()), 0);
+
+    // The zoom kept from Fit Size does not count in the other modes: the read-out is the drawing's scale.
+    Command(ID_VIEW_FIT_IMAGE);
+    SetClient(doc, 300, 300);
+    EXPECT_GT(doc->m_zoom, 1.0f);
+    EXPECT_FLOAT_EQ(doc->m_fitFactor, 0.75f);
+    EXPECT_EQ(Frame()->PaneText(4), "75 %");
 }
 
 TEST_F(ViewTest, FullScreenHidesTheStatusBarAndComesBack) {

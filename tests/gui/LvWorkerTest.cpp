@@ -108,7 +108,13 @@ TEST_F(WorkerTest, ColourDepthCommandsCheckTheCurrentDepth) {
 TEST_F(WorkerTest, DirectCommandTakesASnapshotAndMarksTheDocument) {
     CLvDoc* doc = MakeDoc(20, 10);
     ASSERT_NE(doc, nullptr);
+    // Right after a command, while its progress watcher may still be looking at the picture: the direct
+    // command waits for the watcher before its snapshot can drop that picture.
+    Command(kMirror);
+    ASSERT_TRUE(PumpUntil([doc] { return !doc->IsBusy(); }));
+    Command(ID_EDIT_UNDO);
     Command(kPseudo);
+    EXPECT_EQ(doc->m_progressThread.load(), nullptr);
     EXPECT_FALSE(doc->IsBusy());
     EXPECT_EQ(doc->m_undo.Level(), 1);
     EXPECT_TRUE(doc->IsModified());
@@ -141,7 +147,7 @@ TEST_F(WorkerTest, ABusyDocumentRefusesCommandsButStillPaints) {
     EXPECT_EQ(doc->m_undo.Level(), 1); // the refused commands took no snapshot
     EXPECT_EQ(doc->m_image->GetBpp(), 24);
     EXPECT_TRUE(MenuItem(kMirror).enabled);
-    EXPECT_GE(doc->m_elapsed, 0.0f);
+    EXPECT_GE(doc->m_elapsed.load(), 0.0f);
 }
 
 TEST_F(WorkerTest, ClosingDuringALongCommandCancelsAndWaits) {
@@ -178,6 +184,50 @@ TEST_F(WorkerTest, ClosingTheProgramDuringACommandAsksThenWaits) {
     SendMessageW(FrameHwnd(), WM_CLOSE, 0, 0);
     EXPECT_TRUE(answers.AllAnswered());
     EXPECT_FALSE(IsWindow(FrameHwnd()));
+}
+
+TEST_F(WorkerTest, SavingFromTheClosePromptWritesTheCommandsResult) {
+    // Long enough (most of a second) that the prompt is answered while the command runs.
+    const std::string path = MakePicture(m_dir, "busy.bmp", 4000, 3000, 24, LVFMT_BMP);
+    CLvDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    CLvImage expected;
+    ASSERT_TRUE(expected.Load(path.c_str(), LVFMT_BMP));
+    ASSERT_TRUE(LvChangeDepth(expected, 8));
+    Command(ID_COLOR_256);
+    ASSERT_TRUE(PumpUntil([doc] { return doc->IsModified(); })); // the worker has taken its snapshot
+    DialogAnswers answers;
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDYES));
+    Command(ID_FILE_CLOSE);
+    EXPECT_TRUE(answers.AllAnswered());
+    EXPECT_TRUE(Docs().empty());
+    CLvImage saved;
+    ASSERT_TRUE(saved.Load(path.c_str(), LVFMT_BMP));
+    EXPECT_TRUE(SamePicture(saved, expected));
+}
+
+TEST_F(WorkerTest, CropTakesTheSelectionBox) {
+    CLvDoc* doc = MakeDoc(40, 30);
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(MenuItem(kLvCmdCrop).found);
+    EXPECT_FALSE(MenuItem(kLvCmdCrop).enabled);     // no selection
+    EXPECT_FALSE(MenuItem(kLvCmdPhotoFrame).found); // its frame picture needs a dialog
+    CLvImage before(*doc->m_image);
+    doc->m_image->SelectionCreate();
+    doc->m_image->SelectionAddRect(5, 20, 15, 8); // pixel edges, rows counted from the bottom
+    ASSERT_TRUE(MenuItem(kLvCmdCrop).enabled);
+    Command(kLvCmdCrop);
+    ASSERT_EQ(doc->m_image->GetWidth(), 10);
+    ASSERT_EQ(doc->m_image->GetHeight(), 12);
+    // Exactly the selected pixels: bottom-up rows 8..19, columns 5..14.
+    for (int y = 0; y < 12; y++)
+        for (int x = 0; x < 10; x++) {
+            const RGBQUAD a = doc->m_image->GetPixelColor(x, y), b = before.GetPixelColor(x + 5, y + 8);
+            ASSERT_TRUE(a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue) << x << "," << y;
+        }
+    EXPECT_TRUE(doc->IsModified());
+    Command(ID_EDIT_UNDO);
+    EXPECT_EQ(doc->m_image->GetWidth(), 40);
 }
 
 TEST_F(WorkerTest, EveryMenuCommandRunsOnEveryDepth) {
