@@ -128,6 +128,16 @@ std::string LvProposedSaveName(const std::string& pathName, const std::string& t
     return name;
 }
 
+std::string LvMailAttachmentName(const std::string& title, DWORD format) {
+    std::string name = title.empty() ? std::string("UntitledImage") : title;
+    for (char& c : name)
+        if (strchr("\\/:*?\"<>|", c) || (unsigned char)c < 32) c = '_';
+    const size_t dot = name.find_last_of('.');
+    if (dot == std::string::npos || LvSaveFormatFromExt(name.substr(dot + 1)) == 0)
+        name += "." + LvDefaultExtension(int(format), false);
+    return name;
+}
+
 std::string LvFrameTitle(const std::string& fileTitle, int frameIndex) {
     return fileTitle + " (" + std::to_string(frameIndex + 1) + ") frame";
 }

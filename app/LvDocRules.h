@@ -40,6 +40,9 @@ bool LvCanSaveFormat(DWORD format);
 // "UntitledImage" when the title holds one of "#%;/\", followed by characters 1 to 4 of the pattern of the
 // image's format (".jpg", ".wbm").
 std::string LvProposedSaveName(const std::string& pathName, const std::string& title, bool replace, DWORD format);
+// The name a picture is mailed under: the document's title, with characters that file names cannot hold
+// replaced by "_", followed by the extension of format unless the title already ends with a writable one.
+std::string LvMailAttachmentName(const std::string& title, DWORD format);
 
 // "anim.gif (2) frame" for frame index 1.
 std::string LvFrameTitle(const std::string& fileTitle, int frameIndex);

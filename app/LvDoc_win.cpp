@@ -5,6 +5,7 @@
 #include "app/LvDocRules.h"
 #include "app/LvImageCommands.h"
 #include "app/LvMainFrame_win.h"
+#include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
 #include "image/LvScopedWin.h"
 #include "res/resource.h"
@@ -351,6 +352,7 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_FILE_SAVE_AS:
     case ID_EDIT_COPY:
     case ID_EDIT_DUPLICATE:
+    case ID_FILE_SEND_MAIL:
         ui.Enable(ruleA);
         return true;
     case ID_FILE_CLOSE:
@@ -444,6 +446,9 @@ bool CLvDoc::OnCommand(int id) {
         return true;
     case ID_EDIT_DUPLICATE:
         OnDuplicate();
+        return true;
+    case ID_FILE_SEND_MAIL:
+        OnFileSendMail();
         return true;
     case ID_EDIT_UNDO:
         OnEditUndo();
@@ -556,6 +561,36 @@ void CLvDoc::OnEditCopy() {
         CloseClipboard();
     }
     if (!ok) Message("Unable to set Clipboard data");
+}
+
+void CLvDoc::OnFileSendMail() {
+    if (!CanRunCommands()) return;
+    const DWORD format = LvCanSaveFormat(m_image->GetFormat()) ? m_image->GetFormat() : DWORD(LVFMT_BMP);
+    const std::string name = LvMailAttachmentName(GetTitle(), format);
+    // A folder of its own, so that the attachment keeps the document's name.
+    wchar_t temp[MAX_PATH + 1] = {};
+    if (!GetTempPathW(MAX_PATH + 1, temp)) return;
+    std::wstring folder;
+    for (unsigned n = GetTickCount(), tries = 0; tries < 100; n++, tries++) {
+        folder = std::wstring(temp) + L"Lumivue mail " + std::to_wstring(n);
+        if (CreateDirectoryW(folder.c_str(), nullptr)) break;
+        folder.clear();
+    }
+    if (folder.empty()) {
+        Message("Can't create a temporary folder for the mail.");
+        return;
+    }
+    const std::string path = FwUtf8(folder) + "\\" + name;
+    const DWORD saveFormat = LvSaveFormatFromExt(name.substr(name.find_last_of('.') + 1));
+    if (m_image->Encode(path.c_str(), saveFormat)) {
+        std::string error;
+        if (!FwSendMail(FrameHwnd(), path, name, error) && !error.empty()) Message(error);
+    } else {
+        const char* text = m_image->GetLastErrorText();
+        Message(text && *text ? text : "Can't write the file");
+    }
+    DeleteFileW(FwWide(path).c_str());
+    RemoveDirectoryW(folder.c_str());
 }
 
 void CLvDoc::OnDuplicate() {

@@ -78,6 +78,8 @@ private:
     void WalkTo(int index);
     void OnEditCopy();
     void OnDuplicate();
+    // Sends the picture by mail: written under the document's title to a temporary folder and attached.
+    void OnFileSendMail();
     void RunDirect(const LvOperation& op);
     void SetFitMode(int mode);
     void SetZoom(float zoom);

@@ -86,6 +86,24 @@ TEST(LvDocRules, ProposedSaveNames) {
     }
 }
 
+TEST(LvDocRules, MailAttachmentNames) {
+    struct Case {
+        const char* title;
+        DWORD format;
+        const char* expected;
+    } cases[] = {
+        {"rose.jpg", 3, "rose.jpg"},
+        {"Copy 1 of x.png", 4, "Copy 1 of x.png"},
+        {"x.gif (2) frame", 2, "x.gif (2) frame.gif"}, // a frame's title ends in no extension
+        {"Acquired Image 1", 1, "Acquired Image 1.bmp"},
+        {"a/b:c*?.bmp", 1, "a_b_c__.bmp"},
+        {"pic.wmf", 1, "pic.wmf.bmp"}, // not writable: the format given
+        {"", 9, "UntitledImage.wbmp"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(LvMailAttachmentName(c.title, c.format), c.expected) << c.title;
+}
+
 TEST(LvDocRules, TitlesAndStatusTexts) {
     EXPECT_EQ(LvFrameTitle("anim.gif", 1), "anim.gif (2) frame");
     EXPECT_EQ(LvFrameTitle("anim.gif", 2), "anim.gif (3) frame");

@@ -1,5 +1,7 @@
 #include "LvGuiTestUtil.h"
 
+#include "framework/FwMail_win.h"
+
 #include "app/LvDocRules.h"
 #include "image/LvFileExt.h"
 
@@ -306,6 +308,39 @@ TEST_F(GuiTest, CopyPutsTheSelectionBoxOnTheClipboardAndEmptyClearsIt) {
     Command(ID_EDIT_EMPTY);
     EXPECT_EQ(CountClipboardFormats(), 0);
     EXPECT_FALSE(MenuItem(ID_EDIT_EMPTY).enabled);
+}
+
+// The mail program of the test: what it was given, and the attachment as it was when it came.
+struct MailSeen {
+    int calls = 0;
+    std::string path, name;
+    CLvImage picture;
+} g_mail;
+
+bool FakeSendMail(HWND, const std::string& path, const std::string& name, std::string&) {
+    g_mail.calls++;
+    g_mail.path = path;
+    g_mail.name = name;
+    g_mail.picture.Load(path.c_str(), LVFMT_UNKNOWN);
+    return true;
+}
+
+TEST_F(GuiTest, SendPhotoByMailAttachesThePictureUnderItsTitle) {
+    EXPECT_FALSE(MenuItem(ID_FILE_SEND_MAIL).found); // no document: not in the menu
+    CLvDoc* doc = Open(MakePicture(m_dir, "mail me.png", 30, 20, 24, LVFMT_PNG));
+    ASSERT_NE(doc, nullptr);
+    ASSERT_TRUE(MenuItem(ID_FILE_SEND_MAIL).enabled);
+    g_mail = MailSeen();
+    FwSetSendMailForTesting(FakeSendMail);
+    Command(ID_FILE_SEND_MAIL);
+    FwSetSendMailForTesting(nullptr);
+    ASSERT_EQ(g_mail.calls, 1);
+    EXPECT_EQ(g_mail.name, "mail me.png");
+    EXPECT_EQ(g_mail.path.substr(g_mail.path.size() - g_mail.name.size()), g_mail.name);
+    EXPECT_EQ(g_mail.picture.GetFormat(), DWORD(LVFMT_PNG));
+    EXPECT_TRUE(SamePicture(g_mail.picture, *doc->m_image));
+    EXPECT_FALSE(FileExists(g_mail.path)); // the temporary copy is gone
+    EXPECT_FALSE(doc->IsModified());
 }
 
 TEST_F(GuiTest, FolderWalkKeysAndStates) {
