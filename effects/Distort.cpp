@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <exception>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -116,7 +117,9 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
         if (!copy.IsValid()) return false;
         const lvfx::ScanArea box = lvfx::GetScanArea(*this);
         const int width = GetWidth();
-        const CLvRowReader reader(*this);
+        // Reads outside the picture give pixel (0, 0), which the first row may change: the reader is made again
+        // then.
+        std::unique_ptr<CLvRowReader> reader(new CLvRowReader(*this));
         const CLvRowWriter writer(copy);
         CLvRandomStream random;
         std::vector<BYTE> row, out(static_cast<size_t>(std::max(box.Width(), 1)) * 3);
@@ -136,7 +139,7 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
             const int from = std::min(p, box.left);
             const int count = std::max(box.right, p + n) - from;
             row.resize(size_t(count) * 3);
-            reader.Read(y, from, count, row.data());
+            reader->Read(y, from, count, row.data());
             auto at = [&](int x) { return &row[size_t(x - from) * 3]; };
             BYTE edge[3];
             memcpy(edge, at(p), 3);
@@ -150,6 +153,8 @@ bool CLvImage::Windy(int strength, int direction, bool smooth) {
                 for (int k = 0; k < 3; k++)
                     at(p)[k] = lvfx::ClampByte(int(sum[k] / n));
                 StoredColor(*this, at(p));
+                SetPixelColor(p, y, RGBQUAD{at(p)[0], at(p)[1], at(p)[2], 0});
+                if (p == 0 && y == 0) reader.reset(new CLvRowReader(*this));
             }
             const BYTE* mask = pSelection ? pSelection + size_t(y) * size_t(width) : nullptr;
             for (int x = box.left; x < box.right; x++) {

@@ -343,6 +343,21 @@ TEST(Distort, EllipseMapsTheSquareOntoItsCircle) {
     EXPECT_TRUE(SameColor(image.GetPixelColor(4, 4), before.GetPixelColor(1, 1)));
 }
 
+// A window longer than the row reads past the right edge, where the colour is that of pixel (0, 0), which the
+// first row has just replaced by its average.
+TEST(Distort, WindyPastTheEdgeReadsTheNewCornerColour) {
+    CLvImage image(2, 2, 24);
+    const BYTE grey[2][2] = {{0, 90}, {30, 60}}; // rows from the bottom
+    for (int y = 0; y < 2; y++)
+        for (int x = 0; x < 2; x++)
+            image.SetPixelColor(x, y, RGBQUAD{grey[y][x], grey[y][x], grey[y][x], 0});
+    ASSERT_TRUE(image.Windy(3, 1, true));
+    const int expected[2][2] = {{17, 0}, {32, 25}};
+    for (int y = 0; y < 2; y++)
+        for (int x = 0; x < 2; x++)
+            EXPECT_EQ(image.GetPixelColor(x, y).rgbRed, expected[y][x]) << x << "," << y;
+}
+
 TEST(Distort, EmptyImagesFail) {
     CLvImage empty;
     EXPECT_FALSE(empty.Windy(3, 1, true));
