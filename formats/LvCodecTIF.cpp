@@ -323,7 +323,7 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
         if (grey)
             direct = ((bps == 1 || bps == 4) && spp == 1) || ((bps == 8 || bps == 16) && (spp == 1 || spp == 2));
         else if (photometric == PHOTOMETRIC_PALETTE)
-            direct = (bps == 1 || bps == 4 || bps == 8) && spp == 1;
+            direct = ((bps == 1 || bps == 4 || bps == 8) && spp == 1) || (bps == 8 && spp == 2); // index, alpha
         else if (lab)
             direct = (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
     }

@@ -5,10 +5,10 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 
 #ifdef _WIN32
 #include "image/LvWinTypes.h"
-#include <string>
 #else
 #include <unistd.h>
 #endif
@@ -60,8 +60,21 @@ bool LvRemoveFile(const char* fileName) {
 
 CLvFileStream::CLvFileStream(FILE* file) : m_file(file), m_ownsFile(false) {}
 
+namespace {
+
+// Writers that go back over what they wrote (a multi-page TIFF links each page to the next) read the file
+// too: a file made for writing ("wb") is opened for reading as well ("w+b"); it is created and emptied all
+// the same.
+std::string ReadableMode(const char* mode) {
+    std::string m = mode ? mode : "";
+    if (!m.empty() && m[0] == 'w' && m.find('+') == std::string::npos) m.insert(1, "+");
+    return m;
+}
+
+} // namespace
+
 CLvFileStream::CLvFileStream(const char* fileName, const char* mode)
-    : m_file(LvOpenFile(fileName, mode)), m_ownsFile(true) {}
+    : m_file(LvOpenFile(fileName, mode ? ReadableMode(mode).c_str() : nullptr)), m_ownsFile(true) {}
 
 CLvFileStream::~CLvFileStream() {
     Close();

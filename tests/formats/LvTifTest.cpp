@@ -358,6 +358,49 @@ TEST(Tiff, AppendedPagesMakeOneFile) {
     }
 }
 
+// Pages appended to a file opened for writing, as a program saves them, with a palette page that has alpha.
+TEST(Tiff, AppendedPagesInAFileKeepTheirAlpha) {
+    TempDir dir;
+    const std::string path = dir.Path("pages.tif");
+    std::vector<CLvImage> pages;
+    {
+        CLvFileStream stream(path.c_str(), "wb");
+        ASSERT_TRUE(stream.IsOpen());
+        CLvCodecTIF writer;
+        for (int i = 0; i < 3; i++) {
+            pages.emplace_back(12 + i, 7, i == 1 ? 8 : 24);
+            CLvImage& page = pages.back();
+            FillPattern(page, unsigned(i + 3));
+            if (i == 1) {
+                page.SetStdPalette(); // colours, so the page is stored as a palette with an alpha sample
+                ASSERT_TRUE(page.AlphaCreate());
+                for (int y = 0; y < 7; y++)
+                    for (int x = 0; x < 13; x++)
+                        page.AlphaSet(x, y, BYTE(x * 19 + y));
+            }
+            page.SetCodecOption(COMPRESSION_LZW);
+            writer.ShareBuffersOf(page);
+            ASSERT_TRUE(writer.Encode(&stream, i < 2)) << i << ": " << writer.GetLastErrorText();
+            writer.Destroy();
+        }
+    }
+    for (int i = 0; i < 3; i++) {
+        SCOPED_TRACE(i);
+        CLvImage back;
+        back.SetFrame(i);
+        ASSERT_TRUE(back.Load(path.c_str(), LVFMT_TIF)) << back.GetLastErrorText();
+        EXPECT_EQ(back.GetFrameCount(), 3);
+        EXPECT_EQ(back.GetBpp(), pages[size_t(i)].GetBpp());
+        EXPECT_TRUE(SamePicture(back, pages[size_t(i)]));
+        ASSERT_EQ(back.pAlpha != nullptr, i == 1);
+        if (i != 1) continue;
+        for (int y = 0; y < 7; y++)
+            for (int x = 0; x < 13; x++) {
+                ASSERT_EQ(back.AlphaGet(x, y), BYTE(x * 19 + y)) << x << "," << y;
+            }
+    }
+}
+
 TEST(Tiff, WriteFailures) {
     CLvImage image(30, 20, 8);
     FillPattern(image, 1);
