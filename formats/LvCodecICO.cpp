@@ -14,7 +14,7 @@ namespace {
 const char* const kErrNoIcons = "Icon file has no icons";
 const char* const kErrDirectory = "Icon directory is truncated";
 const char* const kErrOutside = "Icon image lies outside the file";
-const char* const kErrPng = "PNG-compressed icons are not supported";
+const char* const kErrPng = "The icon's PNG image cannot be read";
 const char* const kErrFormat = "Unsupported icon image format";
 const char* const kErrDepth = "Unsupported icon bit depth";
 const char* const kErrTruncated = "Icon image is truncated";
@@ -41,6 +41,26 @@ bool ReadExactly(CLvStream* stream, void* buffer, size_t size) {
 }
 
 } // namespace
+
+// A PNG-compressed icon: the PNG reader decodes the entry's bytes; the icon is the true-colour picture with
+// the PNG's transparency as its alpha.
+void CLvCodecICO::ReadPngEntry(CLvStream* stream, long offset, DWORD bytes) {
+    std::vector<uint8_t> data(bytes);
+    if (!stream->Seek(offset, SEEK_SET) || !ReadExactly(stream, data.data(), data.size())) LvRaise(kErrTruncated);
+    CLvMemStream memory(data.data(), data.size());
+    CLvImage png;
+    if (!png.Decode(&memory, LVFMT_PNG)) {
+        const char* text = png.GetLastErrorText();
+        LvRaise(text && *text ? text : kErrPng);
+    }
+    if (png.GetBpp() != 24 && !png.IncreaseBpp(24)) LvRaise(kErrAlloc);
+    if (!Create(png.GetWidth(), png.GetHeight(), 24, LVFMT_ICO)) LvRaise(kErrAlloc);
+    memcpy(GetBits(), png.GetBits(), head.biSizeImage);
+    if (png.pAlpha) {
+        if (!AlphaCreate()) LvRaise(kErrAlloc);
+        memcpy(pAlpha, png.pAlpha, size_t(GetWidth()) * size_t(GetHeight()));
+    }
+}
 
 bool CLvCodecICO::Decode(CLvStream* stream) {
     if (!stream) return false;
@@ -71,10 +91,13 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
         if (uint64_t(entry.offset) + entry.bytes > fileBytes) LvRaise(kErrOutside);
         if (!stream->Seek(start + long(entry.offset), SEEK_SET)) LvRaise(kErrOutside);
 
-        // Later icon files store large images as PNG streams.
+        // Later icon files store large images (256 x 256 above all) as PNG streams.
         uint8_t header[kInfoHeader];
         if (!ReadExactly(stream, header, sizeof(kPngSignature))) LvRaise(kErrTruncated);
-        if (memcmp(header, kPngSignature, sizeof(kPngSignature)) == 0) LvRaise(kErrPng);
+        if (memcmp(header, kPngSignature, sizeof(kPngSignature)) == 0) {
+            ReadPngEntry(stream, start + long(entry.offset), entry.bytes);
+            return true;
+        }
         if (!ReadExactly(stream, header + sizeof(kPngSignature), sizeof(header) - sizeof(kPngSignature)))
             LvRaise(kErrTruncated);
         CLvByteReader b(header, sizeof(header));

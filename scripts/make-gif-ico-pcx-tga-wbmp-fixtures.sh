@@ -48,7 +48,7 @@ for k in 0 1 2; do pam "mix.ico[$k]" "mix-$k.pam"; done
 convert -size 64x64 xc:none -fill '#2060c0' -draw 'circle 32,32 32,4' -fill '#f0f0f0' -draw 'rectangle 20,28 44,36' \
   -channel A -blur 0x1 +channel "$work/disc.png"
 convert "$work/disc.png" -define icon:auto-resize=256,32,16 vista.ico
-for k in 1 2; do pam "vista.ico[$k]" "vista-$k.pam"; done
+for k in 0 1 2; do pam "vista.ico[$k]" "vista-$k.pam"; done
 
 # ---- TGA and PCX written by ImageMagick. Its TGA writer stores rows top first whatever the descriptor
 # says, so the files are made with -orient TopLeft (descriptor 0x20), which they then honour.
