@@ -283,7 +283,7 @@ bool CLvImage::DecreaseBpp(DWORD bits, bool errorDiffusion, const RGBQUAD* palet
         // True-colour source: rows are read (and, with error diffusion, the error is spread) in place. The
         // source is given up at the end, so changing it is what the scan means to do.
         for (int y = 0; y < height; y++) {
-            info.nProgress = y * 100 / height;
+            info.nProgress = int(int64_t(y) * 100 / height);
             if (info.nEscape) break;
             BYTE* row = info.pBits + size_t(y) * info.dwRowBytes;
             BYTE* next = y + 1 < height ? row + info.dwRowBytes : nullptr;
@@ -317,7 +317,7 @@ bool CLvImage::DecreaseBpp(DWORD bits, bool errorDiffusion, const RGBQUAD* palet
         // Palette source: errors go back through the source's own palette, pixel by pixel.
         CLvNearestColor sourceNearest(GetPalette(), head.biClrUsed);
         for (int y = 0; y < height; y++) {
-            info.nProgress = y * 100 / height;
+            info.nProgress = int(int64_t(y) * 100 / height);
             if (info.nEscape) break;
             BYTE* out = result.info.pBits + size_t(y) * result.info.dwRowBytes;
             for (int x = 0; x < width; x++) {
