@@ -62,7 +62,7 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
 bool LvIsMenuCommand(const LvOperation& op) {
     if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
     if (op.commandId == kLvCmdCrop) return true;
-    if (op.commandId == kLvCmdPhotoFrame) return false;
+    if (LvOperationNeedsPicture(op)) return false; // the picture comes from a dialog
     return op.args[0].name == nullptr;
 }
 

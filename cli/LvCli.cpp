@@ -5,6 +5,7 @@
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
+#include <cctype>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -74,10 +75,19 @@ bool ParseArguments(int argc, char** argv, int first, const std::vector<OptionSp
 }
 
 // Loads a file with the format its extension names, falling back to detection by content.
+// The reader of a file by its extension; enhanced metafiles (".emf") go to the metafile reader as ".wmf" files
+// do.
+DWORD InputType(const std::string& path) {
+    std::string ext = GetFileExt(path);
+    for (char& c : ext)
+        c = char(tolower(static_cast<unsigned char>(c)));
+    return ext == "emf" ? DWORD(LVFMT_WMF) : GetTypeFromExt(ext);
+}
+
 bool LoadInput(CLvImage& image, const std::string& path, int frame, FILE* err) {
     image.SetLastErrorText("");
     image.SetFrame(frame);
-    bool loaded = image.Load(path.c_str(), GetTypeFromExt(GetFileExt(path)));
+    bool loaded = image.Load(path.c_str(), InputType(path));
     // Detection by content reads the first frame of a misnamed file: a later one that is not there is no
     // success either.
     if (loaded && (frame == 0 || frame < image.GetFrameCount())) return true;
@@ -96,9 +106,41 @@ std::string FormatName(DWORD format) {
     return name.empty() ? "UNKNOWN" : name;
 }
 
+// The length of the well-formed UTF-8 sequence at the start of p (at most n bytes), or 0.
+size_t Utf8Length(const unsigned char* p, size_t n) {
+    size_t length = p[0] >= 0xC2 && p[0] <= 0xDF   ? 2
+                    : p[0] >= 0xE0 && p[0] <= 0xEF ? 3
+                    : p[0] >= 0xF0 && p[0] <= 0xF4 ? 4
+                                                   : 0;
+    if (length == 0 || length > n) return 0;
+    for (size_t i = 1; i < length; i++)
+        if ((p[i] & 0xC0) != 0x80) return 0;
+    // No overlong forms, surrogates or code points past U+10FFFF.
+    if ((p[0] == 0xE0 && p[1] < 0xA0) || (p[0] == 0xED && p[1] >= 0xA0) || (p[0] == 0xF0 && p[1] < 0x90) ||
+        (p[0] == 0xF4 && p[1] >= 0x90))
+        return 0;
+    return length;
+}
+
+// A JSON string. Camera texts are not always UTF-8: a byte that does not start a well-formed sequence is
+// taken as the Latin-1 character of that value.
 std::string JsonString(const std::string& text) {
     std::string out = "\"";
-    for (unsigned char c : text) {
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    for (size_t i = 0; i < text.size(); i++) {
+        const unsigned char c = bytes[i];
+        if (c >= 0x80) {
+            const size_t length = Utf8Length(bytes + i, text.size() - i);
+            if (length) {
+                out.append(text, i, length);
+                i += length - 1;
+            } else {
+                char escaped[8];
+                snprintf(escaped, sizeof(escaped), "\\u%04x", c);
+                out += escaped;
+            }
+            continue;
+        }
         switch (c) {
         case '"':
             out += "\\\"";
@@ -411,6 +453,10 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
                 args.options[boxOption].c_str());
         return 2;
     }
+    if (boxOption && (box[0] == box[2] || box[1] == box[3])) {
+        fprintf(err, "lumivue-cli: %s %s selects nothing\n", boxOption, args.options[boxOption].c_str());
+        return 2;
+    }
 
     const std::string& input = args.words[0];
     const std::string& output = args.words[1];
@@ -422,7 +468,16 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
     // Every operation's words are checked before anything is read.
     std::vector<OperationCall> calls;
     for (size_t i = 2; i < args.words.size(); i++) {
-        if (const LvOperation* op = LvFindOperation(args.words[i])) {
+        const std::string& word = args.words[i];
+        // A word that names an operation is still an argument where the operation before takes it there.
+        bool argument = false;
+        if (!calls.empty()) {
+            std::vector<std::string> words = calls.back().words;
+            words.push_back(word);
+            argument = LvOperationTakesWords(*calls.back().op, words);
+        }
+        const LvOperation* op = argument ? nullptr : LvFindOperation(word);
+        if (op) {
             calls.push_back(OperationCall{op, {}});
         } else if (calls.empty()) {
             fprintf(err, "lumivue-cli: unknown operation \"%s\" (lumivue-cli apply --list shows them)\n",
@@ -437,6 +492,10 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
         std::string error;
         if (!LvParseOperation(*call.op, call.words, nullptr, params, error)) {
             fprintf(err, "lumivue-cli: %s\n", error.c_str());
+            return 2;
+        }
+        if (LvOperationNeedsPicture(*call.op) && !args.options.count("--picture")) {
+            fprintf(err, "lumivue-cli: %s needs --picture FILE\n", call.op->name);
             return 2;
         }
     }

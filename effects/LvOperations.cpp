@@ -95,10 +95,15 @@ bool ParseArg(const LvOpArg& arg, const std::string& word, LvArgValue& value) {
 
 std::string RangeText(const LvOpArg& arg) {
     char text[96];
-    if (arg.kind == kLvArgDecimal)
-        snprintf(text, sizeof(text), "%g..%g", double(arg.minValue) / arg.scale, double(arg.maxValue) / arg.scale);
-    else
+    if (arg.kind == kLvArgDecimal) {
+        int decimals = 0;
+        for (int32_t s = arg.scale; s >= 10; s /= 10)
+            decimals++;
+        snprintf(text, sizeof(text), "%g..%g with at most %d decimal%s", double(arg.minValue) / arg.scale,
+                 double(arg.maxValue) / arg.scale, decimals, decimals == 1 ? "" : "s");
+    } else {
         snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
+    }
     return text;
 }
 
@@ -890,8 +895,12 @@ std::string LvOperationUsage(const LvOperation& op) {
     return usage;
 }
 
-bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
-                      LvOpParams& params, std::string& error) {
+namespace {
+
+// Parses the words of an operation. With prefixOnly, words that stop before the last required argument are
+// fine: the question is only whether they can begin the operation's words.
+bool ParseWords(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image, LvOpParams& params,
+                std::string& error, bool prefixOnly) {
     LvArgValue values[4];
     size_t next = 0;
     for (int i = 0; i < 4 && op.args[i].name; i++) {
@@ -906,6 +915,7 @@ bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& wor
         const bool lastArg = i == 3 || !op.args[i + 1].name;
         // An optional argument may be left out, unless its word is the last thing left to explain.
         if (arg.optional && !(lastArg && next < words.size())) continue;
+        if (prefixOnly && next >= words.size()) return true;
         if (next < words.size()) {
             error = std::string(op.name) + ": " + arg.name + " must be " +
                     (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
@@ -920,11 +930,29 @@ bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& wor
         error = std::string(op.name) + ": unexpected \"" + words[next] + "\" (" + LvOperationUsage(op) + ")";
         return false;
     }
+    if (prefixOnly) return true;
     params = LvOpParams();
     if (op.encode) return op.encode(values, image, params, error);
     for (int i = 0; i < 4; i++)
         params.p[i] = values[i].value;
     return true;
+}
+
+} // namespace
+
+bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
+                      LvOpParams& params, std::string& error) {
+    return ParseWords(op, words, image, params, error, false);
+}
+
+bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>& words) {
+    LvOpParams params;
+    std::string error;
+    return ParseWords(op, words, nullptr, params, error, true);
+}
+
+bool LvOperationNeedsPicture(const LvOperation& op) {
+    return op.run == RunPattern || op.run == RunPhotoFrame;
 }
 
 bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context) {

@@ -84,6 +84,12 @@ std::string LvOperationUsage(const LvOperation& op);
 // count.
 bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
                       LvOpParams& params, std::string& error);
+// Whether words can begin the operation's words: each is a valid next argument (later required arguments may
+// still follow). A command line uses it to tell an argument from the name of the next operation
+// ("feather 10 ellipse", "local-threshold median 5 3").
+bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>& words);
+// Whether the operation fuses a second picture into the image (the pattern or the frame).
+bool LvOperationNeedsPicture(const LvOperation& op);
 
 // Runs the operation; its own result (false for an empty image, an impossible size, ...).
 bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context);

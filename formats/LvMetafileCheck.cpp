@@ -372,9 +372,10 @@ bool CheckEmfRecord(Record& r, uint32_t type, uint32_t handles) {
     }
     case 104: // PixelFormat
         return r.Need(0, 48);
-    case 112: // SetICMProfileA/W, ColorMatchToTargetW: name and data
+    case 112: // SetICMProfileA/W: flags, name and data sizes, then the name and the data
     case 113:
-    case 121:
+        return r.Need(20, uint64_t(r.U32(12)) + r.U32(16));
+    case 121: // ColorMatchToTargetW: action, flags, name and data sizes, then the name and the data
         return r.Need(24, uint64_t(r.U32(16)) + r.U32(20));
     default:
         return r.Ok();

@@ -61,8 +61,9 @@ TEST(CliEffects, PatternAndFrameTakeAPicture) {
     ASSERT_TRUE(white.Encode(frame.c_str(), LVFMT_BMP));
 
     std::string error;
-    EXPECT_EQ(RunCli({"apply", in, out, "pattern", "100"}, &error), 1);
-    EXPECT_NE(error.find("pattern failed"), std::string::npos) << error;
+    // Without its picture the command is wrong usage, found before the file is read.
+    EXPECT_EQ(RunCli({"apply", in, out, "pattern", "100"}, &error), 2);
+    EXPECT_NE(error.find("pattern needs --picture FILE"), std::string::npos) << error;
 
     ASSERT_EQ(RunCli({"apply", "--color", "0000FF", "--picture", frame, in, out, "pattern", "100"}, &error), 0)
         << error;

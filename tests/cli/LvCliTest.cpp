@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -279,6 +280,72 @@ TEST_F(CliTest, ApplyWithAColourAndASelection) {
     EXPECT_TRUE(SameColor(edged.GetPixelColor(0, 5), Quad(1, 2, 3)));
 }
 
+// Words of an operation's choices that also name operations ("median", "ellipse") are its arguments where it
+// takes them there.
+TEST_F(CliTest, ApplyTakesChoiceWordsThatNameOperationsAsArguments) {
+    struct Case {
+        std::vector<std::string> options;
+        std::vector<std::vector<std::string>> chain; // operation name, then its words
+    } cases[] = {
+        {{}, {{"local-threshold", "median", "5", "3"}}},
+        {{"--select", "5,5,30,25"}, {{"feather", "4", "ellipse"}}},
+        {{"--select", "5,5,30,25"}, {{"feather", "4", "ellipse"}, {"ellipse"}}},
+        {{}, {{"median"}, {"median"}}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"apply"};
+        args.insert(args.end(), c.options.begin(), c.options.end());
+        const std::string out = dir.Path("chain.bmp");
+        args.push_back(bmp);
+        args.push_back(out);
+        CLvImage expected(bmp.c_str(), LVFMT_BMP);
+        if (!c.options.empty()) expected.SelectionAddRect(5, 30 - 5, 30, 30 - 25);
+        for (const auto& call : c.chain) {
+            args.insert(args.end(), call.begin(), call.end());
+            const LvOperation* op = LvFindOperation(call[0]);
+            ASSERT_NE(op, nullptr);
+            LvOpParams params;
+            std::string error;
+            ASSERT_TRUE(
+                LvParseOperation(*op, std::vector<std::string>(call.begin() + 1, call.end()), &expected, params, error))
+                << error;
+            ASSERT_TRUE(LvRunOperation(*op, expected, params, LvOpContext()));
+        }
+        CliResult result = RunCli(args);
+        ASSERT_EQ(result.code, 0) << result.err;
+        CLvImage written(out.c_str(), LVFMT_BMP);
+        EXPECT_TRUE(SamePicture(written, expected)) << args.back();
+    }
+}
+
+// Camera texts in Latin-1 still make valid JSON.
+TEST_F(CliTest, InfoJsonTakesNonUtf8CameraTextsAsLatin1) {
+    Bytes bytes = ReadFileBytes(DataPath("jpeg/camera-Canon.jpg"));
+    const char make[] = "Canon"; // with its terminating zero: the make, not the model
+    auto at = std::search(bytes.begin(), bytes.end(), make, make + sizeof(make));
+    ASSERT_NE(at, bytes.end());
+    at[3] = 0xE9; // "Can\xE9n"
+    const std::string file = dir.Path("latin1.jpg");
+    WriteFileBytes(file, bytes);
+    CliResult json = RunCli({"info", "--json", file});
+    ASSERT_EQ(json.code, 0) << json.err;
+    EXPECT_NE(json.out.find("\"make\": \"Can\\u00e9n\""), std::string::npos) << json.out;
+    for (unsigned char ch : json.out)
+        EXPECT_LT(ch, 0x80);
+}
+
+// ".emf" files go to the metafile reader, as ".wmf" files do.
+TEST_F(CliTest, EnhancedMetafilesByTheirExtension) {
+    CliResult result = RunCli({"info", DataPath("wmf/gdi-shapes.emf")});
+#ifdef _WIN32
+    EXPECT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.out.find("Format: WMF\n"), std::string::npos) << result.out;
+#else
+    EXPECT_EQ(result.code, 1);
+    EXPECT_NE(result.err.find("WMF/EMF pictures can only be rendered on Windows"), std::string::npos) << result.err;
+#endif
+}
+
 TEST_F(CliTest, ApplyResizesInPercentAndChangesColours) {
     std::string out = dir.Path("small.bmp");
     CliResult result = RunCli({"apply", bmp, out, "resize", "50%", "bilinear", "gray", "gamma", "1.5"});
@@ -333,7 +400,9 @@ TEST_F(CliTest, ApplyChecksEveryWordBeforeReading) {
         {{"apply", "--select", "1,1,2,2", "--select-ellipse", "1,1,4,4", bmp, out, "mirror"}, 2, "either"},
         {{"apply", dir.Path("missing.bmp"), out, "mirror"}, 1, "cannot open the file"},
         {{"apply", bmp, out, "crop", "5", "5", "5", "9"}, 1, "crop failed"},
-        {{"apply", "--select-ellipse", "3,3,3,9", bmp, out, "mirror"}, 1, "cannot select"},
+        {{"apply", "--select-ellipse", "3,3,3,9", bmp, out, "mirror"}, 2, "selects nothing"},
+        {{"apply", "--select", "3,3,3,9", bmp, out, "region-fill"}, 2, "selects nothing"},
+        {{"apply", bmp, out, "gamma", "1.2345"}, 2, "at most 3 decimals"},
     };
     for (const Case& c : cases) {
         CliResult result = RunCli(c.args);

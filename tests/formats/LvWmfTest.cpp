@@ -292,6 +292,8 @@ TEST(Wmf, EmfRecordChecks) {
         {"record of 6 bytes", ByteWriter().LE32(43).LE32(6).bytes(), false},
         {"second header", EmfRecord(1, {0, 0, 0, 0}), false},
         {"gradient naming vertex 7 of 1", EmfRecord(118, {0, 0, 9, 9, 1, 1, 0, 0, 0, 0, 0, 0, 7}), false},
+        {"colour profile named in 8 bytes", EmfRecord(112, {0, 8, 0, 0x615C3A43, 0x6D63692E}), true},
+        {"colour profile name longer than its record", EmfRecord(113, {0, 0x7FFFFFF0, 0, 0, 0}), false},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CLvCodecWMF::CheckEmfRecords(Emf(c.records)), c.ok) << c.name;
