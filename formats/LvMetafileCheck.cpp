@@ -165,8 +165,9 @@ bool CheckWmfRecord(Record& r, uint32_t function, uint32_t objects) {
         return r.Need(p, 22) && WmfDib(r, p + 22, param(2));
     case 0x0D33: // SetDIBitsToDevice: usage, ..., DIB
         return r.Need(p, 18) && WmfDib(r, p + 18, param(0), param(1) ? param(1) : 1);
-    case 0x0922: // BitBlt, StretchBlt and CreatePatternBrush with device-dependent bitmaps of Windows 2
-    case 0x0B23:
+    case 0x0922: // BitBlt and StretchBlt: the plain forms, which only paint the destination, are fine; the
+    case 0x0B23: // forms with a device-dependent bitmap of Windows 2 are not read, nor is CreatePatternBrush
+        return r.Ok() && r.Size() == (function == 0x0922 ? 24u : 28u);
     case 0x01F9:
         return false;
     default:
