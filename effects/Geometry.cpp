@@ -208,24 +208,8 @@ bool CLvImage::Rotate180(CLvImage* destination) {
     if (!MoveAlpha(*this, result, [&](int x, int y) { return count - 1 - (size_t(y) * size_t(width) + size_t(x)); }))
         return false;
     LvForRows(*this, height, kLvRowsProgress, size_t(width), [&](int first, int last) {
-        for (int y = first; y < last; y++) {
-            const BYTE* in = Row(*this, y);
-            BYTE* out = Row(result, height - 1 - y);
-            if (bpp == 24) {
-                const BYTE* s = in + size_t(width - 1) * 3;
-                for (int x = 0; x < width; x++, out += 3, s -= 3) {
-                    out[0] = s[0];
-                    out[1] = s[1];
-                    out[2] = s[2];
-                }
-            } else if (bpp == 8) {
-                for (int x = 0; x < width; x++)
-                    out[width - 1 - x] = in[x];
-            } else {
-                for (int x = 0; x < width; x++)
-                    PutIndex(out, width - 1 - x, bpp, GetIndex(in, x, bpp));
-            }
-        }
+        for (int y = first; y < last; y++)
+            ReverseInto(Row(result, height - 1 - y), Row(*this, y), width, bpp);
     });
     FinishInto(*this, destination, result);
     return true;
