@@ -84,6 +84,15 @@ DWORD InputType(const std::string& path) {
     return ext == "emf" ? DWORD(LVFMT_WMF) : GetTypeFromExt(ext);
 }
 
+// Writes the result; 0, or 1 with the writer's reason on err.
+int WriteOutput(CLvImage& image, const std::string& output, DWORD format, FILE* err) {
+    image.SetLastErrorText("");
+    if (image.Encode(output.c_str(), format)) return 0;
+    const char* text = image.GetLastErrorText();
+    fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
+    return 1;
+}
+
 bool LoadInput(CLvImage& image, const std::string& path, int frame, FILE* err) {
     image.SetLastErrorText("");
     image.SetFrame(frame);
@@ -357,13 +366,7 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
         fprintf(err, "lumivue-cli: %s: cannot change the colour depth to %d bits\n", input.c_str(), bpp);
         return 1;
     }
-    image.SetLastErrorText("");
-    if (!image.Encode(output.c_str(), format)) {
-        const char* text = image.GetLastErrorText();
-        fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
-        return 1;
-    }
-    return 0;
+    return WriteOutput(image, output, format, err);
 }
 
 // A colour as RRGGBB in hexadecimal (an optional leading '#') or as R,G,B in decimal.
@@ -529,13 +532,7 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
             return 1;
         }
     }
-    image.SetLastErrorText("");
-    if (!image.Encode(output.c_str(), format)) {
-        const char* text = image.GetLastErrorText();
-        fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
-        return 1;
-    }
-    return 0;
+    return WriteOutput(image, output, format, err);
 }
 
 } // namespace
