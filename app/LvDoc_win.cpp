@@ -27,6 +27,12 @@ void Message(const std::string& text) {
     if (CFwApp::Get()) CFwApp::Get()->ShowMessage(text);
 }
 
+// The writer's reason for a failed write.
+void ShowWriteError(const CLvImage& image) {
+    const char* text = image.GetLastErrorText();
+    Message(text && *text ? text : "Can't write the file");
+}
+
 int64_t PerformanceCounter() {
     LARGE_INTEGER v;
     return QueryPerformanceCounter(&v) ? int64_t(v.QuadPart) : 0;
@@ -149,8 +155,7 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
     StopWatch(1);
     UpdateStatusBar();
     if (ok) return true;
-    const char* text = m_image->GetLastErrorText();
-    Message(text && *text ? text : "Can't write the file");
+    ShowWriteError(*m_image);
     return false;
 }
 
@@ -586,8 +591,7 @@ void CLvDoc::OnFileSendMail() {
         std::string error;
         if (!FwSendMail(FrameHwnd(), path, name, error) && !error.empty()) Message(error);
     } else {
-        const char* text = m_image->GetLastErrorText();
-        Message(text && *text ? text : "Can't write the file");
+        ShowWriteError(*m_image);
     }
     DeleteFileW(FwWide(path).c_str());
     RemoveDirectoryW(folder.c_str());

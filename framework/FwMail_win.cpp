@@ -10,34 +10,27 @@ namespace {
 
 FwSendMailFn g_testSendMail = nullptr;
 
+// Text in the ANSI code page; lossy tells whether some character had no place in it.
+std::string ToAnsi(const std::wstring& wide, BOOL* lossy = nullptr) {
+    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, lossy);
+    std::string text(size_t(n > 0 ? n : 1), '\0');
+    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &text[0], n, nullptr, lossy);
+    text.resize(text.size() - 1);
+    return text;
+}
+
 // A path the ANSI mail interface can take: the short form when the long one has characters the ANSI code page
 // cannot hold.
 std::string AnsiPath(const std::string& path) {
-    std::wstring wide = FwWide(path);
+    const std::wstring wide = FwWide(path);
     BOOL lossy = FALSE;
-    auto toAnsi = [&lossy](const std::wstring& w) {
-        int n = WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, nullptr, 0, nullptr, &lossy);
-        std::string text(size_t(n > 0 ? n : 1), '\0');
-        if (n > 0) WideCharToMultiByte(CP_ACP, 0, w.c_str(), -1, &text[0], n, nullptr, &lossy);
-        text.resize(text.size() - 1);
-        return text;
-    };
-    std::string ansi = toAnsi(wide);
+    std::string ansi = ToAnsi(wide, &lossy);
     if (!lossy) return ansi;
     DWORD n = GetShortPathNameW(wide.c_str(), nullptr, 0);
     if (n == 0) return ansi;
     std::vector<wchar_t> shortPath(n);
     if (GetShortPathNameW(wide.c_str(), shortPath.data(), n) == 0) return ansi;
-    return toAnsi(shortPath.data());
-}
-
-std::string AnsiText(const std::string& text) {
-    std::wstring wide = FwWide(text);
-    int n = WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, nullptr, 0, nullptr, nullptr);
-    std::string ansi(size_t(n > 0 ? n : 1), '\0');
-    if (n > 0) WideCharToMultiByte(CP_ACP, 0, wide.c_str(), -1, &ansi[0], n, nullptr, nullptr);
-    ansi.resize(ansi.size() - 1);
-    return ansi;
+    return ToAnsi(shortPath.data());
 }
 
 } // namespace
@@ -58,7 +51,7 @@ bool FwSendMail(HWND owner, const std::string& path, const std::string& name, st
         error = "No mail program is installed.";
         return false;
     }
-    std::string ansiPath = AnsiPath(path), ansiName = AnsiText(name);
+    std::string ansiPath = AnsiPath(path), ansiName = ToAnsi(FwWide(name));
     MapiFileDesc file = {};
     file.nPosition = ULONG(-1);
     file.lpszPathName = &ansiPath[0];
