@@ -60,13 +60,21 @@ bool ReadPlaceable(CLvStream* stream, long start, LvMetafile& metafile) {
     h.LE16(); // version
     uint64_t size = uint64_t(h.LE32()) * 2;
     if (type != 1 && type != 2) return false;
-    // The records must lie inside the stream, after the placeable header.
+    // Some writers count the placeable header in the size, so the records end 22 bytes before the size
+    // says: the size may not exceed the stream, and the records are read up to the end record or the end
+    // of the data, whichever comes first.
     long long total = stream->Size();
-    if (total < 0 || size < kWmfHeaderSize || size > uint64_t(total) - std::min<uint64_t>(uint64_t(total), start + 22))
-        return false;
+    if (total < start || size < kWmfHeaderSize || size > uint64_t(total - start)) return false;
+    uint64_t after = uint64_t(total) - std::min<uint64_t>(uint64_t(total), uint64_t(start) + kPlaceableSize);
     if (!stream->Seek(start + long(kPlaceableSize), SEEK_SET)) return false;
-    ReadBytes(stream, metafile.bytes, size_t(size));
-    if (!CLvCodecWMF::CheckWmfRecords(metafile.bytes)) LvRaise(kErrCorrupted);
+    ReadBytes(stream, metafile.bytes, size_t(std::min(size, after)));
+    size_t length = 0;
+    if (!CLvCodecWMF::CheckWmfRecords(metafile.bytes, nullptr, &length)) LvRaise(kErrCorrupted);
+    // The GDI gets the records up to the end record, with a header that says so.
+    metafile.bytes.resize(length);
+    uint32_t words = uint32_t(length / 2);
+    for (int i = 0; i < 4; i++)
+        metafile.bytes[6 + i] = uint8_t(words >> (8 * i));
     metafile.placeable = true;
     return true;
 }

@@ -21,6 +21,13 @@ struct LvMetafile {
     std::vector<uint8_t> bytes;
 };
 
+// Where a metafile's record check stopped: the byte offset of the record in the metafile and its WMF
+// function or EMF record type (0 when the header or the record framing failed).
+struct LvMetafileFault {
+    size_t offset = 0;
+    uint32_t type = 0;
+};
+
 // Windows metafiles, rendered into a bitmap by the GDI's metafile player: placeable WMF and EMF. Read only.
 // On other systems the headers are checked the same way, but a sound file fails with a text saying that
 // metafiles need Windows.
@@ -39,12 +46,17 @@ public:
     // Extents of the METAFILEPICT that converts a placeable WMF: the pixel size, scaled up by tens while
     // both are below 6554.
     static void PlaceableExtents(const LvMetafile& metafile, int dpiX, int dpiY, LONG* xExt, LONG* yExt);
+    // Record checks before the GDI plays a metafile from a file: false for a record that reaches outside
+    // the metafile or names objects, arrays, texts or bitmaps it does not hold; fault, when given, names
+    // the record. A WMF's records end at its end record: bytes after it are not looked at, and length, when
+    // given, receives the metafile's length up to the end of that record.
+    static bool CheckWmfRecords(const std::vector<uint8_t>& metafile, LvMetafileFault* fault = nullptr,
+                                size_t* length = nullptr);
+    // An EMF's bitmaps whose colour table is shorter than their header says are mended in place to count
+    // the entries they hold.
+    static bool CheckEmfRecords(std::vector<uint8_t>& metafile, LvMetafileFault* fault = nullptr);
     // The size the picture is rendered at: raises "empty WMF" for an empty picture, applies a wanted width
     // and height and keeps both sides at most 4000 pixels.
-    // Record checks before the GDI plays a metafile from a file: false for a record that reaches outside
-    // the metafile or names objects, arrays, texts or bitmaps it does not hold.
-    static bool CheckWmfRecords(const std::vector<uint8_t>& metafile);
-    static bool CheckEmfRecords(const std::vector<uint8_t>& metafile);
     static void RenderSize(int64_t cx, int64_t cy, int width, int height, int* outCx, int* outCy);
 
 private:

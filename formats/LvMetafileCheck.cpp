@@ -3,6 +3,8 @@
 #include "image/LvByteReader.h"
 #include "image/LvSizeCheck.h"
 
+#include <algorithm>
+
 // The GDI's metafile player trusts the counts, offsets and object indices inside the records. Before a
 // metafile from a file goes to it, every record is checked here: it lies inside the metafile, the arrays,
 // texts, bitmaps and regions it describes lie inside the record, and the objects it names exist.
@@ -12,7 +14,9 @@ namespace {
 // Little-endian reads at byte offsets inside one record; any read outside it marks the record bad.
 class Record {
 public:
-    Record(const uint8_t* data, size_t size) : m_data(data), m_size(size), m_ok(true) {}
+    Record(const uint8_t* data, size_t size) : m_data(data), m_writable(nullptr), m_size(size), m_ok(true) {}
+    // A record whose fields may be mended.
+    Record(uint8_t* data, size_t size) : m_data(data), m_writable(data), m_size(size), m_ok(true) {}
     bool Ok() const { return m_ok; }
     size_t Size() const { return m_size; }
     uint32_t U16(uint64_t offset) {
@@ -29,6 +33,8 @@ public:
         return m_ok;
     }
     const uint8_t* At(uint64_t offset) const { return m_data + offset; }
+    // Null for a record that may not be changed.
+    uint8_t* WritableAt(uint64_t offset) const { return m_writable ? m_writable + offset : nullptr; }
 
 private:
     bool Has(uint64_t offset, uint64_t n) const { return offset <= m_size && n <= m_size - offset; }
@@ -38,15 +44,20 @@ private:
     }
 
     const uint8_t* m_data;
+    uint8_t* m_writable;
     size_t m_size;
     bool m_ok;
 };
 
-// A packed DIB (info header, colour table, pixels) inside a record: the table within infoSize bytes and
-// the pixels the header describes within bitsSize bytes. paletteEntryBytes is 2 for DIB_PAL_COLORS. Records
-// that set only some scan lines carry just those: maxRows, when not 0, limits the rows checked.
+// A packed DIB (info header, colour table, pixels) inside a record: the header and its colour table within
+// infoSize bytes and the pixels the header describes within bitsSize bytes. Compressed pixels (run-length,
+// JPEG, PNG) carry their own byte count. paletteEntryBytes is 2 for DIB_PAL_COLORS. Records that set only
+// some scan lines carry just those: maxRows, when not 0, limits the rows checked.
+// Writers often store only the colours a picture uses while the header's colour count still says the
+// depth's full table, which the player would read past the record. When writable is given, such a header
+// is mended to count the entries the record holds.
 bool DibFits(const uint8_t* info, uint64_t infoSize, uint64_t bitsSize, unsigned paletteEntryBytes,
-             uint64_t maxRows = 0) {
+             uint64_t maxRows = 0, uint8_t* writable = nullptr) {
     Record r(info, size_t(infoSize));
     uint32_t headerSize = r.U32(0);
     int64_t width, height;
@@ -69,20 +80,25 @@ bool DibFits(const uint8_t* info, uint64_t infoSize, uint64_t bitsSize, unsigned
     }
     if (!r.Ok() || headerSize > infoSize) return false;
     if (height < 0) height = -height;
+    const bool embedded = compression == 4 || compression == 5; // a JPEG or PNG file as the pixels
+    if (embedded) return bpp == 0 && sizeImage <= bitsSize && LvCheckImageSize(width, height, 24) == nullptr;
     if (bpp != 1 && bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32) return false;
     if (LvCheckImageSize(width, height, int(bpp)) != nullptr) return false;
     uint64_t colors = clrUsed ? clrUsed : (bpp <= 8 ? uint64_t(1) << bpp : 0);
     if (colors > 256 && bpp <= 8) return false;
-    uint64_t table = headerSize + colors * tableEntry;
-    if (compression == 3 && headerSize == 40) table += 12; // bit-field masks
-    if (table > infoSize) return false;
+    uint64_t masks = compression == 3 && headerSize == 40 ? 12 : 0; // bit-field masks
+    uint64_t table = headerSize + masks + colors * tableEntry;
+    if (table > infoSize) {
+        uint64_t held = (infoSize - headerSize - std::min<uint64_t>(masks, infoSize - headerSize)) / tableEntry;
+        if (!writable || headerSize < 40 || bpp > 8 || held == 0) return false;
+        for (int i = 0; i < 4; i++)
+            writable[32 + i] = uint8_t(held >> (8 * i)); // biClrUsed
+    }
     uint64_t rows = maxRows && maxRows < uint64_t(height) ? maxRows : uint64_t(height);
-    uint64_t bits;
-    if (compression == 0 || compression == 3)
-        bits = LvDibStride(uint64_t(width), bpp) * rows;
-    else
-        bits = sizeImage;
-    return bits <= bitsSize;
+    if (compression == 1 || compression == 2) // run-length pixels end where their byte count says
+        return sizeImage != 0 && sizeImage <= bitsSize && bpp == (compression == 1 ? 8u : 4u);
+    if (compression == 0 || compression == 3) return LvDibStride(uint64_t(width), bpp) * rows <= bitsSize;
+    return sizeImage <= bitsSize;
 }
 
 // ---- WMF -----------------------------------------------------------------------------------------------
@@ -190,7 +206,7 @@ bool EmfBitmap(Record& r, uint64_t at, uint32_t usage, uint64_t maxRows = 0) {
     if (!r.Ok()) return false;
     if (cbInfo == 0) return true;
     if (!r.Need(offInfo, cbInfo) || !r.Need(offBits, cbBits)) return false;
-    return DibFits(r.At(offInfo), cbInfo, cbBits, usage == 1 ? 2 : 4, maxRows);
+    return DibFits(r.At(offInfo), cbInfo, cbBits, usage == 1 ? 2 : 4, maxRows, r.WritableAt(offInfo));
 }
 
 // Region data: a 32-byte header and its rectangles.
@@ -385,7 +401,10 @@ bool CheckEmfRecord(Record& r, uint32_t type, uint32_t handles) {
 
 } // namespace
 
-bool CLvCodecWMF::CheckWmfRecords(const std::vector<uint8_t>& metafile) {
+bool CLvCodecWMF::CheckWmfRecords(const std::vector<uint8_t>& metafile, LvMetafileFault* fault, size_t* length) {
+    LvMetafileFault unused;
+    LvMetafileFault& f = fault ? *fault : unused;
+    f = LvMetafileFault();
     Record header(metafile.data(), metafile.size());
     uint32_t headerWords = header.U16(2);
     uint32_t objects = header.U16(10);
@@ -395,16 +414,26 @@ bool CLvCodecWMF::CheckWmfRecords(const std::vector<uint8_t>& metafile) {
         Record probe(metafile.data() + at, metafile.size() - at);
         uint64_t size = uint64_t(probe.U32(0)) * 2;
         uint32_t function = probe.U16(4);
+        f.offset = at;
+        f.type = function;
         if (!probe.Ok() || size < 6 || size > metafile.size() - at) return false;
-        if (function == 0) return true; // the end record
+        if (function == 0) { // the end record
+            if (length) *length = at + size_t(size);
+            return true;
+        }
         Record record(metafile.data() + at, size_t(size));
         if (!CheckWmfRecord(record, function, objects)) return false;
         at += size_t(size);
     }
+    f.offset = at;
+    f.type = 0;
     return false; // no end record
 }
 
-bool CLvCodecWMF::CheckEmfRecords(const std::vector<uint8_t>& metafile) {
+bool CLvCodecWMF::CheckEmfRecords(std::vector<uint8_t>& metafile, LvMetafileFault* fault) {
+    LvMetafileFault unused;
+    LvMetafileFault& f = fault ? *fault : unused;
+    f = LvMetafileFault();
     Record header(metafile.data(), metafile.size());
     uint64_t headerSize = header.U32(4);
     uint32_t handles = header.U16(56);
@@ -416,7 +445,10 @@ bool CLvCodecWMF::CheckEmfRecords(const std::vector<uint8_t>& metafile) {
         if (v == 0 || v > 65536) return false;
     }
     if (descriptionChars && !header.Need(descriptionAt, descriptionChars * 2)) return false;
-    if (headerSize >= 100) {
+    // The pixel-format fields follow the 88-byte header only when the description does not start there:
+    // older writers put the description right after the base header and count it in the header size.
+    bool extended = headerSize >= 100 && (descriptionChars == 0 || descriptionAt >= 100);
+    if (extended) {
         uint64_t formatSize = header.U32(88), formatAt = header.U32(92);
         if (formatSize && !header.Need(formatAt, formatSize)) return false;
     }
@@ -426,6 +458,8 @@ bool CLvCodecWMF::CheckEmfRecords(const std::vector<uint8_t>& metafile) {
         Record probe(metafile.data() + at, metafile.size() - at);
         uint32_t type = probe.U32(0);
         uint64_t size = probe.U32(4);
+        f.offset = at;
+        f.type = type;
         if (!probe.Ok() || size < 8 || size % 4 != 0 || size > metafile.size() - at) return false;
         if (first != (type == 1)) return false; // one header, first
         first = false;
@@ -437,5 +471,7 @@ bool CLvCodecWMF::CheckEmfRecords(const std::vector<uint8_t>& metafile) {
         if (!CheckEmfRecord(record, type, handles)) return false;
         at += size_t(size);
     }
+    f.offset = at;
+    f.type = 0;
     return false; // no end record
 }

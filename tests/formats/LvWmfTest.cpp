@@ -299,9 +299,139 @@ TEST(Wmf, EmfRecordChecks) {
         {"colour profile name longer than its record", EmfRecord(113, {0, 0x7FFFFFF0, 0, 0, 0}), false},
     };
     for (const auto& c : cases) {
-        EXPECT_EQ(CLvCodecWMF::CheckEmfRecords(Emf(c.records)), c.ok) << c.name;
+        Bytes emf = Emf(c.records);
+        EXPECT_EQ(CLvCodecWMF::CheckEmfRecords(emf), c.ok) << c.name;
         if (!c.ok) ExpectFailure(Emf(c.records), "corrupted WMF", c.name);
     }
+}
+
+// Metafiles written by other programs (tests/data/wmf/README.md) pass the header and record checks; a
+// refusal names the record.
+TEST(Wmf, FilesFromOtherProgramsPassTheChecks) {
+    for (const char* name :
+         {"wmf/gdi-shapes.wmf", "wmf/pillow-drawing.wmf", "wmf/uemf-placeable.wmf", "wmf/gdi-shapes.emf",
+          "wmf/shapes-pstoedit.emf", "wmf/plot-gnuplot.emf", "wmf/fig2dev-shapes.emf", "wmf/uemf-dibs.emf"}) {
+        Bytes file = ReadFileBytes(DataPath(name));
+        LvMetafile metafile;
+        CLvMemStream stream(file.data(), file.size());
+        try {
+            CLvCodecWMF::ReadMetafile(&stream, metafile);
+        } catch (const CLvCodecError& e) {
+            LvMetafileFault fault;
+            bool placeable = file.size() > 22 && file[0] == 0xD7 && file[1] == 0xCD;
+            Bytes records(file.begin() + (placeable ? 22 : 0), file.end());
+            bool recordsOk = placeable ? CLvCodecWMF::CheckWmfRecords(records, &fault)
+                                       : CLvCodecWMF::CheckEmfRecords(records, &fault);
+            ADD_FAILURE() << name << ": " << e.Text() << "; records "
+                          << (recordsOk ? "pass"
+                                        : "refused at offset " + std::to_string(fault.offset) + ", type " +
+                                              std::to_string(fault.type));
+        }
+    }
+}
+
+// Some writers count the 22-byte placeable header in the metafile's size, so the records end 22 bytes
+// before the size says. The records up to the end record are read, and the GDI gets a header that says so.
+TEST(Wmf, PlaceableSizeThatCountsThePlaceableHeader) {
+    Bytes real = ReadFileBytes(DataPath("wmf/uemf-placeable.wmf"));
+    Bytes synthetic = Placeable(Wmf(WmfRecord(0x012D, {0})), 0, 0, 1440, 720, 1440);
+    synthetic[22 + 6] += 11; // 22 bytes more than the records
+    for (const Bytes& file : {real, synthetic}) {
+        uint32_t words = file[28] | file[29] << 8 | file[30] << 16 | uint32_t(file[31]) << 24;
+        ASSERT_EQ(uint64_t(words) * 2, file.size());
+        LvMetafile metafile;
+        CLvMemStream stream(const_cast<uint8_t*>(file.data()), file.size());
+        CLvCodecWMF::ReadMetafile(&stream, metafile);
+        EXPECT_TRUE(metafile.placeable);
+        ASSERT_EQ(metafile.bytes.size(), file.size() - 22);
+        EXPECT_EQ(Bytes(metafile.bytes.begin() + 10, metafile.bytes.end()), Bytes(file.begin() + 32, file.end()));
+        uint32_t given =
+            metafile.bytes[6] | metafile.bytes[7] << 8 | metafile.bytes[8] << 16 | uint32_t(metafile.bytes[9]) << 24;
+        EXPECT_EQ(given * 2, metafile.bytes.size());
+        ExpectSound(file, "size with the placeable header");
+    }
+    // Bytes after the end record are not given to the GDI; a size beyond the whole file is still refused.
+    Bytes trailing = Placeable(Wmf({}), 0, 0, 1440, 720, 1440);
+    trailing.insert(trailing.end(), 40, 0xEE);
+    LvMetafile metafile;
+    CLvMemStream stream(trailing.data(), trailing.size());
+    CLvCodecWMF::ReadMetafile(&stream, metafile);
+    EXPECT_EQ(metafile.bytes.size(), 24u);
+    Bytes beyond = real;
+    beyond[28] += 1;
+    ExpectFailure(beyond, "corrupted WMF", "size one word beyond the file");
+}
+
+// Bitmaps as writers store them: a colour table holding only the colours used (the header is mended to
+// count them), JPEG and PNG pixels, run-length pixels with their byte count.
+TEST(Wmf, EmfBitmapsAsWritersStoreThem) {
+    // StretchDIBits of a w x h DIB: info (40-byte header and table) at 80, pixels after it.
+    auto stretch = [](uint32_t bpp, uint32_t compression, uint32_t sizeImage, uint32_t clrUsed, uint32_t tableBytes,
+                      uint32_t bitsBytes) {
+        const uint32_t cbInfo = 40 + tableBytes;
+        std::vector<uint32_t> f = {0,           0,           9,         9, 0,        0, 0, 0,  4, 4, 80,
+                                   cbInfo,      80 + cbInfo, bitsBytes, 0, 0xCC0020, 4, 4, 40, 4, 4, (bpp << 16) | 1,
+                                   compression, sizeImage,   0,         0, clrUsed,  0};
+        ByteWriter w;
+        w.LE32(81).LE32(uint32_t(8 + 4 * f.size() + tableBytes + bitsBytes));
+        for (uint32_t v : f)
+            w.LE32(v);
+        w.Append(Bytes(tableBytes + bitsBytes, 0x11));
+        return w.bytes();
+    };
+    struct {
+        const char* name;
+        Bytes record;
+        bool ok;
+        uint32_t clrUsed; // what the header says after the check
+    } cases[] = {
+        {"8 bits, whole table", stretch(8, 0, 0, 0, 1024, 16), true, 0},
+        {"8 bits, 4 colours held, none counted", stretch(8, 0, 0, 0, 16, 16), true, 4},
+        {"8 bits, 3 colours held, 200 counted", stretch(8, 0, 0, 200, 12, 16), true, 3},
+        {"8 bits, no colour held", stretch(8, 0, 0, 0, 0, 16), false, 0},
+        {"4 bits, 2 colours held", stretch(4, 0, 0, 0, 8, 16), true, 2},
+        {"JPEG pixels", stretch(0, 4, 100, 0, 0, 100), true, 0},
+        {"PNG pixels past the record", stretch(0, 5, 101, 0, 0, 100), false, 0},
+        {"JPEG with a depth", stretch(24, 4, 100, 0, 0, 100), false, 0},
+        {"run-length pixels", stretch(8, 1, 20, 0, 1024, 20), true, 0},
+        {"run-length pixels without a byte count", stretch(8, 1, 0, 0, 1024, 20), false, 0},
+        {"run-length pixels past the record", stretch(8, 1, 21, 0, 1024, 20), false, 0},
+    };
+    for (const auto& c : cases) {
+        Bytes emf = Emf(c.record);
+        EXPECT_EQ(CLvCodecWMF::CheckEmfRecords(emf), c.ok) << c.name;
+        if (!c.ok) {
+            ExpectFailure(Emf(c.record), "corrupted WMF", c.name);
+            continue;
+        }
+        const size_t clrUsedAt = 88 + 80 + 32;
+        uint32_t clrUsed =
+            emf[clrUsedAt] | emf[clrUsedAt + 1] << 8 | emf[clrUsedAt + 2] << 16 | uint32_t(emf[clrUsedAt + 3]) << 24;
+        EXPECT_EQ(clrUsed, c.clrUsed) << c.name;
+        ExpectSound(Emf(c.record), c.name);
+    }
+}
+
+// Older writers put the description straight after the 88-byte header and count it in the header size;
+// its characters are then no pixel-format fields.
+TEST(Wmf, DescriptionAfterTheBaseHeader) {
+    Bytes emf = Emf({});
+    // Header size 88 + 16 (8 UTF-16 characters at 88), the description's place in the header.
+    Bytes description = {'f', 0, 'i', 0, 'g', 0, '2', 0, 'd', 0, 'e', 0, 'v', 0, 0, 0};
+    emf.insert(emf.begin() + 88, description.begin(), description.end());
+    auto put32 = [&emf](size_t at, uint32_t v) {
+        for (int i = 0; i < 4; i++)
+            emf[at + i] = uint8_t(v >> (8 * i));
+    };
+    put32(4, 88 + 16);
+    put32(48, uint32_t(emf.size()));
+    put32(60, 8);
+    put32(64, 88);
+    EXPECT_TRUE(CLvCodecWMF::CheckEmfRecords(emf));
+    ExpectSound(emf, "description at 88");
+    // A description that is not there still refuses the file.
+    put32(60, 400);
+    ExpectFailure(emf, "corrupted WMF", "description past the header");
 }
 
 TEST(Wmf, SavingIsNotSupported) {

@@ -198,9 +198,10 @@ TEST(Metafile, RecordedEmfShowsItsShapes) {
 }
 
 TEST(Metafile, DamagedFilesFailCleanly) {
-    const Bytes files[] = {Placeable(RecordWmf(1440, 720), 0, 0, 1440, 720, 1440), RecordEmf(90, 60),
-                           ReadFileBytes(DataPath("wmf/shapes-pstoedit.emf")),
-                           ReadFileBytes(DataPath("wmf/plot-gnuplot.emf"))};
+    const Bytes files[] = {
+        Placeable(RecordWmf(1440, 720), 0, 0, 1440, 720, 1440), RecordEmf(90, 60),
+        ReadFileBytes(DataPath("wmf/shapes-pstoedit.emf")),     ReadFileBytes(DataPath("wmf/plot-gnuplot.emf")),
+        ReadFileBytes(DataPath("wmf/uemf-dibs.emf")),           ReadFileBytes(DataPath("wmf/uemf-placeable.wmf"))};
     unsigned state = 99;
     for (const Bytes& file : files) {
         // Every cut of the file is refused.
@@ -285,6 +286,32 @@ const RealFile kRealFiles[] = {
      319,
      200,
      {{0.3, 0.6, RGB(32, 64, 224)}, {0.45, 0.3, RGB(32, 64, 224)}, {0.75, 0.6, 0}, {0.2, 0.95, 0}}},
+    // Placeable files whose metafile size counts the placeable header too.
+    {"wmf/uemf-placeable.wmf",
+     96,
+     48,
+     {{0.1, 0.5, RGB(255, 0, 0)}, {0.4, 0.9, RGB(255, 0, 0)}, {0.6, 0.5, 0}, {0.9, 0.1, 0}}},
+    {"wmf/pillow-drawing.wmf",
+     109,
+     109,
+     {{0.5, 0.5, RGB(255, 0, 0)}, {0.75, 0.75, RGB(255, 0, 0)}, {0.1, 0.5, 0}, {0.5, 0.1, 0}}},
+    // The description right after the base header, counted in the header's size.
+    {"wmf/fig2dev-shapes.emf",
+     1340,
+     740,
+     {{0.25, 0.5, RGB(255, 0, 0)},
+      {0.1, 0.2, RGB(255, 0, 0)},
+      {0.75, 0.5, RGB(0, 0, 255)},
+      {0.9, 0.8, RGB(0, 0, 255)}}},
+    // A DIB whose colour table holds only its four colours, and a JPEG in a StretchDIBits record, which a
+    // screen cannot draw and which leaves the picture as it was.
+    {"wmf/uemf-dibs.emf",
+     59,
+     39,
+     {{0.25, 0.5, RGB(0, 0, 255)},
+      {0.6, 0.25, RGB(255, 0, 0)},
+      {0.9, 0.25, RGB(0, 255, 0)},
+      {0.6, 0.75, RGB(255, 255, 0)}}},
 };
 
 TEST(Metafile, FilesFromOtherPrograms) {
