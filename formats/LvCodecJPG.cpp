@@ -212,12 +212,14 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
 
     const ExifInfo& exif = image.m_exifinfo;
     if (!exif.bHasExif) {
-        // The JFIF density, in dots per centimetre or per inch; a file without a JFIF header has none.
-        if (cinfo->saw_JFIF_marker) {
+        // The JFIF density, in dots per centimetre or per inch. Unit 0 gives only the pixels' aspect ratio
+        // (cjpeg writes 1:1), not a resolution: such a file, like one without a JFIF header or with a zero
+        // density, keeps the default.
+        if (cinfo->saw_JFIF_marker && cinfo->X_density != 0 && cinfo->Y_density != 0) {
             if (cinfo->density_unit == 2) {
                 image.SetXDPI(int(cinfo->X_density * 2.54 + 0.5));
                 image.SetYDPI(int(cinfo->Y_density * 2.54 + 0.5));
-            } else {
+            } else if (cinfo->density_unit == 1) {
                 image.SetXDPI(cinfo->X_density);
                 image.SetYDPI(cinfo->Y_density);
             }
