@@ -343,7 +343,9 @@ struct ExifBytes {
 } // namespace
 
 // Walks one directory of the EXIF block at offset start from its TIFF header, and the directories it
-// links to. Every offset is checked against the block before it is read.
+// links to. Every offset is checked against the block before it is read. A bad entry or link (an unknown
+// format, a value or directory outside the block) is skipped with its text noted, so that one damaged
+// entry does not lose the camera data around it; false only when the directory itself does not fit.
 bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
     // A link back to a directory already walked, or nesting no real file has, is not followed.
     if (depth > kMaxDepth) return true;
@@ -364,12 +366,18 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
         const unsigned tag = b.U16(entry);
         const unsigned format = b.U16(entry + 2);
         const uint32_t components = b.U32(entry + 4);
-        if (format < 1 || format > 12) return SetError(kErrFormatCode);
+        if (format < 1 || format > 12) {
+            SetError(kErrFormatCode);
+            continue;
+        }
         const uint64_t bytes = uint64_t(components) * kBytesPerFormat[format];
         size_t at = entry + 8;
         if (bytes > 4) {
             uint64_t offset = b.U32(entry + 8);
-            if (offset + bytes > n) return SetError(kErrPointerOffset);
+            if (offset + bytes > n) {
+                SetError(kErrPointerOffset);
+                continue;
+            }
             at = size_t(offset);
         }
         const uint8_t* value = m_tiff + at;
@@ -498,8 +506,10 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
         case kTagExifOffset:
         case kTagInteropOffset: {
             uint64_t link = components ? ToOffset(number) : n + 1;
-            if (link > n) return SetError(kErrSubdirectory);
-            if (!ProcessDirectory(size_t(link), depth + 1, thumbnail)) return false;
+            if (link > n)
+                SetError(kErrSubdirectory);
+            else
+                ProcessDirectory(size_t(link), depth + 1, thumbnail); // a bad one only loses itself
             break;
         }
         default:
@@ -511,10 +521,10 @@ bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
     const uint64_t linkAt = uint64_t(start) + 2 + 12 * uint64_t(count);
     if (linkAt + 4 <= n) {
         uint64_t link = b.U32(size_t(linkAt));
-        if (link != 0) {
-            if (link > n) return SetError(kErrSubdirectory);
-            if (!ProcessDirectory(size_t(link), depth + 1, true)) return false;
-        }
+        if (link > n)
+            SetError(kErrSubdirectory);
+        else if (link != 0)
+            ProcessDirectory(size_t(link), depth + 1, true);
     }
 
     if (m_haveThumbnailOffset && m_haveThumbnailLength && m_thumbnailLength > 0 &&

@@ -243,7 +243,11 @@ TEST(Jpeg, ResolutionFromJfifOrExif) {
     } cases[] = {
         {WithDensity(2, 118, 118), 300, 300},
         {WithDensity(1, 72, 150), 72, 150},
-        {WithDensity(0, 1, 1), 1, 1},
+        // Unit 0 is an aspect ratio (cjpeg's 1:1 in the fixture as it stands), not dots per inch.
+        {Baseline(), 96, 96},
+        {WithDensity(0, 1, 1), 96, 96},
+        {WithDensity(0, 2, 1), 96, 96},
+        {WithDensity(1, 0, 0), 96, 96},
         // EXIF resolution wins over the JFIF density.
         {WithExif(WithDensity(1, 72, 72),
                   ExifBlock({le.Rational(0x011A, 180, 1), le.Rational(0x011B, 180, 1), le.Short(0x0128, 2)}, {})),
@@ -410,12 +414,13 @@ TEST(Jpeg, HostileExifIsRefusedWithItsText) {
         {patched(2, {0x2B}), nullptr, false, "Invalid Exif start (1)"},
         {patched(4, {0x20}), nullptr, false, "Suspicious offset of first IFD value"},
         {patched(8, {0xFF, 0xFF}), nullptr, false, "Illegally sized directory"},
-        {patched(12, {13}), nullptr, false, "Illegal format code in EXIF dir"},
+        // A bad entry or link is skipped with its text; the rest of the block is kept.
+        {patched(12, {13}), nullptr, true, "Illegal format code in EXIF dir"},
         // A text whose offset plus size passes the end, also when the sum overflows 32 bits.
-        {patched(18, {0x00, 0x10}), nullptr, false, "Illegal pointer offset value in EXIF."},
-        {patched(18, {0xFF, 0xFF, 0xFF, 0xFF}), nullptr, false, "Illegal pointer offset value in EXIF."},
-        {patched(14, {0xFF, 0xFF, 0xFF, 0x3F}), nullptr, false, "Illegal pointer offset value in EXIF."},
-        {patched(30, {0x00, 0x40}), nullptr, false, "Illegal subdirectory link"},
+        {patched(18, {0x00, 0x10}), nullptr, true, "Illegal pointer offset value in EXIF."},
+        {patched(18, {0xFF, 0xFF, 0xFF, 0xFF}), nullptr, true, "Illegal pointer offset value in EXIF."},
+        {patched(14, {0xFF, 0xFF, 0xFF, 0x3F}), nullptr, true, "Illegal pointer offset value in EXIF."},
+        {patched(30, {0x00, 0x40}), nullptr, true, "Illegal subdirectory link"},
         // Links back to the first directory and to the directory itself end instead of recursing forever.
         {patched(30, {8, 0, 0, 0}), nullptr, true, ""},
         {patched(34, {8, 0, 0, 0}), nullptr, true, ""},
@@ -432,6 +437,52 @@ TEST(Jpeg, HostileExifIsRefusedWithItsText) {
         // Whatever the EXIF block holds, the picture itself still loads.
         CLvImage image;
         EXPECT_TRUE(DecodeBytes(image, file, LVFMT_JPG)) << image.GetLastErrorText();
+    }
+}
+
+// A camera's file with one damaged entry keeps everything else: the Pentax sample (big-endian, with a
+// thumbnail in its second directory) with the thumbnail's length, the make's format or the link to the
+// EXIF sub-directory spoilt.
+TEST(Jpeg, OneBadExifEntryLosesOnlyItself) {
+    const Bytes original = ReadFileBytes(DataPath("jpeg/camera-Pentax.jpg"));
+    CLvCodecJPG reference;
+    ASSERT_TRUE(ReadExifOf(reference, original));
+    ASSERT_NE(reference.m_exifinfo.pThumbnail, nullptr);
+    ASSERT_NE(reference.m_exifinfo.fExposureTime, 0.0f);
+    auto patched = [&](size_t at, std::vector<uint8_t> bytes) {
+        Bytes b = original;
+        std::copy(bytes.begin(), bytes.end(), b.begin() + long(at));
+        return b;
+    };
+    // File offsets of the entries: Make (tag 0x010F) at 40, the EXIF link (0x8769) at 148, the thumbnail
+    // length (0x0202) at 2386; values start 8 bytes into an entry.
+    ASSERT_EQ(original[40], 0x01);
+    ASSERT_EQ(original[41], 0x0F);
+    ASSERT_EQ(original[148], 0x87);
+    ASSERT_EQ(original[2386], 0x02);
+    const struct {
+        const char* name;
+        Bytes file;
+        bool make, exposure, thumbnail;
+    } cases[] = {
+        {"thumbnail past the block", patched(2386 + 8, {0x00, 0x10, 0x00, 0x00}), true, true, false},
+        {"make in format 13", patched(40 + 2, {0x00, 13}), false, true, true},
+        {"EXIF link past the block", patched(148 + 8, {0x00, 0x10, 0x00, 0x00}), true, false, true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CLvCodecJPG codec;
+        EXPECT_TRUE(ReadExifOf(codec, c.file));
+        const ExifInfo& e = codec.m_exifinfo;
+        EXPECT_STREQ(e.szModel, reference.m_exifinfo.szModel);
+        EXPECT_STREQ(e.szMake, c.make ? reference.m_exifinfo.szMake : "");
+        EXPECT_EQ(e.fExposureTime, c.exposure ? reference.m_exifinfo.fExposureTime : 0.0f);
+        EXPECT_EQ(e.fXResolution, reference.m_exifinfo.fXResolution);
+        if (c.thumbnail) {
+            EXPECT_EQ(e.nThumbnailSize, reference.m_exifinfo.nThumbnailSize);
+        } else {
+            EXPECT_EQ(e.pThumbnail, nullptr);
+        }
     }
 }
 
