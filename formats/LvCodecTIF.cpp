@@ -141,9 +141,17 @@ int StreamMap(thandle_t, void**, toff_t*) {
 
 void StreamUnmap(thandle_t, void*, toff_t) {}
 
+// libtiff allocates what the file's fields say (a strip that decompresses to hundreds of gigabytes, say)
+// before the picture's size is checked here: no single allocation of its own may exceed the largest
+// picture the engine accepts.
 TIFF* OpenOverStream(LvTiffStreamContext* context, const char* mode) {
-    return TIFFClientOpen("stream", mode, context, StreamRead, StreamWrite, StreamSeek, StreamClose, StreamSize,
-                          StreamMap, StreamUnmap);
+    TIFFOpenOptions* options = TIFFOpenOptionsAlloc();
+    if (!options) return nullptr;
+    TIFFOpenOptionsSetMaxSingleMemAlloc(options, tmsize_t(kLvMaxImageBytes));
+    TIFF* tif = TIFFClientOpenExt("stream", mode, context, StreamRead, StreamWrite, StreamSeek, StreamClose, StreamSize,
+                                  StreamMap, StreamUnmap, options);
+    TIFFOpenOptionsFree(options);
+    return tif;
 }
 
 // A fixed text, followed by what libtiff said when it said something.

@@ -10,6 +10,10 @@
 // At 24 bits that is 768 MiB of pixels, the most a 32-bit process can still hope to hold.
 constexpr uint64_t kLvMaxPixels = uint64_t(1) << 28;
 
+// The most memory one picture may take: the largest picture at 32 bits a pixel, as the colour readers of
+// the libraries deliver it. No single allocation a file asks for is allowed more.
+constexpr uint64_t kLvMaxImageBytes = kLvMaxPixels * 4;
+
 constexpr const char* kLvErrInvalidSize = "Invalid image size";
 constexpr const char* kLvErrTooLarge = "Image too large";
 

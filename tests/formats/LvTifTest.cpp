@@ -477,3 +477,33 @@ TEST(Tiff, HugeDimensionsFailBeforeAllocating) {
 }
 
 } // namespace
+
+namespace {
+
+// A small classic TIFF whose one PackBits strip of 100 bytes claims to decompress to 1000 x 3000 pixels of
+// 60000 CMYK-style samples each: 180 GB that libtiff's colour reader would ask for at once.
+TEST(Tiff, LibraryAllocationsStayWithinTheLargestPicture) {
+    ByteWriter w;
+    w.Append(Bytes{'I', 'I', 42, 0}).LE32(8);
+    const struct {
+        uint32_t tag, type, value;
+    } entries[] = {{256, 4, 1000}, {257, 4, 3000},  {258, 3, 8},    {259, 3, 32773}, {262, 3, 5},
+                   {273, 4, 200},  {277, 3, 60000}, {278, 4, 3000}, {279, 4, 100},   {284, 3, 1}};
+    w.LE16(sizeof(entries) / sizeof(entries[0]));
+    for (const auto& e : entries)
+        w.LE16(e.tag).LE16(e.type).LE32(1).LE32(e.value);
+    w.LE32(0);
+    Bytes file = w.bytes();
+    file.resize(200, 0);
+    for (int i = 0; i < 50; i++)
+        file.insert(file.end(), {0x81, 0x00}); // runs of 128 zero bytes
+    CLvImage image(2, 2, 24);
+    FillPattern(image, 5);
+    CLvImage before(image);
+    EXPECT_FALSE(DecodeBytes(image, file, LVFMT_TIF));
+    EXPECT_NE(std::string(image.GetLastErrorText()).find("beyond the 1073741824 byte limit"), std::string::npos)
+        << image.GetLastErrorText();
+    EXPECT_TRUE(SamePicture(image, before));
+}
+
+} // namespace
