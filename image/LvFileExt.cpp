@@ -1,11 +1,10 @@
 #include "image/LvFileExt.h"
 
+#include "formats/LvFormatTable.h"
+
 #include <cctype>
 
 namespace {
-
-// Format codes 1 to 10 in order.
-const char* const kExtensions[] = {"BMP", "GIF", "JPG", "PNG", "ICO", "TIF", "TGA", "PCX", "WBMP", "WMF"};
 
 std::string Upper(const std::string& text) {
     std::string upper(text);
@@ -24,18 +23,26 @@ std::string GetFileExt(const std::string& name) {
     return name.substr(dot + 1);
 }
 
+// The eleven names are the format table's upper-case names and the extensions it scans besides them.
 bool IsSupportedExt(const std::string& ext) {
-    return GetTypeFromExt(ext) != 0 || Upper(ext) == "EMF";
+    const std::string upper = Upper(ext);
+    size_t count = 0;
+    const LvFormatInfo* formats = LvFormats(&count);
+    for (size_t i = 0; i < count; i++)
+        if (upper == formats[i].name || (*formats[i].scannedAlso && upper == formats[i].scannedAlso)) return true;
+    return false;
 }
 
 DWORD GetTypeFromExt(const std::string& ext) {
-    std::string upper = Upper(ext);
-    for (DWORD i = 0; i < sizeof(kExtensions) / sizeof(kExtensions[0]); i++)
-        if (upper == kExtensions[i]) return i + 1;
+    const std::string upper = Upper(ext);
+    size_t count = 0;
+    const LvFormatInfo* formats = LvFormats(&count);
+    for (size_t i = 0; i < count; i++)
+        if (upper == formats[i].name) return formats[i].code;
     return 0;
 }
 
 std::string GetExtFromType(DWORD format) {
-    if (format < 1 || format > sizeof(kExtensions) / sizeof(kExtensions[0])) return std::string();
-    return kExtensions[format - 1];
+    const LvFormatInfo* f = LvFindFormat(format);
+    return f ? f->name : std::string();
 }

@@ -1,15 +1,6 @@
 #include "image/LvImage.h"
 
-#include "formats/LvCodecBMP.h"
-#include "formats/LvCodecGIF.h"
-#include "formats/LvCodecICO.h"
-#include "formats/LvCodecJPG.h"
-#include "formats/LvCodecPCX.h"
-#include "formats/LvCodecPNG.h"
-#include "formats/LvCodecTGA.h"
-#include "formats/LvCodecTIF.h"
-#include "formats/LvCodecWBMP.h"
-#include "formats/LvCodecWMF.h"
+#include "formats/LvFormatTable.h"
 
 #include <cstring>
 #include <string>
@@ -19,91 +10,35 @@ namespace {
 const char* const kErrUnknownDecode = "Decode: Unknown or wrong format";
 const char* const kErrUnknownEncode = "Encode: Unknown format";
 
-// GIF, TIFF and ICO files hold several images: their readers take the wanted frame and report the count.
 bool IsMultiFrame(DWORD format) {
-    return format == LVFMT_GIF || format == LVFMT_TIF || format == LVFMT_ICO;
+    const LvFormatInfo* f = LvFindFormat(format);
+    return f && f->multiFrame;
 }
 
-// What one reader left behind when it failed.
-struct ReadFailure {
-    char text[256];
-    int frameCount;
-};
-
-template <class Codec>
-bool ReadWith(CLvStream* stream, int frame, CLvImage& target, ReadFailure& failure) {
-    Codec codec;
-    codec.info.nFrame = frame;
-    if (codec.Decode(stream)) {
-        target.TakeOver(codec);
-        return true;
-    }
-    memcpy(failure.text, codec.info.szLastError, sizeof(failure.text));
-    failure.frameCount = codec.info.nFrameCount;
-    return false;
-}
-
-// Runs the reader of one format. False when it failed or when there is no reader for the format.
-bool ReadFormat(DWORD format, CLvStream* stream, int frame, CLvImage& target, ReadFailure& failure) {
+// Runs the reader of one format. False when it failed.
+bool ReadFormat(const LvFormatInfo& format, CLvStream* stream, int frame, CLvImage& target, LvReadFailure& failure) {
     failure.frameCount = 0;
     strcpy(failure.text, kErrUnknownDecode);
-    switch (format) {
-    case LVFMT_BMP:
-        return ReadWith<CLvCodecBMP>(stream, frame, target, failure);
-    case LVFMT_GIF:
-        return ReadWith<CLvCodecGIF>(stream, frame, target, failure);
-    case LVFMT_JPG:
-        return ReadWith<CLvCodecJPG>(stream, frame, target, failure);
-    case LVFMT_PNG:
-        return ReadWith<CLvCodecPNG>(stream, frame, target, failure);
-    case LVFMT_ICO:
-        return ReadWith<CLvCodecICO>(stream, frame, target, failure);
-    case LVFMT_TIF:
-        return ReadWith<CLvCodecTIF>(stream, frame, target, failure);
-    case LVFMT_TGA:
-        return ReadWith<CLvCodecTGA>(stream, frame, target, failure);
-    case LVFMT_PCX:
-        return ReadWith<CLvCodecPCX>(stream, frame, target, failure);
-    case LVFMT_WBMP:
-        return ReadWith<CLvCodecWBMP>(stream, frame, target, failure);
-    case LVFMT_WMF:
-        return ReadWith<CLvCodecWMF>(stream, frame, target, failure);
-    default:
-        return false;
-    }
+    return format.read(stream, frame, target, failure);
 }
-
-template <class Codec>
-bool WriteWith(CLvImage& image, CLvStream* stream) {
-    Codec codec;
-    codec.ShareBuffersOf(image);
-    bool ok = codec.Encode(stream);
-    if (!ok) image.SetLastErrorText(codec.info.szLastError);
-    codec.Destroy(); // lets go of the borrowed buffers
-    return ok;
-}
-
-// Readers in the order detection tries them.
-const DWORD kDetectionOrder[] = {LVFMT_BMP, LVFMT_JPG, LVFMT_ICO, LVFMT_GIF,  LVFMT_PNG,
-                                 LVFMT_TIF, LVFMT_TGA, LVFMT_PCX, LVFMT_WBMP, LVFMT_WMF};
 
 } // namespace
 
 bool CLvImage::Decode(CLvStream* stream, DWORD format) {
-    ReadFailure failure;
-    if (format > LVFMT_UNKNOWN && format < LVFMT_COUNT) {
-        if (ReadFormat(format, stream, IsMultiFrame(format) ? info.nFrame : 0, *this, failure)) return true;
-        if (IsMultiFrame(format)) info.nFrameCount = failure.frameCount;
+    LvReadFailure failure;
+    if (const LvFormatInfo* f = LvFindFormat(format)) {
+        if (ReadFormat(*f, stream, f->multiFrame ? info.nFrame : 0, *this, failure)) return true;
+        if (f->multiFrame) info.nFrameCount = failure.frameCount;
         SetLastErrorText(failure.text);
         return false;
     }
     if (format == LVFMT_UNKNOWN && stream) {
         long start = stream->Tell();
-        bool first = true;
-        for (DWORD candidate : kDetectionOrder) {
-            if (!first) stream->Seek(start, SEEK_SET);
-            first = false;
-            if (ReadFormat(candidate, stream, 0, *this, failure)) return true;
+        size_t count = 0;
+        const LvFormatInfo* const* order = LvDetectionOrder(&count);
+        for (size_t i = 0; i < count; i++) {
+            if (i > 0) stream->Seek(start, SEEK_SET);
+            if (ReadFormat(*order[i], stream, 0, *this, failure)) return true;
         }
     }
     SetLastErrorText(kErrUnknownDecode);
@@ -138,32 +73,12 @@ bool CLvImage::Load(const char* fileName, DWORD format) {
 }
 
 bool CLvImage::Encode(CLvStream* stream, DWORD format) {
-    switch (format) {
-    case LVFMT_BMP:
-        return WriteWith<CLvCodecBMP>(*this, stream);
-    case LVFMT_GIF:
-        return WriteWith<CLvCodecGIF>(*this, stream);
-    case LVFMT_JPG:
-        return WriteWith<CLvCodecJPG>(*this, stream);
-    case LVFMT_PNG:
-        return WriteWith<CLvCodecPNG>(*this, stream);
-    case LVFMT_ICO:
-        return WriteWith<CLvCodecICO>(*this, stream);
-    case LVFMT_TIF:
-        // A new single-page file; multi-page files are written with CLvCodecTIF directly.
-        return WriteWith<CLvCodecTIF>(*this, stream);
-    case LVFMT_TGA:
-        return WriteWith<CLvCodecTGA>(*this, stream);
-    case LVFMT_PCX:
-        return WriteWith<CLvCodecPCX>(*this, stream);
-    case LVFMT_WBMP:
-        return WriteWith<CLvCodecWBMP>(*this, stream);
-    case LVFMT_WMF:
-        return WriteWith<CLvCodecWMF>(*this, stream);
-    default:
+    const LvFormatInfo* f = LvFindFormat(format);
+    if (!f) {
         SetLastErrorText(kErrUnknownEncode);
         return false;
     }
+    return f->write(*this, stream);
 }
 
 bool CLvImage::Encode(FILE* file, DWORD format) {
