@@ -1,6 +1,7 @@
 #include "app/LvDialogs_win.h"
 
 #include "app/LvDocRules.h"
+#include "formats/LvFormatTable.h"
 #include "res/resource.h"
 
 #include <commctrl.h>
@@ -15,9 +16,12 @@ struct OptionButton {
     int id;
     DWORD option;
 };
-const OptionButton kGifButtons[] = {{IDC_GIF_RLE, 0}, {IDC_GIF_NONE, 1}, {IDC_GIF_LZW, 2}};
-const OptionButton kTifButtons[] = {{IDC_TIF_AUTO, 0},         {IDC_TIF_NONE, 1}, {IDC_TIF_RLE, 2}, {IDC_TIF_FAX4, 4},
-                                    {IDC_TIF_PACKBITS, 32773}, {IDC_TIF_JPEG, 7}, {IDC_TIF_LZW, 5}};
+const OptionButton kGifButtons[] = {
+    {IDC_GIF_RLE, kLvGifRunLength}, {IDC_GIF_NONE, kLvGifUncompressed}, {IDC_GIF_LZW, kLvGifLzw}};
+const OptionButton kTifButtons[] = {
+    {IDC_TIF_AUTO, kLvTiffByDepth}, {IDC_TIF_NONE, kLvTiffNone},         {IDC_TIF_RLE, kLvTiffRle},
+    {IDC_TIF_FAX4, kLvTiffFax4},    {IDC_TIF_PACKBITS, kLvTiffPackBits}, {IDC_TIF_JPEG, kLvTiffJpeg},
+    {IDC_TIF_LZW, kLvTiffLzw}};
 
 } // namespace
 
@@ -116,16 +120,16 @@ bool LvPromptFileName(HWND owner, std::string& name, bool open, DWORD flags, int
         size_t start = 0;
         while (start < filter.size()) {
             size_t end = filter.find('\0', start);
-            converted += FwWide(filter.substr(start, end - start));
+            converted += LvUtf8ToWide(filter.substr(start, end - start));
             converted += L'\0';
             start = end + 1;
         }
         wideFilter = converted;
     }
     const int code = format;
-    std::wstring defExt = FwWide(LvDefaultExtension(code, open));
+    std::wstring defExt = LvUtf8ToWide(LvDefaultExtension(code, open));
     std::vector<wchar_t> buffer(MAX_PATH, L'\0');
-    std::wstring initial = FwWide(name);
+    std::wstring initial = LvUtf8ToWide(name);
     if (initial.size() < buffer.size()) std::copy(initial.begin(), initial.end(), buffer.begin());
     OPENFILENAMEW ofn = {};
     ofn.lStructSize = sizeof(ofn);
@@ -139,7 +143,7 @@ bool LvPromptFileName(HWND owner, std::string& name, bool open, DWORD flags, int
     ofn.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | flags;
     BOOL ok = open ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn);
     if (!ok) return false;
-    name = FwUtf8(buffer.data());
+    name = LvWideToUtf8(buffer.data());
     format = LvFormatOfFilterIndex(int(ofn.nFilterIndex), open);
     return true;
 }

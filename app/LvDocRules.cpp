@@ -1,5 +1,6 @@
 #include "app/LvDocRules.h"
 
+#include "formats/LvFormatTable.h"
 #include "image/LvFileExt.h"
 
 #include <cctype>
@@ -14,42 +15,51 @@ std::string Lower(std::string s) {
     return s;
 }
 
-struct ExtRow {
-    const char* ext;
-    DWORD format;
-};
-const ExtRow kExtensions[] = {{"bmp", 1},  {"gif", 2}, {"jpg", 3}, {"jpeg", 3}, {"png", 4},  {"ico", 5}, {"tif", 6},
-                              {"tiff", 6}, {"tga", 7}, {"pcx", 8}, {"wbmp", 9}, {"wmf", 10}, {"emf", 10}};
+// "*.jpg;*.jpeg" of "jpg;jpeg".
+std::string Pattern(const char* extensions) {
+    std::string pattern = "*.";
+    for (const char* p = extensions; *p; p++)
+        pattern += *p == ';' ? std::string(";*.") : std::string(1, *p);
+    return pattern;
+}
 
 } // namespace
 
 DWORD LvLoadFormatFromExt(const std::string& ext) {
-    const std::string lower = Lower(ext);
-    for (const ExtRow& row : kExtensions)
-        if (lower == row.ext) return row.format;
-    return 0;
+    const LvFormatInfo* f = LvFindFormatByExtension(ext);
+    return f ? f->code : 0;
 }
 
 DWORD LvSaveFormatFromExt(const std::string& ext) {
-    DWORD format = LvLoadFormatFromExt(ext);
-    return format == 10 ? 0 : format;
+    const LvFormatInfo* f = LvFindFormatByExtension(ext);
+    return f && f->writable ? f->code : 0;
+}
+
+DWORD LvLoadFormatOfPath(const std::string& path) {
+    return LvLoadFormatFromExt(GetFileExt(path));
+}
+
+DWORD LvSaveFormatOfPath(const std::string& path) {
+    return LvSaveFormatFromExt(GetFileExt(path));
 }
 
 const std::vector<LvFileType>& LvFileTypes() {
-    static const std::vector<LvFileType> types = {
-        {-1, true, true, "All Supported Image files",
-         "*.bmp;*.gif;*.jpg;*.jpeg;*.png;*.ico;*.tif;*.tiff;*.tga;*.pcx;*.wbmp;*.wmf;*.emf;*.j2k;*.jp2;*.jbg"},
-        {1, true, true, "BMP Windows Bitmap", "*.bmp"},
-        {2, true, true, "GIF files", "*.gif"},
-        {3, true, true, "JPEG JPG files", "*.jpg;*.jpeg"},
-        {4, true, true, "PNG files", "*.png"},
-        {5, true, true, "ICO files", "*.ico"},
-        {6, true, true, "TIF files", "*.tif;*.tiff"},
-        {7, true, true, "TGA files", "*.tga"},
-        {8, true, true, "PCX files", "*.pcx"},
-        {9, true, true, "WBMP files", "*.wbmp"},
-        {10, true, false, "WMF EMF files", "*.wmf;*.emf"},
-    };
+    static const std::vector<LvFileType> types = [] {
+        std::vector<LvFileType> rows;
+        size_t count = 0;
+        const LvFormatInfo* formats = LvFormats(&count);
+        std::string all;
+        for (size_t i = 0; i < count; i++)
+            all += Pattern(formats[i].extensions) + ";";
+        // The first row also lists three kinds of file the program has no reader for; choosing one opens
+        // nothing.
+        all += "*.j2k;*.jp2;*.jbg";
+        rows.push_back({-1, true, true, "All Supported Image files", all});
+        for (size_t i = 0; i < count; i++)
+            rows.push_back({int(formats[i].code), true, formats[i].writable, formats[i].description,
+                            Pattern(formats[i].extensions)});
+        return rows;
+    }();
     return types;
 }
 
@@ -91,8 +101,7 @@ namespace {
 
 // The first extension of a dialog pattern: "jpg" of "*.jpg;*.jpeg". Whole, so that a name made with it can be
 // saved and opened again ("wbmp", not a cut "wbm").
-std::string FirstExtension(const char* pattern) {
-    const std::string p(pattern);
+std::string FirstExtension(const std::string& p) {
     return p.substr(2, p.find(';') == std::string::npos ? std::string::npos : p.find(';') - 2);
 }
 
@@ -132,9 +141,7 @@ std::string LvMailAttachmentName(const std::string& title, DWORD format) {
     std::string name = title.empty() ? std::string("UntitledImage") : title;
     for (char& c : name)
         if (strchr("\\/:*?\"<>|", c) || (unsigned char)c < 32) c = '_';
-    const size_t dot = name.find_last_of('.');
-    if (dot == std::string::npos || LvSaveFormatFromExt(name.substr(dot + 1)) == 0)
-        name += "." + LvDefaultExtension(int(format), false);
+    if (LvSaveFormatFromExt(GetFileExt(name)) == 0) name += "." + LvDefaultExtension(int(format), false);
     return name;
 }
 

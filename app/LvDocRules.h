@@ -11,8 +11,12 @@
 
 // The format code of an extension compared in lower case ("jpeg" and "tiff" included); 0 when unknown.
 DWORD LvLoadFormatFromExt(const std::string& ext);
-// As LvLoadFormatFromExt without "wmf" and "emf": there is no metafile writer.
+// As LvLoadFormatFromExt for the formats that can be written ("wmf" and "emf" cannot).
 DWORD LvSaveFormatFromExt(const std::string& ext);
+// The format code of a path's extension (a dot in a folder name is none) for opening and for saving; 0 when
+// the extension is unknown or, for saving, not writable.
+DWORD LvLoadFormatOfPath(const std::string& path);
+DWORD LvSaveFormatOfPath(const std::string& path);
 
 // A row of the file dialogs' type table. Code -1 is "All Supported Image files".
 struct LvFileType {
@@ -20,7 +24,7 @@ struct LvFileType {
     bool open;
     bool save;
     const char* description;
-    const char* pattern;
+    std::string pattern;
 };
 const std::vector<LvFileType>& LvFileTypes();
 // Descriptions and patterns of the rows offered for the direction, each followed by a NUL, and a final
@@ -31,14 +35,14 @@ std::string LvFileFilter(bool open);
 int LvFilterIndexOf(int code, bool open);
 // The format code of the row at a 1-based position among the offered rows; 0 outside them.
 int LvFormatOfFilterIndex(int index, bool open);
-// The dialog's default extension: characters 2 to 4 of the row's pattern ("jpg" from "*.jpg;*.jpeg").
+// The dialog's default extension: the first extension of the row's pattern ("jpg" from "*.jpg;*.jpeg").
 std::string LvDefaultExtension(int code, bool open);
 // Whether a format can be written.
 bool LvCanSaveFormat(DWORD format);
 
 // The name Save As proposes: the document's path name, or (with replace and no path) its title, or
-// "UntitledImage" when the title holds one of "#%;/\", followed by characters 1 to 4 of the pattern of the
-// image's format (".jpg", ".wbm").
+// "UntitledImage" when the title holds one of "#%;/\", followed by the first extension of the image's
+// format (".jpg", ".wbmp").
 std::string LvProposedSaveName(const std::string& pathName, const std::string& title, bool replace, DWORD format);
 // The name a picture is mailed under: the document's title, with characters that file names cannot hold
 // replaced by "_", followed by the extension of format unless the title already ends with a writable one.

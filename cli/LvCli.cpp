@@ -2,6 +2,7 @@
 
 #include "effects/LvOperations.h"
 #include "formats/LvCodecJPG.h"
+#include "formats/LvFormatTable.h"
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
@@ -16,7 +17,7 @@
 
 namespace {
 
-const char* const kUsage =
+const char* const kUsageText =
     "usage: lumivue-cli info [--json] [--frame N] FILE\n"
     "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--gif-encoding E]\n"
     "                           [--frame N] IN OUT\n"
@@ -24,7 +25,7 @@ const char* const kUsage =
     "                         [--picture FILE] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
-    "The format of OUT comes from its extension (bmp, gif, jpg, png, ico, tif, tga, pcx, wbmp).\n"
+    "The format of OUT comes from its extension (%s).\n"
     "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
     "--quality sets the JPEG quality (1 to 100, also for JPEG-compressed TIFF); --tiff-compression is one of\n"
     "none, rle, fax4, packbits, jpeg, lzw; --gif-encoding is one of rle (the default), none, lzw; --frame\n"
@@ -33,6 +34,21 @@ const char* const kUsage =
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
     "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
     "frame picture of the pattern and photo-frame operations.\n";
+
+// The usage, with the extensions of the formats that can be written.
+void PrintUsage(FILE* to) {
+    std::string extensions;
+    size_t count = 0;
+    const LvFormatInfo* formats = LvFormats(&count);
+    for (size_t i = 0; i < count; i++) {
+        if (!formats[i].writable) continue;
+        for (const char* c = formats[i].extensions; *c; c++) {
+            if (c == formats[i].extensions && !extensions.empty()) extensions += ", ";
+            extensions += *c == ';' ? std::string(", ") : std::string(1, *c);
+        }
+    }
+    fprintf(to, kUsageText, extensions.c_str());
+}
 
 // A command's arguments: options by name ("--json" has an empty value) and the other words in order.
 struct Arguments {
@@ -74,14 +90,11 @@ bool ParseArguments(int argc, char** argv, int first, const std::vector<OptionSp
     return true;
 }
 
-// Loads a file with the format its extension names, falling back to detection by content.
-// The reader of a file by its extension; enhanced metafiles (".emf") go to the metafile reader as ".wmf" files
-// do.
-DWORD InputType(const std::string& path) {
-    std::string ext = GetFileExt(path);
-    for (char& c : ext)
-        c = char(tolower(static_cast<unsigned char>(c)));
-    return ext == "emf" ? DWORD(LVFMT_WMF) : GetTypeFromExt(ext);
+// The format of a file by its extension, as the program opens and saves it ("jpeg", "tiff", "emf"
+// included); 0 when the extension names none.
+DWORD FormatOfPath(const std::string& path) {
+    const LvFormatInfo* f = LvFindFormatByExtension(GetFileExt(path));
+    return f ? f->code : DWORD(LVFMT_UNKNOWN);
 }
 
 // Writes the result; 0, or 1 with the writer's reason on err.
@@ -96,7 +109,8 @@ int WriteOutput(CLvImage& image, const std::string& output, DWORD format, FILE* 
 bool LoadInput(CLvImage& image, const std::string& path, int frame, FILE* err) {
     image.SetLastErrorText("");
     image.SetFrame(frame);
-    bool loaded = image.Load(path.c_str(), InputType(path));
+    // The reader the extension names first; Load falls back to detection by content.
+    bool loaded = image.Load(path.c_str(), FormatOfPath(path));
     // Detection by content reads the first frame of a misnamed file: a later one that is not there is no
     // success either.
     if (loaded && (frame == 0 || frame < image.GetFrameCount())) return true;
@@ -246,7 +260,7 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
     int frame = 0;
     if (!ParseArguments(argc, argv, 2, {{"--json", false}, {"--frame", true}}, args, err) || args.words.size() != 1 ||
         !FrameOption(args, &frame, err)) {
-        fputs(kUsage, err);
+        PrintUsage(err);
         return 2;
     }
     const std::string& path = args.words[0];
@@ -274,20 +288,6 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
     return 0;
 }
 
-// The GIF writer's coders by their option names.
-bool GifEncodingOption(const std::string& name, DWORD* option) {
-    static const struct {
-        const char* name;
-        DWORD option;
-    } encodings[] = {{"rle", 0}, {"none", 1}, {"lzw", 2}};
-    for (const auto& e : encodings)
-        if (name == e.name) {
-            *option = e.option;
-            return true;
-        }
-    return false;
-}
-
 // Changes the colour depth: wider without loss, narrower to the standard palettes with error diffusion.
 bool ChangeDepth(CLvImage& image, int bpp) {
     if (bpp == image.GetBpp()) return true;
@@ -305,7 +305,7 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
                          {"--frame", true}},
                         args, err) ||
         args.words.size() != 2 || !FrameOption(args, &frame, err)) {
-        fputs(kUsage, err);
+        PrintUsage(err);
         return 2;
     }
     int quality = -1;
@@ -316,18 +316,12 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
             return 2;
         }
     }
-    // TIFF compression codes; 0 lets the writer choose by colour depth.
-    DWORD compression = 0;
-    if (args.options.count("--tiff-compression")) {
-        static const std::map<std::string, DWORD> codes = {{"none", 1},         {"rle", 2},  {"fax4", 4},
-                                                           {"packbits", 32773}, {"jpeg", 7}, {"lzw", 5}};
-        auto found = codes.find(args.options["--tiff-compression"]);
-        if (found == codes.end()) {
-            fprintf(err, "lumivue-cli: --tiff-compression takes none, rle, fax4, packbits, jpeg or lzw, not \"%s\"\n",
-                    args.options["--tiff-compression"].c_str());
-            return 2;
-        }
-        compression = found->second;
+    DWORD compression = kLvTiffByDepth;
+    if (args.options.count("--tiff-compression") &&
+        !LvOptionFromWord(kLvTiffCompressionWords, args.options["--tiff-compression"], &compression)) {
+        fprintf(err, "lumivue-cli: --tiff-compression takes %s, not \"%s\"\n",
+                LvOptionWordList(kLvTiffCompressionWords).c_str(), args.options["--tiff-compression"].c_str());
+        return 2;
     }
     int bpp = 0;
     if (args.options.count("--bpp")) {
@@ -340,16 +334,17 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     }
     const std::string& input = args.words[0];
     const std::string& output = args.words[1];
-    DWORD format = GetTypeFromExt(GetFileExt(output));
+    const DWORD format = FormatOfPath(output);
     if (format == LVFMT_UNKNOWN) {
         fprintf(err, "lumivue-cli: %s: unknown output format \"%s\"\n", output.c_str(), GetFileExt(output).c_str());
         return 2;
     }
-    DWORD gifEncoding = 0;
+    DWORD gifEncoding = kLvGifRunLength;
     if (args.options.count("--gif-encoding")) {
         const std::string& name = args.options["--gif-encoding"];
-        if (!GifEncodingOption(name, &gifEncoding)) {
-            fprintf(err, "lumivue-cli: unknown GIF encoding \"%s\" (rle, none or lzw)\n", name.c_str());
+        if (!LvOptionFromWord(kLvGifCoderWords, name, &gifEncoding)) {
+            fprintf(err, "lumivue-cli: unknown GIF encoding \"%s\" (%s)\n", name.c_str(),
+                    LvOptionWordList(kLvGifCoderWords).c_str());
             return 2;
         }
         if (format != LVFMT_GIF) {
@@ -430,12 +425,12 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
             argc, argv, 2,
             {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}, {"--picture", true}},
             args, err)) {
-        fputs(kUsage, err);
+        PrintUsage(err);
         return 2;
     }
     if (args.options.count("--list")) return ListOperations(out);
     if (args.words.size() < 3) {
-        fputs(kUsage, err);
+        PrintUsage(err);
         return 2;
     }
     LvOpContext context;
@@ -463,7 +458,7 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
 
     const std::string& input = args.words[0];
     const std::string& output = args.words[1];
-    DWORD format = GetTypeFromExt(GetFileExt(output));
+    const DWORD format = FormatOfPath(output);
     if (format == LVFMT_UNKNOWN) {
         fprintf(err, "lumivue-cli: %s: unknown output format \"%s\"\n", output.c_str(), GetFileExt(output).c_str());
         return 2;
@@ -539,7 +534,7 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
 
 int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
     if (argc < 2) {
-        fputs(kUsage, err);
+        PrintUsage(err);
         return 2;
     }
     std::string command = argv[1];
@@ -547,10 +542,10 @@ int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
     if (command == "convert") return Convert(argc, argv, out, err);
     if (command == "apply") return Apply(argc, argv, out, err);
     if (command == "--help" || command == "-h" || command == "help") {
-        fputs(kUsage, out);
+        PrintUsage(out);
         return 0;
     }
     fprintf(err, "lumivue-cli: unknown command \"%s\"\n", command.c_str());
-    fputs(kUsage, err);
+    PrintUsage(err);
     return 2;
 }

@@ -20,6 +20,23 @@ TEST(LvDocRules, ExtensionsForOpeningAndSaving) {
     }
 }
 
+// Paths take the extension of their last component: a dot in a folder name is none.
+TEST(LvDocRules, FormatsOfPaths) {
+    struct Case {
+        const char* path;
+        DWORD load, save;
+    } cases[] = {{"C:\\pics.png\\photo", 0, 0},       {"C:\\pics.v2\\photo.JPEG", 3, 3}, {"/home/a.b/x.tiff", 6, 6},
+                 {"D:\\album.2024\\scan.emf", 10, 0}, {"C:\\a.bmp\\b.gif\\note", 0, 0},  {"photo.", 0, 0}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(LvLoadFormatOfPath(c.path), c.load);
+        EXPECT_EQ(LvSaveFormatOfPath(c.path), c.save);
+    }
+    // The mailed name keeps a title that already ends with a writable extension, whatever its folders say.
+    EXPECT_EQ(LvMailAttachmentName("x.png", LVFMT_JPG), "x.png");
+    EXPECT_EQ(LvMailAttachmentName("v1.5 draft", LVFMT_JPG), "v1.5 draft.jpg");
+}
+
 TEST(LvDocRules, FiltersListTheOfferedRowsInOrder) {
     const std::string open = LvFileFilter(true), save = LvFileFilter(false);
     const std::string all =

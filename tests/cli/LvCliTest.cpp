@@ -127,6 +127,35 @@ TEST_F(CliTest, FailuresSayWhy) {
     EXPECT_FALSE(FileExists(dir.Path("out.bmp")));
 }
 
+// Every extension the program opens and saves: ".jpeg" and ".tiff" as well as the names of the folder scans,
+// in any case.
+TEST_F(CliTest, TheProgramsExtensionsInAndOut) {
+    const std::string colour = dir.Path("colour.bmp");
+    ASSERT_EQ(RunCli({"convert", "--bpp", "24", bmp, colour}).code, 0);
+    CLvImage original(colour.c_str(), LVFMT_BMP);
+    const struct {
+        const char* ext;
+        const char* format;
+    } cases[] = {{"jpeg", "JPG"}, {"JPG", "JPG"}, {"tiff", "TIF"}, {"Tif", "TIF"}, {"bmp", "BMP"}, {"PNG", "PNG"}};
+    for (const auto& c : cases) {
+        const char* ext = c.ext;
+        const std::string format = c.format;
+        std::string out = dir.Path(std::string("picture.") + ext);
+        CliResult there = RunCli({"convert", colour, out});
+        ASSERT_EQ(there.code, 0) << ext << ": " << there.err;
+        CliResult info = RunCli({"info", "--json", out});
+        ASSERT_EQ(info.code, 0) << ext << ": " << info.err;
+        EXPECT_NE(info.out.find("\"format\": \"" + format + "\""), std::string::npos) << ext << ": " << info.out;
+        // Read back by the name's own extension, the picture is the one written (24-bit JPEG and TIFF are
+        // coded with loss by default).
+        CliResult back = RunCli({"convert", out, dir.Path("back.bmp")});
+        ASSERT_EQ(back.code, 0) << ext << ": " << back.err;
+        CLvImage read(dir.Path("back.bmp").c_str(), LVFMT_BMP);
+        EXPECT_EQ(read.GetWidth(), original.GetWidth()) << ext;
+        if (format == "BMP" || format == "PNG") EXPECT_TRUE(SamePicture(read, original)) << ext;
+    }
+}
+
 TEST_F(CliTest, ConvertWritesAndReadsGifIcoTgaPcxAndWbmp) {
     CLvImage original(bmp.c_str(), LVFMT_BMP);
     for (const char* ext : {"gif", "ico", "tga", "pcx"}) {
