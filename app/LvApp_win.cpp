@@ -44,7 +44,7 @@ void LvAddImageCommandMenus(HMENU menu) {
             if (!op || !LvIsMenuCommand(*op)) continue;
             if (separatorPending) AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
             separatorPending = false;
-            AppendMenuW(sub, MF_STRING, UINT_PTR(op->commandId), FwWide(op->menuText).c_str());
+            AppendMenuW(sub, MF_STRING, UINT_PTR(op->commandId), LvUtf8ToWide(op->menuText).c_str());
             items++;
         }
         if (items == 0) {
@@ -52,7 +52,7 @@ void LvAddImageCommandMenus(HMENU menu) {
             continue;
         }
         InsertMenuW(menu, UINT(position++), MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sub),
-                    FwWide(popup.title).c_str());
+                    LvUtf8ToWide(popup.title).c_str());
     }
 }
 
@@ -68,7 +68,7 @@ CMainFrame* CLumivueApp::Frame() const {
 }
 
 bool CLumivueApp::HandOffToRunningInstance() {
-    const std::wstring property = FwWide(m_instanceName);
+    const std::wstring property = LvUtf8ToWide(m_instanceName);
     HWND other = GetWindow(GetDesktopWindow(), GW_CHILD);
     while (other && !GetPropW(other, property.c_str()))
         other = GetWindow(other, GW_HWNDNEXT);
@@ -87,7 +87,7 @@ bool CLumivueApp::HandOffToRunningInstance() {
 
 bool CLumivueApp::InitInstance() {
     SetRegistryKey(kSettingsKey);
-    m_hMutex = CreateMutexW(nullptr, TRUE, FwWide(m_instanceName).c_str());
+    m_hMutex = CreateMutexW(nullptr, TRUE, LvUtf8ToWide(m_instanceName).c_str());
     if (m_hMutex && GetLastError() == ERROR_ALREADY_EXISTS) {
         HandOffToRunningInstance();
         return false;
@@ -115,7 +115,7 @@ bool CLumivueApp::InitInstance() {
 
     const std::string path = PathOfCommandLine(m_commandLine);
     if (!path.empty()) OpenDocumentFile(path);
-    SetPropW(frame->GetHwnd(), FwWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
+    SetPropW(frame->GetHwnd(), LvUtf8ToWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
     return true;
 }
 

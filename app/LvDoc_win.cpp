@@ -83,11 +83,7 @@ bool CLvDoc::OnOpenDocument(const std::string& path) {
 
 bool CLvDoc::LoadFile(const std::string& path) {
     SetPathNameOnly(path);
-    size_t dot = path.find_last_of('.');
-    size_t slash = path.find_last_of("\\/");
-    std::string ext =
-        dot == std::string::npos || (slash != std::string::npos && dot < slash) ? std::string() : path.substr(dot + 1);
-    const DWORD format = LvLoadFormatFromExt(ext);
+    const DWORD format = LvLoadFormatOfPath(path);
     if (format == 0) return false;
     StopWatch(0);
     std::unique_ptr<CLvImage> image(new CLvImage());
@@ -129,10 +125,10 @@ bool CLvDoc::LoadFile(const std::string& path) {
 void CLvDoc::ScanFolder(const std::string& folder) {
     m_folderFiles.clear();
     WIN32_FIND_DATAW data;
-    HANDLE find = FindFirstFileW(FwWide(folder + "*.*").c_str(), &data);
+    HANDLE find = FindFirstFileW(LvUtf8ToWide(folder + "*.*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
         do {
-            std::string name = FwUtf8(data.cFileName);
+            std::string name = LvWideToUtf8(data.cFileName);
             if (name == "." || name == "..") continue;
             if (LvIsWalkable(name)) m_folderFiles.push_back(name);
         } while (FindNextFileW(find, &data));
@@ -142,8 +138,7 @@ void CLvDoc::ScanFolder(const std::string& folder) {
 }
 
 bool CLvDoc::OnSaveDocument(const std::string& path) {
-    size_t dot = path.find_last_of('.');
-    const DWORD format = dot == std::string::npos ? 0 : LvSaveFormatFromExt(path.substr(dot + 1));
+    const DWORD format = LvSaveFormatOfPath(path);
     if (!m_image) return false;
     if (format == 0) {
         Message("This file type cannot be written; choose one of the listed types.");
@@ -178,8 +173,7 @@ bool CLvDoc::DoSave(const char* path, bool replace) {
             !CLumivueApp::Get()->DoPromptFileName(name, "Save As", OFN_HIDEREADONLY | OFN_PATHMUSTEXIST, false, format))
             return false;
     }
-    size_t dot = name.find_last_of('.');
-    const DWORD format = dot == std::string::npos ? 0 : LvSaveFormatFromExt(name.substr(dot + 1));
+    const DWORD format = LvSaveFormatOfPath(name);
     if (format == LVFMT_GIF || format == LVFMT_TIF) {
         CEncodeOptionsDlg dialog(format == LVFMT_TIF, m_image->GetCodecOption());
         if (dialog.DoModal(FrameHwnd()) != IDOK) return false;
@@ -585,15 +579,15 @@ void CLvDoc::OnFileSendMail() {
         Message("Can't create a temporary folder for the mail.");
         return;
     }
-    const std::string path = FwUtf8(folder) + "\\" + name;
-    const DWORD saveFormat = LvSaveFormatFromExt(name.substr(name.find_last_of('.') + 1));
+    const std::string path = LvWideToUtf8(folder) + "\\" + name;
+    const DWORD saveFormat = LvSaveFormatOfPath(name);
     if (m_image->Encode(path.c_str(), saveFormat)) {
         std::string error;
         if (!FwSendMail(FrameHwnd(), path, name, error) && !error.empty()) Message(error);
     } else {
         ShowWriteError(*m_image);
     }
-    DeleteFileW(FwWide(path).c_str());
+    DeleteFileW(LvUtf8ToWide(path).c_str());
     RemoveDirectoryW(folder.c_str());
 }
 

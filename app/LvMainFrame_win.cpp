@@ -50,7 +50,7 @@ LRESULT CProgressIndicator::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         rest.left = done.right;
         FillRect(hdc, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
         FillRect(hdc, &rest, GetSysColorBrush(COLOR_BTNFACE));
-        std::wstring text = FwWide(FwWindowText(m_hwnd));
+        std::wstring text = LvUtf8ToWide(FwWindowText(m_hwnd));
         SetBkMode(hdc, TRANSPARENT);
         HGDIOBJ old = SelectObject(hdc, GetStockObject(DEFAULT_GUI_FONT));
         DrawTextW(hdc, text.c_str(), int(text.size()), &rc, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
@@ -100,7 +100,7 @@ bool CMainFrame::OnCreateBars() {
 
 void CMainFrame::SetPaneText(int index, const std::string& text) {
     if (m_statusBar)
-        SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(FwWide(text).c_str()));
+        SendMessageW(m_statusBar, SB_SETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(LvUtf8ToWide(text).c_str()));
 }
 
 std::string CMainFrame::PaneText(int index) const {
@@ -108,7 +108,7 @@ std::string CMainFrame::PaneText(int index) const {
     LRESULT n = SendMessageW(m_statusBar, SB_GETTEXTLENGTHW, WPARAM(index), 0);
     std::wstring text(size_t(LOWORD(n)) + 1, L'\0');
     SendMessageW(m_statusBar, SB_GETTEXTW, WPARAM(index), reinterpret_cast<LPARAM>(&text[0]));
-    return FwUtf8(text.c_str());
+    return LvWideToUtf8(text.c_str());
 }
 
 void CMainFrame::SetProgress(int position) {

@@ -26,14 +26,14 @@ std::string ExecutableName() {
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     std::wstring full = path;
     size_t slash = full.find_last_of(L"\\/");
-    return FwUtf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
+    return LvWideToUtf8(slash == std::wstring::npos ? full : full.substr(slash + 1));
 }
 
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     CLumivueApp app;
-    app.SetCommandLine(FwUtf8(RawArguments()));
+    app.SetCommandLine(LvWideToUtf8(RawArguments()));
     app.SetInstanceName(ExecutableName());
     return app.Run();
 }

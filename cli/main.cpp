@@ -1,7 +1,8 @@
 #include "cli/LvCli.h"
 
 #ifdef _WIN32
-#include "image/LvScopedWin.h"
+#include "image/LvWideText_win.h"
+#include "image/LvWinTypes.h"
 
 #include <shellapi.h>
 

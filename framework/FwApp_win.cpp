@@ -24,7 +24,7 @@ CFwDocTemplate::~CFwDocTemplate() {
 std::string CFwDocTemplate::DocString(int index) const {
     wchar_t buffer[512];
     int n = LoadStringW(GetModuleHandleW(nullptr), m_resourceId, buffer, 512);
-    std::string text = n > 0 ? FwUtf8(std::wstring(buffer, size_t(n))) : std::string();
+    std::string text = n > 0 ? LvWideToUtf8(std::wstring(buffer, size_t(n))) : std::string();
     size_t start = 0;
     for (int i = 0; i < index; i++) {
         size_t nl = text.find('\n', start);
@@ -195,7 +195,7 @@ bool CFwApp::OnIdle(long count) {
 
 namespace {
 HKEY OpenSection(const std::string& key, const std::string& section, bool create) {
-    std::wstring path = FwWide(key + "\\" + section);
+    std::wstring path = LvUtf8ToWide(key + "\\" + section);
     HKEY hkey = nullptr;
     LONG r = create ? RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr,
                                       &hkey, nullptr)
@@ -208,7 +208,7 @@ std::string CFwApp::GetProfileText(const std::string& section, const std::string
                                    const std::string& fallback) const {
     HKEY hkey = OpenSection(m_registryKey, section, false);
     if (!hkey) return fallback;
-    std::wstring name = FwWide(entry);
+    std::wstring name = LvUtf8ToWide(entry);
     DWORD type = 0, size = 0;
     std::string value = fallback;
     if (RegQueryValueExW(hkey, name.c_str(), nullptr, &type, nullptr, &size) == ERROR_SUCCESS && type == REG_SZ &&
@@ -217,7 +217,7 @@ std::string CFwApp::GetProfileText(const std::string& section, const std::string
         DWORD bytes = DWORD(buffer.size() * sizeof(wchar_t));
         if (RegQueryValueExW(hkey, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&buffer[0]), &bytes) ==
             ERROR_SUCCESS)
-            value = FwUtf8(buffer.c_str());
+            value = LvWideToUtf8(buffer.c_str());
     }
     RegCloseKey(hkey);
     return value;
@@ -226,8 +226,8 @@ std::string CFwApp::GetProfileText(const std::string& section, const std::string
 bool CFwApp::WriteProfileText(const std::string& section, const std::string& entry, const std::string& value) {
     HKEY hkey = OpenSection(m_registryKey, section, true);
     if (!hkey) return false;
-    std::wstring wide = FwWide(value);
-    LONG r = RegSetValueExW(hkey, FwWide(entry).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+    std::wstring wide = LvUtf8ToWide(value);
+    LONG r = RegSetValueExW(hkey, LvUtf8ToWide(entry).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
                             DWORD((wide.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(hkey);
     return r == ERROR_SUCCESS;
@@ -238,7 +238,7 @@ int CFwApp::GetProfileNumber(const std::string& section, const std::string& entr
     if (!hkey) return fallback;
     DWORD type = 0, value = 0, size = sizeof(value);
     int result = fallback;
-    if (RegQueryValueExW(hkey, FwWide(entry).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
+    if (RegQueryValueExW(hkey, LvUtf8ToWide(entry).c_str(), nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) ==
             ERROR_SUCCESS &&
         type == REG_DWORD)
         result = int(value);
@@ -250,7 +250,8 @@ bool CFwApp::WriteProfileNumber(const std::string& section, const std::string& e
     HKEY hkey = OpenSection(m_registryKey, section, true);
     if (!hkey) return false;
     DWORD v = DWORD(value);
-    LONG r = RegSetValueExW(hkey, FwWide(entry).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v));
+    LONG r =
+        RegSetValueExW(hkey, LvUtf8ToWide(entry).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&v), sizeof(v));
     RegCloseKey(hkey);
     return r == ERROR_SUCCESS;
 }
@@ -277,7 +278,7 @@ void CFwApp::SaveRecentFiles() {
         if (i < m_recent.Size()) {
             WriteProfileText("Recent File List", CFwRecentFileList::ValueName(i), m_recent[i]);
         } else if (HKEY hkey = OpenSection(m_registryKey, "Recent File List", true)) {
-            RegDeleteValueW(hkey, FwWide(CFwRecentFileList::ValueName(i)).c_str());
+            RegDeleteValueW(hkey, LvUtf8ToWide(CFwRecentFileList::ValueName(i)).c_str());
             RegCloseKey(hkey);
         }
     }
@@ -354,7 +355,7 @@ bool CFwApp::QueryCommand(CFwCmdUI& ui) const {
 
 int CFwApp::ShowMessage(const std::string& text, UINT flags) {
     HWND owner = m_mainFrame ? m_mainFrame->GetHwnd() : nullptr;
-    return MessageBoxW(owner, FwWide(text).c_str(), FwWide(m_appName).c_str(), flags);
+    return MessageBoxW(owner, LvUtf8ToWide(text).c_str(), LvUtf8ToWide(m_appName).c_str(), flags);
 }
 
 bool CFwApp::OnUpdateCommand(CFwCmdUI& ui) {

@@ -53,5 +53,5 @@ void CFwDialog::SetInt(int id, int value) {
 }
 
 void CFwDialog::SetText(int id, const std::string& text) {
-    SetDlgItemTextW(m_hwnd, id, FwWide(text).c_str());
+    SetDlgItemTextW(m_hwnd, id, LvUtf8ToWide(text).c_str());
 }

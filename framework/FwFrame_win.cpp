@@ -13,7 +13,7 @@ const wchar_t kFwChildClass[] = L"LumivueChild";
 bool CFwMDIFrame::CreateFrame(const wchar_t* title, DWORD style, HMENU defaultMenu, HICON icon) {
     if (!RegisterWndClass(kFwFrameClass, 0, icon, nullptr)) return false;
     m_defaultMenu = defaultMenu;
-    m_appTitle = FwUtf8(title);
+    m_appTitle = LvWideToUtf8(title);
     return Create(WS_EX_ACCEPTFILES, kFwFrameClass, title, style, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
                   CW_USEDEFAULT, nullptr, defaultMenu);
 }
@@ -78,7 +78,7 @@ void UpdateRecentFileItems(HMENU popup, const CFwRecentFileList& recent) {
     }
     for (size_t i = 0; i < recent.Size(); i++)
         InsertMenuW(popup, UINT(at) + UINT(i), MF_BYPOSITION | MF_STRING, UINT_PTR(kFwIdFileMru1) + i,
-                    FwWide(recent.MenuText(i)).c_str());
+                    LvUtf8ToWide(recent.MenuText(i)).c_str());
 }
 
 } // namespace
@@ -150,7 +150,7 @@ LRESULT CFwMDIFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             std::wstring name(size_t(n) + 1, L'\0');
             DragQueryFileW(drop, i, &name[0], n + 1);
             name.resize(n);
-            if (CFwApp::Get()) CFwApp::Get()->OpenDocumentFile(FwUtf8(name));
+            if (CFwApp::Get()) CFwApp::Get()->OpenDocumentFile(LvWideToUtf8(name));
         }
         DragFinish(drop);
         return 0;
@@ -187,7 +187,7 @@ bool CFwMDIChild::CreateChild(CFwMDIFrame* frame, CFwDocument* doc, CFwView* vie
     if (!RegisterWndClass(kFwChildClass, CS_HREDRAW | CS_VREDRAW, nullptr, nullptr)) return false;
     m_frame = frame;
     m_doc = doc;
-    std::wstring wideTitle = FwWide(title);
+    std::wstring wideTitle = LvUtf8ToWide(title);
     MDICREATESTRUCTW mcs = {};
     mcs.szClass = kFwChildClass;
     mcs.szTitle = wideTitle.c_str();

@@ -22,7 +22,7 @@ std::string ToAnsi(const std::wstring& wide, BOOL* lossy = nullptr) {
 // A path the ANSI mail interface can take: the short form when the long one has characters the ANSI code page
 // cannot hold.
 std::string AnsiPath(const std::string& path) {
-    const std::wstring wide = FwWide(path);
+    const std::wstring wide = LvUtf8ToWide(path);
     BOOL lossy = FALSE;
     std::string ansi = ToAnsi(wide, &lossy);
     if (!lossy) return ansi;
@@ -51,7 +51,7 @@ bool FwSendMail(HWND owner, const std::string& path, const std::string& name, st
         error = "No mail program is installed.";
         return false;
     }
-    std::string ansiPath = AnsiPath(path), ansiName = ToAnsi(FwWide(name));
+    std::string ansiPath = AnsiPath(path), ansiName = ToAnsi(LvUtf8ToWide(name));
     MapiFileDesc file = {};
     file.nPosition = ULONG(-1);
     file.lpszPathName = &ansiPath[0];

@@ -2,31 +2,15 @@
 
 #include <vector>
 
-std::wstring FwWide(const std::string& text) {
-    if (text.empty()) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0);
-    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
-    if (n > 0) MultiByteToWideChar(CP_UTF8, 0, text.data(), int(text.size()), &wide[0], n);
-    return wide;
-}
-
-std::string FwUtf8(const std::wstring& text) {
-    if (text.empty()) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string narrow(size_t(n > 0 ? n : 0), '\0');
-    if (n > 0) WideCharToMultiByte(CP_UTF8, 0, text.data(), int(text.size()), &narrow[0], n, nullptr, nullptr);
-    return narrow;
-}
-
 std::string FwFullPath(const std::string& path) {
     if (path.empty()) return path;
-    const std::wstring wide = FwWide(path);
+    const std::wstring wide = LvUtf8ToWide(path);
     DWORD n = GetFullPathNameW(wide.c_str(), 0, nullptr, nullptr);
     if (n == 0) return path;
     std::vector<wchar_t> buffer(n);
     DWORD written = GetFullPathNameW(wide.c_str(), n, buffer.data(), nullptr);
     if (written == 0 || written >= n) return path;
-    return FwUtf8(std::wstring(buffer.data(), written));
+    return LvWideToUtf8(std::wstring(buffer.data(), written));
 }
 
 std::string FwWindowText(HWND hwnd) {
@@ -34,11 +18,11 @@ std::string FwWindowText(HWND hwnd) {
     if (n <= 0) return std::string();
     std::vector<wchar_t> buffer(size_t(n) + 1);
     GetWindowTextW(hwnd, buffer.data(), n + 1);
-    return FwUtf8(buffer.data());
+    return LvWideToUtf8(buffer.data());
 }
 
 void FwSetWindowText(HWND hwnd, const std::string& text) {
-    SetWindowTextW(hwnd, FwWide(text).c_str());
+    SetWindowTextW(hwnd, LvUtf8ToWide(text).c_str());
 }
 
 RECT FwClientRect(HWND hwnd) {

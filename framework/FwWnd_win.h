@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/LvWideText_win.h"
+
 #include <windows.h>
 
 #include <string>
@@ -33,9 +35,7 @@ protected:
     HWND m_hwnd = nullptr;
 };
 
-// UTF-8 inside, UTF-16 at the Win32 boundary.
-std::wstring FwWide(const std::string& text);
-std::string FwUtf8(const std::wstring& text);
+// UTF-8 inside, UTF-16 at the Win32 boundary (LvUtf8ToWide, LvWideToUtf8).
 // The absolute form of a path, resolved against the current folder; the path itself when that fails.
 std::string FwFullPath(const std::string& path);
 std::string FwWindowText(HWND hwnd);

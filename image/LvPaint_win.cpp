@@ -1,6 +1,7 @@
 #include "image/LvImage.h"
 
 #include "image/LvScopedWin.h"
+#include "image/LvWideText_win.h"
 
 #include <algorithm>
 #include <climits>
@@ -268,7 +269,7 @@ bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color
     font.lfWeight = weight;
     font.lfItalic = italic ? TRUE : FALSE;
     font.lfUnderline = underline ? TRUE : FALSE;
-    std::wstring face = LvUtf8ToWide(faceName);
+    std::wstring face = LvUtf8ToWide(faceName ? faceName : "");
     wcsncpy(font.lfFaceName, face.c_str(), 31);
     ScopedGdiObj<HFONT> created(CreateFontIndirectW(&font));
     HGDIOBJ useFont = created ? static_cast<HGDIOBJ>(created.Get()) : GetStockObject(DEFAULT_GUI_FONT);
@@ -279,7 +280,7 @@ bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color
     SetTextColor(memory.Get(), RGB(255, 255, 255));
     SetBkColor(memory.Get(), RGB(0, 0, 0));
     SetBkMode(memory.Get(), OPAQUE);
-    std::wstring wide = LvUtf8ToWide(text);
+    std::wstring wide = LvUtf8ToWide(text ? text : "");
     RECT box = {0, 0, 0, 0};
     DrawTextW(memory.Get(), wide.c_str(), int(wide.size()), &box, DT_CALCRECT);
     long long boxHeight = (long long)box.bottom - box.top;

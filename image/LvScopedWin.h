@@ -138,25 +138,4 @@ private:
     HENHMETAFILE m_metafile;
 };
 
-// UTF-8 text as the UTF-16 the wide Win32 functions take; empty for invalid UTF-8.
-inline std::wstring LvUtf8ToWide(const char* text) {
-    if (!text || !*text) return std::wstring();
-    int n = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, nullptr, 0);
-    if (n <= 1) return std::wstring();
-    std::wstring wide(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, text, -1, &wide[0], n);
-    wide.resize(size_t(n - 1));
-    return wide;
-}
-
-inline std::string LvWideToUtf8(const wchar_t* text) {
-    if (!text || !*text) return std::string();
-    int n = WideCharToMultiByte(CP_UTF8, 0, text, -1, nullptr, 0, nullptr, nullptr);
-    if (n <= 1) return std::string();
-    std::string narrow(size_t(n), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, &narrow[0], n, nullptr, nullptr);
-    narrow.resize(size_t(n - 1));
-    return narrow;
-}
-
 #endif

@@ -8,6 +8,7 @@
 #include <string>
 
 #ifdef _WIN32
+#include "image/LvWideText_win.h"
 #include "image/LvWinTypes.h"
 #else
 #include <unistd.h>
@@ -15,22 +16,11 @@
 
 // ---- file names -----------------------------------------------------------------------------------------
 
-#ifdef _WIN32
-static std::wstring Utf8ToWide(const char* text) {
-    int n = MultiByteToWideChar(CP_UTF8, 0, text, -1, nullptr, 0);
-    if (n <= 0) return std::wstring();
-    std::wstring wide(size_t(n), L'\0');
-    MultiByteToWideChar(CP_UTF8, 0, text, -1, &wide[0], n);
-    wide.resize(size_t(n - 1));
-    return wide;
-}
-#endif
-
 FILE* LvOpenFile(const char* fileName, const char* mode) {
     if (!fileName || !*fileName || !mode) return nullptr;
 #ifdef _WIN32
-    std::wstring wideName = Utf8ToWide(fileName);
-    std::wstring wideMode = Utf8ToWide(mode);
+    std::wstring wideName = LvUtf8ToWide(fileName);
+    std::wstring wideMode = LvUtf8ToWide(mode);
     if (wideName.empty()) return nullptr;
     return _wfopen(wideName.c_str(), wideMode.c_str());
 #else
@@ -40,8 +30,8 @@ FILE* LvOpenFile(const char* fileName, const char* mode) {
 
 bool LvReplaceFile(const char* source, const char* target) {
 #ifdef _WIN32
-    std::wstring from = Utf8ToWide(source);
-    std::wstring to = Utf8ToWide(target);
+    std::wstring from = LvUtf8ToWide(source);
+    std::wstring to = LvUtf8ToWide(target);
     return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
     return rename(source, target) == 0;
@@ -50,7 +40,7 @@ bool LvReplaceFile(const char* source, const char* target) {
 
 bool LvRemoveFile(const char* fileName) {
 #ifdef _WIN32
-    return DeleteFileW(Utf8ToWide(fileName).c_str()) != 0;
+    return DeleteFileW(LvUtf8ToWide(fileName).c_str()) != 0;
 #else
     return unlink(fileName) == 0;
 #endif

@@ -138,7 +138,7 @@ TEST_F(GuiTest, FileOpenStartsOnAllSupportedFiles) {
         LRESULT sel = SendMessageW(types, CB_GETCURSEL, 0, 0);
         wchar_t text[128] = {};
         SendMessageW(types, CB_GETLBTEXT, WPARAM(sel), reinterpret_cast<LPARAM>(text));
-        filterShown = FwUtf8(text);
+        filterShown = LvWideToUtf8(text);
         DialogAnswers::TypeFileName(path)(dialog);
     });
     Command(ID_FILE_OPEN);
@@ -469,7 +469,7 @@ std::vector<std::string> RecentMenuTexts(HWND frame) {
         wchar_t text[MAX_PATH + 8] = {};
         GetMenuStringW(file, UINT(i), text, MAX_PATH + 8, MF_BYPOSITION);
         const bool greyed = (GetMenuState(file, UINT(i), MF_BYPOSITION) & MF_GRAYED) != 0;
-        texts.push_back((greyed ? "(greyed) " : "") + FwUtf8(text));
+        texts.push_back((greyed ? "(greyed) " : "") + LvWideToUtf8(text));
     }
     return texts;
 }
@@ -485,7 +485,7 @@ TEST_F(GuiTest, RecentFilesReopenAndForgetMissingOnes) {
     // A name relative to the current folder is remembered whole.
     wchar_t previous[MAX_PATH] = {};
     GetCurrentDirectoryW(MAX_PATH, previous);
-    ASSERT_TRUE(SetCurrentDirectoryW(FwWide(m_dir.Root()).c_str()));
+    ASSERT_TRUE(SetCurrentDirectoryW(LvUtf8ToWide(m_dir.Root()).c_str()));
     CFwDocument* relative = m_app->OpenDocumentFile("gone.bmp");
     SetCurrentDirectoryW(previous); // the folder can be removed at the end
     ASSERT_NE(relative, nullptr);
@@ -494,7 +494,7 @@ TEST_F(GuiTest, RecentFilesReopenAndForgetMissingOnes) {
     Command(ID_WINDOW_CLOSE_ALL);
     EXPECT_EQ(RecentMenuTexts(FrameHwnd()), (std::vector<std::string>{"&1 " + gone, "&2 " + keep}));
     ASSERT_TRUE(FwSamePath(m_app->RecentFiles()[0], gone));
-    DeleteFileW(FwWide(gone).c_str());
+    DeleteFileW(LvUtf8ToWide(gone).c_str());
     DialogAnswers answers;
     answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
     Command(ID_FILE_MRU_FILE1 + 1); // keep.bmp

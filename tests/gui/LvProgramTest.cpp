@@ -11,7 +11,7 @@ struct Program {
     PROCESS_INFORMATION pi = {};
     // Starts the program with its arguments, in the given current folder (or this process's).
     bool Start(const std::wstring& arguments, const std::wstring& folder = std::wstring()) {
-        std::wstring line = L"\"" + FwWide(LV_PROGRAM) + L"\" " + arguments;
+        std::wstring line = L"\"" + LvUtf8ToWide(LV_PROGRAM) + L"\" " + arguments;
         STARTUPINFOW si = {};
         si.cb = sizeof(si);
         return CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr,
@@ -99,7 +99,7 @@ std::vector<std::string> ChildTitles(HWND mainWindow) {
 
 TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     TempDir dir;
-    CreateDirectoryW(FwWide(dir.Path("with space")).c_str(), nullptr);
+    CreateDirectoryW(LvUtf8ToWide(dir.Path("with space")).c_str(), nullptr);
     const std::string first = MakePicture(dir, "with space\\first picture.bmp", 210, 140, 24, LVFMT_BMP);
     const std::string second = MakePicture(dir, "second.png", 160, 90, 24, LVFMT_PNG);
     ASSERT_FALSE(first.empty());
@@ -109,7 +109,7 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     // The path with spaces, unquoted: taken whole.
     Program one;
     const auto started = std::chrono::steady_clock::now();
-    ASSERT_TRUE(one.Start(FwWide(first)));
+    ASSERT_TRUE(one.Start(LvUtf8ToWide(first)));
     HWND main = nullptr;
     ASSERT_TRUE(WaitFor([&] { return (main = MainWindowOf(one.pi.dwProcessId)) != nullptr; }));
     ASSERT_TRUE(WaitFor([&] { return FwWindowText(main) == "Lumivue - first picture.bmp"; }));
@@ -134,7 +134,7 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     // A second start with a file hands it over and ends without a window of its own. Its name is relative to
     // the second start's own folder.
     Program two;
-    ASSERT_TRUE(two.Start(L"\"second.png\"", FwWide(dir.Root())));
+    ASSERT_TRUE(two.Start(L"\"second.png\"", LvUtf8ToWide(dir.Root())));
     ASSERT_EQ(WaitForSingleObject(two.pi.hProcess, 60000), WAIT_OBJECT_0);
     EXPECT_EQ(MainWindowOf(two.pi.dwProcessId), nullptr);
     EXPECT_TRUE(WaitFor([&] {
@@ -154,7 +154,7 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     EXPECT_EQ(RegGetValueW(HKEY_CURRENT_USER, L"Software\\Quillmarsh\\Lumivue\\Recent File List", L"File1",
                            RRF_RT_REG_SZ, nullptr, value, &size),
               ERROR_SUCCESS);
-    EXPECT_TRUE(FwSamePath(FwUtf8(value), second)) << FwUtf8(value);
+    EXPECT_TRUE(FwSamePath(LvWideToUtf8(value), second)) << LvWideToUtf8(value);
 
     // The user closes the program.
     PostMessageW(main, WM_CLOSE, 0, 0);
