@@ -13,8 +13,8 @@
 #include <vector>
 
 namespace {
+// The selection outline's marching ants.
 const UINT_PTR kAntTimer = 1;
-const UINT_PTR kSlideTimer = 2;
 
 CMainFrame* Frame() {
     return CLumivueApp::Get() ? CLumivueApp::Get()->Frame() : nullptr;
@@ -183,7 +183,7 @@ void CLvView::OnFilePrint() {
         output = buffer.data();
     }
     if (go) {
-        std::wstring title = FwWide(m_doc ? m_doc->GetTitle() : std::string("Lumivue"));
+        std::wstring title = LvUtf8ToWide(m_doc ? m_doc->GetTitle() : std::string("Lumivue"));
         DOCINFOW di = {};
         di.cbSize = sizeof(di);
         di.lpszDocName = title.c_str();
@@ -291,7 +291,6 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         KillTimer(m_hwnd, kAntTimer);
-        KillTimer(m_hwnd, kSlideTimer);
         if (m_bkBrush) DeleteObject(m_bkBrush);
         m_bkBrush = nullptr;
         break;
