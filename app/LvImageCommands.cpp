@@ -4,10 +4,10 @@
 
 const std::vector<LvDepthCommand>& LvDepthCommands() {
     static const std::vector<LvDepthCommand> commands = {
-        {32960, 1, "&2 Color\t(1b)"},
-        {32962, 4, "&16 Color\t(4b)"},
-        {32961, 8, "2&56 Color\t(8b)"},
-        {32959, 24, "&True Color\t(24b)"},
+        {ID_COLOR_2, 1, "&2 Color\t(1b)"},
+        {ID_COLOR_16, 4, "&16 Color\t(4b)"},
+        {ID_COLOR_256, 8, "2&56 Color\t(8b)"},
+        {ID_COLOR_TRUE, 24, "&True Color\t(24b)"},
     };
     return commands;
 }
@@ -61,14 +61,14 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
 
 bool LvIsMenuCommand(const LvOperation& op) {
     if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
-    if (op.commandId == kLvCmdCrop) return true;
+    if (op.commandId == ID_TRANS_CROP) return true;
     if (LvOperationNeedsPicture(op)) return false; // the picture comes from a dialog
     return op.args[0].name == nullptr;
 }
 
 bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params) {
     params = LvOpParams();
-    if (op.commandId == kLvCmdCrop) return LvCropParamsFromSelection(image, params);
+    if (op.commandId == ID_TRANS_CROP) return LvCropParamsFromSelection(image, params);
     return true;
 }
 

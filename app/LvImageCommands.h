@@ -1,6 +1,7 @@
 #pragma once
 
 #include "effects/LvOperations.h"
+#include "res/resource.h"
 
 #include <vector>
 
@@ -9,18 +10,14 @@
 // are this layer's own.
 
 // The worker's command for the colour depth; p0 is the target depth.
-const int kLvCmdColorDepth = 32960;
-// Crop to the selection's box, run directly.
-const int kLvCmdCrop = 32848;
-// Photo Frame: its frame picture comes from a dialog.
-const int kLvCmdPhotoFrame = 32976;
+const int kLvCmdColorDepth = ID_COLOR_2;
 
 struct LvDepthCommand {
     int id;
     int depth;
     const char* menuText;
 };
-// The four colour-depth menu commands (32960, 32962, 32961, 32959).
+// The four colour-depth menu commands of the Color menu.
 const std::vector<LvDepthCommand>& LvDepthCommands();
 const LvDepthCommand* LvFindDepthCommand(int id);
 

@@ -2,6 +2,7 @@
 
 #include "framework/FwFrame_win.h"
 #include "framework/FwView_win.h"
+#include "res/resource.h"
 
 #include <algorithm>
 
@@ -358,15 +359,19 @@ int CFwApp::ShowMessage(const std::string& text, UINT flags) {
     return MessageBoxW(owner, LvUtf8ToWide(text).c_str(), LvUtf8ToWide(m_appName).c_str(), flags);
 }
 
+bool FwIsRecentFileCommand(int id) {
+    return id >= ID_FILE_MRU_FILE1 && id <= ID_FILE_MRU_FILE16;
+}
+
 bool CFwApp::OnUpdateCommand(CFwCmdUI& ui) {
-    if (ui.id >= kFwIdFileMru1 && ui.id < kFwIdFileMru1 + 16) {
-        ui.Enable(size_t(ui.id - kFwIdFileMru1) < m_recent.Size());
+    if (FwIsRecentFileCommand(ui.id)) {
+        ui.Enable(size_t(ui.id - ID_FILE_MRU_FILE1) < m_recent.Size());
         return true;
     }
     switch (ui.id) {
-    case kFwIdFileNew:
-    case kFwIdFileOpen:
-    case kFwIdAppExit:
+    case ID_FILE_NEW:
+    case ID_FILE_OPEN:
+    case ID_APP_EXIT:
         return true;
     default:
         return false;
@@ -374,8 +379,8 @@ bool CFwApp::OnUpdateCommand(CFwCmdUI& ui) {
 }
 
 bool CFwApp::OnCommand(int id) {
-    if (id >= kFwIdFileMru1 && id < kFwIdFileMru1 + 16) {
-        size_t index = size_t(id - kFwIdFileMru1);
+    if (FwIsRecentFileCommand(id)) {
+        size_t index = size_t(id - ID_FILE_MRU_FILE1);
         if (index >= m_recent.Size()) return true;
         std::string path = m_recent[index];
         if (!OpenDocumentFile(path)) {
@@ -391,13 +396,13 @@ bool CFwApp::OnCommand(int id) {
         return true;
     }
     switch (id) {
-    case kFwIdFileNew:
+    case ID_FILE_NEW:
         OnFileNew();
         return true;
-    case kFwIdFileOpen:
+    case ID_FILE_OPEN:
         OnFileOpen();
         return true;
-    case kFwIdAppExit:
+    case ID_APP_EXIT:
         if (m_mainFrame) PostMessageW(m_mainFrame->GetHwnd(), WM_CLOSE, 0, 0);
         return true;
     default:

@@ -12,22 +12,11 @@ class CFwMDIFrame;
 class CFwMDIChild;
 class CFwView;
 
-// Framework command identifiers the base classes handle.
-enum {
-    kFwIdFileNew = 57600,
-    kFwIdFileOpen = 57601,
-    kFwIdFileClose = 57602,
-    kFwIdFileSave = 57603,
-    kFwIdFileSaveAs = 57604,
-    kFwIdFilePrint = 57607,
-    kFwIdFileMru1 = 57616, // .. 57631
-    kFwIdAppExit = 57665,
-    kFwIdWindowCascade = 57650,
-    kFwIdWindowTileHorz = 57651,
-    kFwIdWindowTileVert = 57652,
-    kFwIdWindowArrange = 57649,
-    kFwIdFirstMdiChild = 0xFF00,
-};
+// The first window identifier of the MDI child list that the Window menu gains.
+const int kFwIdFirstMdiChild = 0xFF00;
+
+// Whether a command is one of the recent-file entries of the File menu.
+bool FwIsRecentFileCommand(int id);
 
 // One multiple-document template: it makes a document with its MDI child window and view, and keeps the
 // list of its open documents.

@@ -2,6 +2,7 @@
 
 #include "framework/FwApp_win.h"
 #include "framework/FwView_win.h"
+#include "res/resource.h"
 
 #include <shellapi.h>
 
@@ -65,19 +66,19 @@ void UpdateRecentFileItems(HMENU popup, const CFwRecentFileList& recent) {
     int at = -1;
     for (int i = GetMenuItemCount(popup) - 1; i >= 0; i--) {
         const UINT id = GetMenuItemID(popup, i);
-        if (id >= UINT(kFwIdFileMru1) && id < UINT(kFwIdFileMru1 + 16)) {
-            if (recent.Size() == 0 && id == UINT(kFwIdFileMru1)) return; // the placeholder stays
+        if (FwIsRecentFileCommand(int(id))) {
+            if (recent.Size() == 0 && id == ID_FILE_MRU_FILE1) return; // the placeholder stays
             at = i;
             DeleteMenu(popup, UINT(i), MF_BYPOSITION);
         }
     }
     if (at < 0) return;
     if (recent.Size() == 0) {
-        InsertMenuW(popup, UINT(at), MF_BYPOSITION | MF_STRING, kFwIdFileMru1, L"Recent File");
+        InsertMenuW(popup, UINT(at), MF_BYPOSITION | MF_STRING, ID_FILE_MRU_FILE1, L"Recent File");
         return;
     }
     for (size_t i = 0; i < recent.Size(); i++)
-        InsertMenuW(popup, UINT(at) + UINT(i), MF_BYPOSITION | MF_STRING, UINT_PTR(kFwIdFileMru1) + i,
+        InsertMenuW(popup, UINT(at) + UINT(i), MF_BYPOSITION | MF_STRING, UINT_PTR(ID_FILE_MRU_FILE1) + i,
                     LvUtf8ToWide(recent.MenuText(i)).c_str());
 }
 

@@ -31,13 +31,13 @@ TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
         bool menu;
         bool worker;
     } cases[] = {
-        {32774, true, true},   // Mirror
-        {32906, true, true},   // Correct Histogram
-        {32803, true, false},  // Pseudo Colors runs directly
-        {32848, true, false},  // Crop runs directly, on the selection's box
-        {32976, false, false}, // Photo Frame needs its picture dialog
-        {32779, false, false}, // Rotate needs its dialog
-        {32794, false, false}, // Resize needs its dialog
+        {ID_TRANS_MIRROR, true, true},
+        {ID_ADJUST_CORRECT_HISTOGRAM, true, true},
+        {ID_ADJUST_PSEUDO_COLORS, true, false}, // runs directly
+        {ID_TRANS_CROP, true, false},           // runs directly, on the selection's box
+        {ID_PHOTO_FRAME, false, false},         // needs its picture dialog
+        {ID_TRANS_ROTATE, false, false},        // needs its dialog
+        {ID_TRANS_RESIZE, false, false},        // needs its dialog
         {12345, false, false},
     };
     for (const Case& c : cases) {
@@ -52,10 +52,10 @@ TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
     }
 }
 
-TEST(LvImageCommands, DepthCommandsGoToTheWorkerAs32960) {
+TEST(LvImageCommands, DepthCommandsGoToTheWorkerAsOneCommand) {
     struct Case {
         int id, depth;
-    } cases[] = {{32960, 1}, {32962, 4}, {32961, 8}, {32959, 24}};
+    } cases[] = {{ID_COLOR_2, 1}, {ID_COLOR_16, 4}, {ID_COLOR_256, 8}, {ID_COLOR_TRUE, 24}};
     for (const Case& c : cases) {
         int command = 0;
         LvOpParams params;
@@ -97,7 +97,7 @@ TEST(LvImageCommands, DispatchRunsTheTableOperation) {
     FillPattern(image, 7);
     CLvImage expected(image);
     expected.Mirror();
-    EXPECT_TRUE(LvRunImageCommand(32774, LvOpParams(), image, LvOpContext()));
+    EXPECT_TRUE(LvRunImageCommand(ID_TRANS_MIRROR, LvOpParams(), image, LvOpContext()));
     EXPECT_TRUE(SamePicture(image, expected));
     CLvImage unchanged(image);
     EXPECT_FALSE(LvRunImageCommand(4242, LvOpParams(), image, LvOpContext()));
@@ -106,8 +106,8 @@ TEST(LvImageCommands, DispatchRunsTheTableOperation) {
 
 TEST(LvImageCommands, DirectCropTakesTheSelectionBoxOthersNothing) {
     CLvImage image(40, 30, 24);
-    const LvOperation* crop = LvFindMenuOperation(kLvCmdCrop);
-    const LvOperation* pseudo = LvFindMenuOperation(32803);
+    const LvOperation* crop = LvFindMenuOperation(ID_TRANS_CROP);
+    const LvOperation* pseudo = LvFindMenuOperation(ID_ADJUST_PSEUDO_COLORS);
     ASSERT_TRUE(crop && pseudo);
     LvOpParams params;
     params.p[0] = 7;

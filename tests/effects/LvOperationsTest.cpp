@@ -1,5 +1,6 @@
 #include "effects/LvOperations.h"
 #include "LvEffectTestUtil.h"
+#include "res/resource.h"
 
 #include <gtest/gtest.h>
 
@@ -239,7 +240,7 @@ TEST(Operations, EnableRules) {
     image.SelectionAddRect(0, 0, 2, 2);
     EXPECT_TRUE(LvOperationEnabled(*crop, &image, false, 1));
     EXPECT_TRUE(crop->direct);
-    EXPECT_EQ(crop->commandId, 32848);
+    EXPECT_EQ(crop->commandId, ID_TRANS_CROP);
 }
 
 TEST(Operations, CropOfTheSelectionKeepsExactlyTheSelectedPixels) {

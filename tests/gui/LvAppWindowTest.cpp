@@ -232,7 +232,7 @@ TEST_F(GuiTest, AFailedSaveKeepsTheFileAndTheDocument) {
     Command(ID_EDIT_DUPLICATE);
     CLvDoc* copy = ActiveDoc();
     ASSERT_NE(copy, doc);
-    Command(32774); // Mirror
+    Command(ID_TRANS_MIRROR);
     WaitIdle(copy);
     ASSERT_TRUE(copy->IsModified());
     CLvImage before(*copy->m_image);
@@ -356,7 +356,7 @@ TEST_F(GuiTest, FolderWalkKeysAndStates) {
     const int start = doc->m_fileIndex;
     ASSERT_EQ(names[size_t(start)], "b.png");
     // A changed picture is replaced without asking; the modified mark stays; the undo store empties.
-    Command(32774);
+    Command(ID_TRANS_MIRROR);
     WaitIdle(doc);
     ASSERT_EQ(doc->m_undo.Level(), 1);
     DialogAnswers answers;
@@ -439,9 +439,9 @@ TEST_F(GuiTest, NewDocumentHasNoImageAndNoImageCommands) {
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->m_image, nullptr);
     EXPECT_EQ(doc->GetTitle(), "Lumivue1");
-    for (int id : {32774, ID_COLOR_TRUE, ID_EDIT_COPY, ID_FILE_SAVE_AS, ID_EDIT_DUPLICATE, ID_EDIT_UNDO})
+    for (int id : {ID_TRANS_MIRROR, ID_COLOR_TRUE, ID_EDIT_COPY, ID_FILE_SAVE_AS, ID_EDIT_DUPLICATE, ID_EDIT_UNDO})
         EXPECT_FALSE(MenuItem(id).enabled) << id;
-    Command(32774); // dropped: nothing happens
+    Command(ID_TRANS_MIRROR); // dropped: nothing happens
     EXPECT_FALSE(doc->IsBusy());
     EXPECT_EQ(doc->m_undo.Level(), 0);
 }

@@ -6,8 +6,6 @@
 
 namespace {
 
-const int kMirror = 32774, kFlip = 32775, kNegative = 32777, kGauss = 32910, kPseudo = 32803;
-
 // A new document holding a picture made in the test.
 CLvDoc* NewDocWith(GuiTest* test, CMainFrame* frame, int width, int height, int bpp) {
     (void)test;
@@ -37,7 +35,9 @@ protected:
 TEST_F(WorkerTest, NineCommandsLeaveEightUndoStepsAndRedoComesBack) {
     CLvDoc* doc = MakeDoc(37, 21);
     ASSERT_NE(doc, nullptr);
-    const int commands[9] = {kMirror, kNegative, kFlip, kMirror, kNegative, kFlip, kMirror, kNegative, kFlip};
+    const int commands[9] = {ID_TRANS_MIRROR, ID_ADJUST_NEGATIVE, ID_TRANS_FLIP,
+                             ID_TRANS_MIRROR, ID_ADJUST_NEGATIVE, ID_TRANS_FLIP,
+                             ID_TRANS_MIRROR, ID_ADJUST_NEGATIVE, ID_TRANS_FLIP};
     std::vector<CLvImage> states;
     states.push_back(*doc->m_image);
     for (int id : commands) {
@@ -67,7 +67,7 @@ TEST_F(WorkerTest, NineCommandsLeaveEightUndoStepsAndRedoComesBack) {
     Command(ID_EDIT_UNDO);
     Command(ID_EDIT_UNDO);
     EXPECT_TRUE(MenuItem(ID_EDIT_REDO).enabled);
-    Run(doc, kMirror);
+    Run(doc, ID_TRANS_MIRROR);
     EXPECT_FALSE(MenuItem(ID_EDIT_REDO).enabled);
     EXPECT_EQ(doc->m_undo.Level(), 7);
     // Undo on an unmodified document (as after a save) marks it modified.
@@ -110,10 +110,10 @@ TEST_F(WorkerTest, DirectCommandTakesASnapshotAndMarksTheDocument) {
     ASSERT_NE(doc, nullptr);
     // Right after a command, while its progress watcher may still be looking at the picture: the direct
     // command waits for the watcher before its snapshot can drop that picture.
-    Command(kMirror);
+    Command(ID_TRANS_MIRROR);
     ASSERT_TRUE(PumpUntil([doc] { return !doc->IsBusy(); }));
     Command(ID_EDIT_UNDO);
-    Command(kPseudo);
+    Command(ID_ADJUST_PSEUDO_COLORS);
     EXPECT_EQ(doc->m_progressThread.load(), nullptr);
     EXPECT_FALSE(doc->IsBusy());
     EXPECT_EQ(doc->m_undo.Level(), 1);
@@ -126,11 +126,11 @@ TEST_F(WorkerTest, DirectCommandTakesASnapshotAndMarksTheDocument) {
 TEST_F(WorkerTest, ABusyDocumentRefusesCommandsButStillPaints) {
     CLvDoc* doc = MakeDoc(3000, 2000);
     ASSERT_NE(doc, nullptr);
-    Command(kGauss);
+    Command(ID_FILTER_GAUSS_SMOOTH);
     ASSERT_TRUE(doc->IsBusy()); // marked before the worker could run
-    for (int id : {kMirror, ID_EDIT_UNDO, ID_FILE_SAVE_AS, ID_EDIT_COPY, ID_COLOR_256, ID_EDIT_DUPLICATE})
+    for (int id : {ID_TRANS_MIRROR, ID_EDIT_UNDO, ID_FILE_SAVE_AS, ID_EDIT_COPY, ID_COLOR_256, ID_EDIT_DUPLICATE})
         EXPECT_FALSE(MenuItem(id).enabled) << id;
-    Command(kMirror); // dropped
+    Command(ID_TRANS_MIRROR); // dropped
     Command(ID_COLOR_2);
     // The window repaints meanwhile (from the snapshot, not the picture being changed).
     CLvView* view = ActiveView();
@@ -146,7 +146,7 @@ TEST_F(WorkerTest, ABusyDocumentRefusesCommandsButStillPaints) {
     EXPECT_EQ(shown.back(), "100 %");
     EXPECT_EQ(doc->m_undo.Level(), 1); // the refused commands took no snapshot
     EXPECT_EQ(doc->m_image->GetBpp(), 24);
-    EXPECT_TRUE(MenuItem(kMirror).enabled);
+    EXPECT_TRUE(MenuItem(ID_TRANS_MIRROR).enabled);
     EXPECT_GE(doc->m_elapsed.load(), 0.0f);
 }
 
@@ -155,7 +155,7 @@ TEST_F(WorkerTest, ClosingDuringALongCommandCancelsAndWaits) {
         SCOPED_TRACE(way);
         CLvDoc* doc = MakeDoc(3000, 2000);
         ASSERT_NE(doc, nullptr);
-        Command(kGauss);
+        Command(ID_FILTER_GAUSS_SMOOTH);
         ASSERT_TRUE(doc->IsBusy());
         if (way == 1) {
             // Let the watcher report at least once, so that its messages meet the close's wait.
@@ -177,7 +177,7 @@ TEST_F(WorkerTest, ClosingDuringALongCommandCancelsAndWaits) {
 TEST_F(WorkerTest, ClosingTheProgramDuringACommandAsksThenWaits) {
     CLvDoc* doc = MakeDoc(3000, 2000);
     ASSERT_NE(doc, nullptr);
-    Command(kGauss);
+    Command(ID_FILTER_GAUSS_SMOOTH);
     ASSERT_TRUE(PumpUntil([doc] { return doc->IsModified(); })); // the worker has taken its snapshot
     DialogAnswers answers;
     answers.Expect("Lumivue", DialogAnswers::PressButton(IDNO));
@@ -209,14 +209,14 @@ TEST_F(WorkerTest, SavingFromTheClosePromptWritesTheCommandsResult) {
 TEST_F(WorkerTest, CropTakesTheSelectionBox) {
     CLvDoc* doc = MakeDoc(40, 30);
     ASSERT_NE(doc, nullptr);
-    EXPECT_TRUE(MenuItem(kLvCmdCrop).found);
-    EXPECT_FALSE(MenuItem(kLvCmdCrop).enabled);     // no selection
-    EXPECT_FALSE(MenuItem(kLvCmdPhotoFrame).found); // its frame picture needs a dialog
+    EXPECT_TRUE(MenuItem(ID_TRANS_CROP).found);
+    EXPECT_FALSE(MenuItem(ID_TRANS_CROP).enabled); // no selection
+    EXPECT_FALSE(MenuItem(ID_PHOTO_FRAME).found);  // its frame picture needs a dialog
     CLvImage before(*doc->m_image);
     doc->m_image->SelectionCreate();
     doc->m_image->SelectionAddRect(5, 20, 15, 8); // pixel edges, rows counted from the bottom
-    ASSERT_TRUE(MenuItem(kLvCmdCrop).enabled);
-    Command(kLvCmdCrop);
+    ASSERT_TRUE(MenuItem(ID_TRANS_CROP).enabled);
+    Command(ID_TRANS_CROP);
     ASSERT_EQ(doc->m_image->GetWidth(), 10);
     ASSERT_EQ(doc->m_image->GetHeight(), 12);
     // Exactly the selected pixels: bottom-up rows 8..19, columns 5..14.
