@@ -96,13 +96,6 @@ bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params) {
     return true;
 }
 
-bool LvChangeDepth(CLvImage& image, int depth) {
-    const int current = image.GetBpp();
-    if (depth > current) return image.IncreaseBpp(DWORD(depth));
-    if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
-    return true;
-}
-
 bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context) {
     if (command == kLvCmdColorDepth) return LvChangeDepth(image, params.p[0]);
     const LvOperation* op = LvFindOperationByCommand(command);

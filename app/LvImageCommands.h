@@ -7,7 +7,7 @@
 
 // The image commands of the menus and the worker's dispatch, read from the operation table: a command is
 // offered in the menus when the table has it and it needs no parameter dialog; the colour-depth commands
-// are this layer's own.
+// are this layer's own and run the engine's LvChangeDepth.
 
 // The worker's command for the colour depth; p0 is the target depth.
 const int kLvCmdColorDepth = ID_COLOR_2;
@@ -44,6 +44,3 @@ bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& pa
 
 // The worker's dispatch: runs a command on the image. An identifier that is not a command does nothing.
 bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context);
-
-// The colour-depth command: raise to p0 bits, or lower with error diffusion, or nothing when equal.
-bool LvChangeDepth(CLvImage& image, int depth);

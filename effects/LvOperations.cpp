@@ -95,20 +95,6 @@ bool ParseArg(const LvOpArg& arg, const std::string& word, LvArgValue& value) {
     return true;
 }
 
-std::string RangeText(const LvOpArg& arg) {
-    char text[96];
-    if (arg.kind == kLvArgDecimal) {
-        int decimals = 0;
-        for (int32_t s = arg.scale; s >= 10; s /= 10)
-            decimals++;
-        snprintf(text, sizeof(text), "%g..%g with at most %d decimal%s", double(arg.minValue) / arg.scale,
-                 double(arg.maxValue) / arg.scale, decimals, decimals == 1 ? "" : "s");
-    } else {
-        snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
-    }
-    return text;
-}
-
 // Resize: W and H in pixels or as percentages of the current sides; H left out keeps the picture's
 // proportions (the same percentage, or the height the resize dialog works out for W).
 bool EncodeResize(const LvArgValue* v, const CLvImage* image, LvOpParams& params, std::string& error) {
@@ -489,6 +475,20 @@ const std::vector<LvOperation>& Operations() {
 
 } // namespace
 
+std::string LvArgRangeText(const LvOpArg& arg) {
+    char text[96];
+    if (arg.kind == kLvArgDecimal) {
+        int decimals = 0;
+        for (int32_t s = arg.scale; s >= 10; s /= 10)
+            decimals++;
+        snprintf(text, sizeof(text), "%g..%g with at most %d decimal%s", double(arg.minValue) / arg.scale,
+                 double(arg.maxValue) / arg.scale, decimals, decimals == 1 ? "" : "s");
+    } else {
+        snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
+    }
+    return text;
+}
+
 const LvOperation* LvOperationTable(size_t* count) {
     if (count) *count = Operations().size();
     return Operations().data();
@@ -538,10 +538,11 @@ bool ParseWords(const LvOperation& op, const std::vector<std::string>& words, co
         if (arg.optional && !(lastArg && next < words.size())) continue;
         if (prefixOnly && next >= words.size()) return true;
         if (next < words.size()) {
-            error = std::string(op.name) + ": " + arg.name + " must be " +
-                    (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
-                                              : RangeText(arg) + (arg.kind == kLvArgSize ? " or a percentage" : "")) +
-                    ", not \"" + words[next] + "\"";
+            error =
+                std::string(op.name) + ": " + arg.name + " must be " +
+                (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
+                                          : LvArgRangeText(arg) + (arg.kind == kLvArgSize ? " or a percentage" : "")) +
+                ", not \"" + words[next] + "\"";
         } else {
             error = std::string(op.name) + ": " + arg.name + " is missing (" + LvOperationUsage(op) + ")";
         }
@@ -601,4 +602,11 @@ bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params) {
 
 int32_t LvPercentOf(int32_t side, int32_t thousandths) {
     return int32_t(int64_t(side) * thousandths / 100000);
+}
+
+bool LvChangeDepth(CLvImage& image, int depth) {
+    const int current = image.GetBpp();
+    if (depth > current) return image.IncreaseBpp(DWORD(depth));
+    if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
+    return true;
 }

@@ -121,6 +121,9 @@ bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>
 // Whether the operation fuses a second picture into the image (the pattern or the frame): its input is
 // kLvInputPicture.
 bool LvOperationNeedsPicture(const LvOperation& op);
+// The range of a number argument as the error messages give it: "0..255", or for decimals
+// "0.001..5 with at most 3 decimals".
+std::string LvArgRangeText(const LvOpArg& arg);
 
 // Runs the operation; its own result (false for an empty image, an impossible size, ...).
 bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context);
@@ -136,3 +139,7 @@ bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params);
 
 // percent (in thousandths of a percent) of a side in pixels, truncated: 100 % of 100 is 100.
 int32_t LvPercentOf(int32_t side, int32_t thousandths);
+
+// The colour-depth change of the program's Color menu and of the command-line tool: raise the image to depth
+// bits, or lower it with error diffusion and no palette given; nothing when the depth is already that.
+bool LvChangeDepth(CLvImage& image, int depth);

@@ -298,6 +298,12 @@ TEST(Operations, CropOfTheSelectionKeepsExactlyTheSelectedPixels) {
             ASSERT_EQ(Rgb(image, x, y), Rgb(before, x + 3, y + 2));
 }
 
+// The ranges the messages and the command-line tool's list give.
+TEST(Operations, RangeTextOfAnArgument) {
+    EXPECT_EQ(LvArgRangeText(LvFindOperation("light")->args[0]), "-100..100");
+    EXPECT_EQ(LvArgRangeText(LvFindOperation("gamma")->args[0]), "0.001..5 with at most 3 decimals");
+}
+
 TEST(Operations, PercentOfASide) {
     EXPECT_EQ(LvPercentOf(100, 100000), 100);
     EXPECT_EQ(LvPercentOf(640, 50000), 320);
