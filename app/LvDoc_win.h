@@ -57,7 +57,7 @@ public:
     int64_t m_swStart = 0, m_swEnd = 0, m_swFrequency = 0;
     std::atomic<float> m_elapsed{0.0f}; // written by the worker, shown by the interface thread
     CLvImage m_auxImage;
-    int m_toolMode = 1;
+    int m_toolMode = kLvToolMove; // an LvMouseTool
     float m_zoom = 1.0f;
     int m_fitMode = kLvFitSize;
     float m_fitFactor = 1.0f;

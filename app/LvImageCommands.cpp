@@ -61,14 +61,20 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
 
 bool LvIsMenuCommand(const LvOperation& op) {
     if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
-    if (op.commandId == ID_TRANS_CROP) return true;
-    if (LvOperationNeedsPicture(op)) return false; // the picture comes from a dialog
+    switch (op.input) {
+    case kLvInputSelectionBox:
+        return true;
+    case kLvInputPicture:
+        return false; // the picture comes from a dialog
+    case kLvInputNone:
+        break;
+    }
     return op.args[0].name == nullptr;
 }
 
 bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params) {
     params = LvOpParams();
-    if (op.commandId == ID_TRANS_CROP) return LvCropParamsFromSelection(image, params);
+    if (op.input == kLvInputSelectionBox) return LvCropParamsFromSelection(image, params);
     return true;
 }
 
@@ -87,13 +93,6 @@ bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params) {
     const LvOperation* op = LvFindMenuOperation(menuId);
     if (!op || op->direct) return false;
     command = menuId;
-    return true;
-}
-
-bool LvChangeDepth(CLvImage& image, int depth) {
-    const int current = image.GetBpp();
-    if (depth > current) return image.IncreaseBpp(DWORD(depth));
-    if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
     return true;
 }
 

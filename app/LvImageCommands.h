@@ -7,7 +7,7 @@
 
 // The image commands of the menus and the worker's dispatch, read from the operation table: a command is
 // offered in the menus when the table has it and it needs no parameter dialog; the colour-depth commands
-// are this layer's own.
+// are this layer's own and run the engine's LvChangeDepth.
 
 // The worker's command for the colour depth; p0 is the target depth.
 const int kLvCmdColorDepth = ID_COLOR_2;
@@ -28,8 +28,8 @@ struct LvCommandPopup {
     std::vector<const char*> names;
 };
 const std::vector<LvCommandPopup>& LvCommandPopups();
-// Whether a table operation is a menu command now: it has a menu command and needs no parameter dialog.
-// Crop is one although the table gives it a rectangle: the menu's Crop takes the selection's box.
+// Whether a table operation is a menu command now: it has a menu command and needs no parameter dialog, that
+// is, it takes no arguments or the program gives them (Crop takes the selection's box).
 bool LvIsMenuCommand(const LvOperation& op);
 // The menu operation of a command identifier, or null.
 const LvOperation* LvFindMenuOperation(int id);
@@ -38,12 +38,9 @@ const LvOperation* LvFindMenuOperation(int id);
 // identifier that is not a worker command (direct commands included).
 bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params);
 
-// The parameters of a direct command on an image: Crop's rectangle from the selection's box (false without a
-// selection), nothing for the others.
+// The parameters of a direct command on an image: the selection's box for a command that takes it (false
+// without a selection), nothing for the others.
 bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params);
 
 // The worker's dispatch: runs a command on the image. An identifier that is not a command does nothing.
 bool LvRunImageCommand(int command, const LvOpParams& params, CLvImage& image, const LvOpContext& context);
-
-// The colour-depth command: raise to p0 bits, or lower with error diffusion, or nothing when equal.
-bool LvChangeDepth(CLvImage& image, int depth);

@@ -3,6 +3,7 @@
 #include "image/LvSizeCheck.h"
 #include "res/resource.h"
 
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -94,43 +95,6 @@ bool ParseArg(const LvOpArg& arg, const std::string& word, LvArgValue& value) {
     return true;
 }
 
-std::string RangeText(const LvOpArg& arg) {
-    char text[96];
-    if (arg.kind == kLvArgDecimal) {
-        int decimals = 0;
-        for (int32_t s = arg.scale; s >= 10; s /= 10)
-            decimals++;
-        snprintf(text, sizeof(text), "%g..%g with at most %d decimal%s", double(arg.minValue) / arg.scale,
-                 double(arg.maxValue) / arg.scale, decimals, decimals == 1 ? "" : "s");
-    } else {
-        snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
-    }
-    return text;
-}
-
-// ---- encoders: words in the user's units to the worker's parameters ------------------------------------
-
-// Lighten / Contrast: p0 is the low byte of the brightness taken as signed, p1 the contrast.
-bool EncodeLight(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
-    params.p[0] = LvSignedLowByte(v[0].value);
-    params.p[1] = v[1].value;
-    return true;
-}
-
-// Hue / Saturation / Lightness: the low bytes of the three values.
-bool EncodeHSL(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
-    for (int i = 0; i < 3; i++)
-        params.p[i] = LvLowByte(v[i].value);
-    return true;
-}
-
-// Erase Edge: the margins to remove, stored as negative margins.
-bool EncodeEraseEdge(const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
-    for (int i = 0; i < 4; i++)
-        params.p[i] = -v[i].value;
-    return true;
-}
-
 // Resize: W and H in pixels or as percentages of the current sides; H left out keeps the picture's
 // proportions (the same percentage, or the height the resize dialog works out for W).
 bool EncodeResize(const LvArgValue* v, const CLvImage* image, LvOpParams& params, std::string& error) {
@@ -159,794 +123,386 @@ bool EncodeResize(const LvArgValue* v, const CLvImage* image, LvOpParams& params
     return true;
 }
 
-// ---- runners -------------------------------------------------------------------------------------------
+// ---- building the table ------------------------------------------------------------------------------------
 
-bool RunMirror(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Mirror();
+constexpr LvOpArg Int(const char* name, int32_t low, int32_t high) {
+    LvOpArg arg;
+    arg.name = name;
+    arg.minValue = low;
+    arg.maxValue = high;
+    return arg;
 }
-bool RunFlip(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Flip();
+// A decimal number, stored times scale.
+constexpr LvOpArg Decimal(const char* name, int32_t low, int32_t high, int32_t scale) {
+    LvOpArg arg = Int(name, low, high);
+    arg.kind = kLvArgDecimal;
+    arg.scale = scale;
+    return arg;
 }
-bool RunRotateLeft(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.RotateLeft();
+// Pixels or a percentage of the side.
+constexpr LvOpArg Size(const char* name, int32_t low, int32_t high) {
+    LvOpArg arg = Int(name, low, high);
+    arg.kind = kLvArgSize;
+    return arg;
 }
-bool RunRotateRight(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.RotateRight();
+// One of the words separated by '|', stored as its position.
+constexpr LvOpArg Choice(const char* name, const char* words) {
+    LvOpArg arg = Int(name, 0, 0);
+    arg.kind = kLvArgChoice;
+    arg.choices = words;
+    for (const char* c = words; *c; c++)
+        if (*c == '|') arg.maxValue++;
+    return arg;
 }
-bool RunRotate180(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Rotate180();
-}
-bool RunCrop(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Crop(a.p[0], a.p[1], a.p[2], a.p[3]);
-}
-// Add Edge and Erase Edge paint new canvas in the foreground colour.
-bool RunAddEdge(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
-    image.SetTransColor(context.foreground);
-    return image.AddEdge(a.p[0], a.p[1], a.p[2], a.p[3]);
-}
-bool RunRegionFill(CLvImage& image, const LvOpParams&, const LvOpContext& context) {
-    return image.RegionFill(context.foreground);
-}
-
-bool RunResize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Resample(a.p[0], a.p[1], a.p[2]);
-}
-bool RunRotate(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Rotate(float(a.p[0]));
-}
-bool RunNegative(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Negative();
-}
-bool RunGrayScale(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.GrayScale();
-}
-bool RunColorize(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Colorize(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
-}
-bool RunLight(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Light(a.p[0], a.p[1]);
-}
-// The exponent is p0 thousandths (the dialog's hundredths times ten).
-bool RunGamma(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Gamma(float(a.p[0] * 0.001));
-}
-bool RunCorrectHistogram(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.CorrectHistogram();
-}
-bool RunGrayStretch(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.GrayStretch(a.p[0], a.p[1], a.p[2], a.p[3]);
-}
-bool RunAdjustHSL(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.AdjustHSL(LvLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
-}
-bool RunShiftRGB(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.ShiftRGB(LvSignedLowByte(a.p[0]), LvSignedLowByte(a.p[1]), LvSignedLowByte(a.p[2]));
-}
-bool RunExposure(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Exposure();
-}
-bool RunSepia(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Colorize(12, 50);
-}
-// A grey picture first (unless it already has a grey ramp), then a hue ramp in its palette.
-bool RunPseudoColors(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    if (!image.IsGrayScale() && !image.GrayScale()) return false;
-    return image.HuePalette(1.0f);
-}
-bool RunRedEye(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.RedEyeReduce(LvLowByte(a.p[0]));
+// An argument that may be left out; it is then 0.
+constexpr LvOpArg Optional(LvOpArg arg) {
+    arg.optional = true;
+    return arg;
 }
 
-// Thresholds, filters, artistic, distortion and decoration effects.
-bool RunThreshold(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Threshold(LvLowByte(a.p[0]));
-}
-bool RunIterationThreshold(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.IterationThreshold();
-}
-bool RunOstuThreshold(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.OstuThreshold();
-}
-// p0 chooses the method (another value does nothing), p1 is the kernel size and p2 the constant.
-bool RunLocalThreshold(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    switch (a.p[0]) {
-    case 0:
-        return image.LocalThresholdMean(a.p[1], a.p[2]);
-    case 1:
-        return image.LocalThresholdMedian(a.p[1], a.p[2]);
-    case 2:
-        return image.LocalThresholdMinMax(a.p[1], a.p[2]);
-    default:
-        return true;
+// One row of the table: the name, the menu command with its text, a line of help and the runner. The chained
+// calls give what differs from a menu command without arguments that runs on the worker whenever there is an
+// image.
+struct Op : LvOperation {
+    Op(const char* opName, int command, const char* text, const char* helpLine, LvOpRun runner) {
+        name = opName;
+        commandId = command;
+        menuText = text;
+        help = helpLine;
+        run = runner;
     }
-}
-bool RunEmboss(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Emboss(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
-}
-bool RunCarve(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Carve(LvLowByte(a.p[0]), LvLowByte(a.p[1]));
-}
-bool RunSoften(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Soften(LvLowByte(a.p[0]));
-}
-bool RunSharpen(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Sharpen(LvLowByte(a.p[0]));
-}
-bool RunErode(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Erode(2);
-}
-bool RunDilate(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Dilate(2);
-}
-bool RunMedian(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Median(3);
-}
-bool RunRoberts(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.RobertsEdge();
-}
-bool RunPrewitt(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.PrewittEdge();
-}
-bool RunSobel(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.SobelEdge();
-}
-bool RunIsotropicSobel(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.IsotropicSobelEdge();
-}
-bool RunLaplacian4(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Laplacian(4);
-}
-bool RunLaplacian8(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Laplacian(8);
-}
-bool RunEdgeTrack(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.EdgeTrack();
-}
-bool RunBoxSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.BoxSmooth();
-}
-bool RunGaussSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.GaussSmooth();
-}
-bool RunConservativeSmooth(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.ConservativeSmooth(3);
-}
-bool RunDither(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Dither(a.p[0]);
-}
-bool RunNoise(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Noise(LvLowByte(a.p[0]));
-}
-bool RunMosaic(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Mosaic(LvLowByte(a.p[0]));
-}
-bool RunJitter(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Jitter(LvLowByte(a.p[0]));
-}
-bool RunPencilDrawing(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.PencilDrawing();
-}
-bool RunCrayon(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Crayon();
-}
-bool RunOldPhoto(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.OldPhoto();
-}
-// Windy always blows from the left edge (direction 1); p1 is 1 when the "Smooth" box is checked.
-bool RunWindy(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Windy(LvLowByte(a.p[0]), 1, a.p[1] == 1);
-}
-// p2 is the stored "Horizon" value: 0 (the "Horizon" button) shifts the columns.
-bool RunStripe(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Stripe(LvLowByte(a.p[0]), LvLowByte(a.p[1]), LvLowByte(a.p[2]) == 0);
-}
-bool RunCone(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Cone(LvLowByte(a.p[0]));
-}
-bool RunProject(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Project(LvLowByte(a.p[0]));
-}
-bool RunSphere(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Sphere(LvLowByte(a.p[0]));
-}
-bool RunCylinder(CLvImage& image, const LvOpParams& a, const LvOpContext&) {
-    return image.Cylinder(LvLowByte(a.p[0]));
-}
-bool RunEllipse(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Ellipse();
-}
-bool RunShadow(CLvImage& image, const LvOpParams&, const LvOpContext&) {
-    return image.Shadow();
-}
-// Feather and Pattern fade into the foreground colour; p1 of Feather is 1 when the band follows the
-// selection's box (the rectangle selection tool is the current tool).
-bool RunFeather(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
-    image.SetTransColor(context.foreground);
-    return image.Feather(a.p[1] != 0, LvLowByte(a.p[0]));
-}
-bool RunPattern(CLvImage& image, const LvOpParams& a, const LvOpContext& context) {
-    if (!context.auxImage) return false;
-    image.SetTransColor(context.foreground);
-    return image.Pattern(*context.auxImage, LvLowByte(a.p[0]));
-}
-bool RunPhotoFrame(CLvImage& image, const LvOpParams&, const LvOpContext& context) {
-    return context.auxImage && image.PhotoFrame(*context.auxImage);
-}
-
-// ---- the table ---------------------------------------------------------------------------------------------
+    template <size_t N>
+    Op& Args(const LvOpArg (&list)[N]) {
+        static_assert(N <= 4, "an operation takes at most four arguments");
+        for (size_t i = 0; i < N; i++)
+            args[i] = list[i];
+        return *this;
+    }
+    Op& Encode(LvOpEncode encoder) {
+        encode = encoder;
+        return *this;
+    }
+    Op& NeedsSelection() {
+        enable = kLvEnableSelection;
+        return *this;
+    }
+    Op& UnderTool(LvMouseTool mouseTool) {
+        tool = mouseTool;
+        return *this;
+    }
+    Op& Takes(LvOpInput what) {
+        input = what;
+        return *this;
+    }
+    Op& Direct() {
+        direct = true;
+        return *this;
+    }
+};
 
 const int32_t kMaxCoordinate = 1 << 28;
 const int32_t kMaxMargin = 1 << 16;
 
-const LvOperation kOperations[] = {
-    // ---- geometric transforms ----
-    {"mirror", ID_TRANS_MIRROR, "&Mirror", kLvEnableImage, false, {}, "mirror left-right", nullptr, RunMirror},
-    {"flip", ID_TRANS_FLIP, "&Flip", kLvEnableImage, false, {}, "flip top-bottom", nullptr, RunFlip},
-    {"rotate-left",
-     ID_TRANS_ROTATE_LEFT,
-     "Rotate &Left",
-     kLvEnableImage,
-     false,
-     {},
-     "a quarter turn counter-clockwise",
-     nullptr,
-     RunRotateLeft},
-    {"rotate-right",
-     ID_TRANS_ROTATE_RIGHT,
-     "Rotate &Right",
-     kLvEnableImage,
-     false,
-     {},
-     "a quarter turn clockwise",
-     nullptr,
-     RunRotateRight},
-    {"rotate-180", ID_TRANS_ROTATE_180, "Rotate &180", kLvEnableImage, false, {}, "a half turn", nullptr, RunRotate180},
-    {"crop",
-     ID_TRANS_CROP,
-     "Crop",
-     kLvEnableSelection,
-     true,
-     {{"LEFT", kLvArgInt, 0, kMaxCoordinate},
-      {"TOP", kLvArgInt, 0, kMaxCoordinate},
-      {"RIGHT", kLvArgInt, 0, kMaxCoordinate},
-      {"BOTTOM", kLvArgInt, 0, kMaxCoordinate}},
-     "keep a rectangle: pixel edges counted from the top-left corner",
-     nullptr,
-     RunCrop},
-    {"add-edge",
-     ID_TRANS_ADD_EDGE,
-     "&Add Edge",
-     kLvEnableImage,
-     false,
-     {{"LEFT", kLvArgInt, 0, kMaxMargin},
-      {"TOP", kLvArgInt, 0, kMaxMargin},
-      {"RIGHT", kLvArgInt, 0, kMaxMargin},
-      {"BOTTOM", kLvArgInt, 0, kMaxMargin}},
-     "add a border of the foreground colour, in pixels per side",
-     nullptr,
-     RunAddEdge},
-    {"erase-edge",
-     ID_TRANS_ERASE_EDGE,
-     "&Erase Edge",
-     kLvEnableImage,
-     false,
-     {{"LEFT", kLvArgInt, 0, kMaxMargin},
-      {"TOP", kLvArgInt, 0, kMaxMargin},
-      {"RIGHT", kLvArgInt, 0, kMaxMargin},
-      {"BOTTOM", kLvArgInt, 0, kMaxMargin}},
-     "cut pixels off each side",
-     EncodeEraseEdge,
-     RunAddEdge},
-    {"region-fill",
-     ID_TRANS_REGION_FILL,
-     "Region &Fill",
-     kLvEnableImage,
-     false,
-     {},
-     "paint the selection (everything without one) with the foreground colour",
-     nullptr,
-     RunRegionFill},
+// Add Edge and Erase Edge: margins per side, new canvas painted in the foreground colour.
+constexpr LvOpArg kMargins[] = {Int("LEFT", 0, kMaxMargin), Int("TOP", 0, kMaxMargin), Int("RIGHT", 0, kMaxMargin),
+                                Int("BOTTOM", 0, kMaxMargin)};
+bool RunAddEdge(const LvOpCall& c) {
+    c.image.SetTransColor(c.context.foreground);
+    return c.image.AddEdge(c.P(0), c.P(1), c.P(2), c.P(3));
+}
 
-    // ---- resampling and free rotation ----
-    {"resize",
-     ID_TRANS_RESIZE,
-     "Re&size",
-     kLvEnableImage,
-     false,
-     {{"W", kLvArgSize, 1, kMaxCoordinate},
-      {"H", kLvArgSize, 1, kMaxCoordinate, 1, nullptr, true},
-      {"TYPE", kLvArgChoice, 0, 3, 1, "nearest|bilinear|bspline|bicubic", true, 0}},
-     "resample to W x H pixels (or N% of the sides; without H the proportions stay)",
-     EncodeResize,
-     RunResize},
-    {"rotate",
-     ID_TRANS_ROTATE,
-     "&Rotate",
-     kLvEnableImage,
-     false,
-     {{"DEGREES", kLvArgInt, -360, 360}},
-     "turn clockwise by whole degrees on a canvas that holds the turned picture",
-     nullptr,
-     RunRotate},
+// Built on first use, so that no other static's initialisation can see it half made.
+const std::vector<LvOperation>& Operations() {
+    static const std::vector<LvOperation> table = {
+        // ---- geometric transforms ----
+        Op("mirror", ID_TRANS_MIRROR, "&Mirror", "mirror left-right",
+           [](const LvOpCall& c) { return c.image.Mirror(); }),
+        Op("flip", ID_TRANS_FLIP, "&Flip", "flip top-bottom", [](const LvOpCall& c) { return c.image.Flip(); }),
+        Op("rotate-left", ID_TRANS_ROTATE_LEFT, "Rotate &Left", "a quarter turn counter-clockwise",
+           [](const LvOpCall& c) { return c.image.RotateLeft(); }),
+        Op("rotate-right", ID_TRANS_ROTATE_RIGHT, "Rotate &Right", "a quarter turn clockwise",
+           [](const LvOpCall& c) { return c.image.RotateRight(); }),
+        Op("rotate-180", ID_TRANS_ROTATE_180, "Rotate &180", "a half turn",
+           [](const LvOpCall& c) { return c.image.Rotate180(); }),
+        Op("crop", ID_TRANS_CROP, "Crop", "keep a rectangle: pixel edges counted from the top-left corner",
+           [](const LvOpCall& c) { return c.image.Crop(c.P(0), c.P(1), c.P(2), c.P(3)); })
+            .Args({Int("LEFT", 0, kMaxCoordinate), Int("TOP", 0, kMaxCoordinate), Int("RIGHT", 0, kMaxCoordinate),
+                   Int("BOTTOM", 0, kMaxCoordinate)})
+            .NeedsSelection()
+            .Takes(kLvInputSelectionBox)
+            .Direct(),
+        Op("add-edge", ID_TRANS_ADD_EDGE, "&Add Edge", "add a border of the foreground colour, in pixels per side",
+           RunAddEdge)
+            .Args(kMargins),
+        Op("erase-edge", ID_TRANS_ERASE_EDGE, "&Erase Edge", "cut pixels off each side", RunAddEdge)
+            .Args(kMargins)
+            // The margins to remove go to the worker as negative margins.
+            .Encode([](const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+                for (int i = 0; i < 4; i++)
+                    params.p[i] = -v[i].value;
+                return true;
+            }),
+        Op("region-fill", ID_TRANS_REGION_FILL, "Region &Fill",
+           "paint the selection (everything without one) with the foreground colour",
+           [](const LvOpCall& c) { return c.image.RegionFill(c.context.foreground); }),
 
-    // ---- colour adjustments and histogram ----
-    {"negative",
-     ID_ADJUST_NEGATIVE,
-     "&Negative",
-     kLvEnableImage,
-     false,
-     {},
-     "invert the colours",
-     nullptr,
-     RunNegative},
-    {"gray",
-     ID_ADJUST_GRAY_SCALE,
-     "&Gray Scale",
-     kLvEnableImage,
-     false,
-     {},
-     "an 8-bit grey picture",
-     nullptr,
-     RunGrayScale},
-    {"light",
-     ID_ADJUST_LIGHT,
-     "&Lighten / Contrast",
-     kLvEnableImage,
-     false,
-     {{"BRIGHTNESS", kLvArgInt, -100, 100}, {"CONTRAST", kLvArgInt, -100, 100}},
-     "add BRIGHTNESS to each channel and change the contrast by CONTRAST percent",
-     EncodeLight,
-     RunLight},
-    {"hsl",
-     ID_ADJUST_HSL,
-     "&Hue / Saturation / Lightness",
-     kLvEnableImage,
-     false,
-     {{"HUE", kLvArgInt, -100, 100}, {"SATURATION", kLvArgInt, -100, 100}, {"LIGHTNESS", kLvArgInt, -100, 100}},
-     "shift hue (in 1/255 turns), saturation and lightness",
-     EncodeHSL,
-     RunAdjustHSL},
-    {"rgb",
-     ID_ADJUST_RGB,
-     "&Red / Green / Blue",
-     kLvEnableImage,
-     false,
-     {{"RED", kLvArgInt, -100, 100}, {"GREEN", kLvArgInt, -100, 100}, {"BLUE", kLvArgInt, -100, 100}},
-     "add to the red, green and blue channels",
-     nullptr,
-     RunShiftRGB},
-    {"gamma",
-     ID_ADJUST_GAMMA,
-     "&Gamma",
-     kLvEnableImage,
-     false,
-     {{"GAMMA", kLvArgDecimal, 1, 5000, 1000}},
-     "gamma correction (1 leaves the picture as it is, above 1 brightens)",
-     nullptr,
-     RunGamma},
-    {"exposure",
-     ID_ADJUST_EXPOSURE,
-     "&Exposure",
-     kLvEnableImage,
-     false,
-     {},
-     "fold the dark half of every channel up",
-     nullptr,
-     RunExposure},
-    {"correct-histogram",
-     ID_ADJUST_CORRECT_HISTOGRAM,
-     "&Correct Histogram",
-     kLvEnableImage,
-     false,
-     {},
-     "equalise the histogram of each channel",
-     nullptr,
-     RunCorrectHistogram},
-    {"gray-stretch",
-     ID_ADJUST_GRAY_STRETCH,
-     "Gray &Stretch",
-     kLvEnableImage,
-     false,
-     {{"X1", kLvArgInt, 0, 255}, {"Y1", kLvArgInt, 0, 255}, {"X2", kLvArgInt, 0, 255}, {"Y2", kLvArgInt, 0, 255}},
-     "map every channel through the line (0,0) (X1,Y1) (X2,Y2) (255,255)",
-     nullptr,
-     RunGrayStretch},
-    {"colorize",
-     ID_ADJUST_COLORIZE,
-     "Colo&rize",
-     kLvEnableImage,
-     false,
-     {{"HUE", kLvArgInt, 0, 255}, {"SATURATION", kLvArgInt, 0, 255}},
-     "one hue and saturation, the lightness kept (hue 255 = a full turn)",
-     nullptr,
-     RunColorize},
-    {"sepia",
-     ID_ADJUST_SEPIA,
-     "&Sepia",
-     kLvEnableImage,
-     false,
-     {},
-     "colorize with hue 12 and saturation 50",
-     nullptr,
-     RunSepia},
-    {"pseudo-colors",
-     ID_ADJUST_PSEUDO_COLORS,
-     "Pse&udo Colors",
-     kLvEnableImage,
-     true,
-     {},
-     "grey levels shown as a hue ramp",
-     nullptr,
-     RunPseudoColors},
-    {"red-eye",
-     ID_ADJUST_RED_EYE,
-     "&Remove Red-eyes",
-     kLvEnableEllipse,
-     false,
-     {{"THRESHOLD", kLvArgInt, 0, 255}},
-     "take the red out of the reddest pixels of the selection (select the eye first)",
-     nullptr,
-     RunRedEye},
+        // ---- resampling and free rotation ----
+        Op("resize", ID_TRANS_RESIZE, "Re&size",
+           "resample to W x H pixels (or N% of the sides; without H the proportions stay)",
+           [](const LvOpCall& c) { return c.image.Resample(c.P(0), c.P(1), c.P(2)); })
+            .Args({Size("W", 1, kMaxCoordinate), Optional(Size("H", 1, kMaxCoordinate)),
+                   Optional(Choice("TYPE", "nearest|bilinear|bspline|bicubic"))})
+            .Encode(EncodeResize),
+        Op("rotate", ID_TRANS_ROTATE, "&Rotate",
+           "turn clockwise by whole degrees on a canvas that holds the turned picture",
+           [](const LvOpCall& c) { return c.image.Rotate(float(c.P(0))); })
+            .Args({Int("DEGREES", -360, 360)}),
 
-    // ---- thresholds ----
-    {"threshold",
-     ID_FILTER_THRESHOLD,
-     "T&hreshold (Binary)",
-     kLvEnableImage,
-     false,
-     {{"LEVEL", kLvArgInt, 0, 255}},
-     "black and white: white where the gray value is above LEVEL",
-     nullptr,
-     RunThreshold},
-    {"iteration-threshold",
-     ID_FILTER_ITERATION_THRESHOLD,
-     "&Iteration Threshold",
-     kLvEnableImage,
-     false,
-     {},
-     "black and white at a level found by iterating class means",
-     nullptr,
-     RunIterationThreshold},
-    {"otsu-threshold",
-     ID_FILTER_OTSU_THRESHOLD,
-     "Ostu Threshold",
-     kLvEnableImage,
-     false,
-     {},
-     "black and white at the level with the least spread of the two classes",
-     nullptr,
-     RunOstuThreshold},
-    {"local-threshold",
-     ID_FILTER_LOCAL_THRESHOLD,
-     "&Local Method Threshold",
-     kLvEnableImage,
-     false,
-     {{"METHOD", kLvArgChoice, 0, 2, 1, "mean|median|min-max"},
-      {"KERNEL", kLvArgInt, 1, 99},
-      {"CONSTANT", kLvArgInt, -255, 255}},
-     "black and white: white where the pixel is above its KERNEL x KERNEL neighbourhood's statistic less CONSTANT",
-     nullptr,
-     RunLocalThreshold},
+        // ---- colour adjustments and histogram ----
+        Op("negative", ID_ADJUST_NEGATIVE, "&Negative", "invert the colours",
+           [](const LvOpCall& c) { return c.image.Negative(); }),
+        Op("gray", ID_ADJUST_GRAY_SCALE, "&Gray Scale", "an 8-bit grey picture",
+           [](const LvOpCall& c) { return c.image.GrayScale(); }),
+        Op("light", ID_ADJUST_LIGHT, "&Lighten / Contrast",
+           "add BRIGHTNESS to each channel and change the contrast by CONTRAST percent",
+           [](const LvOpCall& c) { return c.image.Light(c.P(0), c.P(1)); })
+            .Args({Int("BRIGHTNESS", -100, 100), Int("CONTRAST", -100, 100)})
+            // The brightness goes to the worker as its low byte taken as signed.
+            .Encode([](const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+                params.p[0] = LvSignedLowByte(v[0].value);
+                params.p[1] = v[1].value;
+                return true;
+            }),
+        Op("hsl", ID_ADJUST_HSL, "&Hue / Saturation / Lightness",
+           "shift hue (in 1/255 turns), saturation and lightness",
+           [](const LvOpCall& c) { return c.image.AdjustHSL(c.Low(0), c.SignedLow(1), c.SignedLow(2)); })
+            .Args({Int("HUE", -100, 100), Int("SATURATION", -100, 100), Int("LIGHTNESS", -100, 100)})
+            // The worker gets the low bytes of the three values.
+            .Encode([](const LvArgValue* v, const CLvImage*, LvOpParams& params, std::string&) {
+                for (int i = 0; i < 3; i++)
+                    params.p[i] = LvLowByte(v[i].value);
+                return true;
+            }),
+        Op("rgb", ID_ADJUST_RGB, "&Red / Green / Blue", "add to the red, green and blue channels",
+           [](const LvOpCall& c) { return c.image.ShiftRGB(c.SignedLow(0), c.SignedLow(1), c.SignedLow(2)); })
+            .Args({Int("RED", -100, 100), Int("GREEN", -100, 100), Int("BLUE", -100, 100)}),
+        // The exponent is p0 thousandths (the dialog's hundredths times ten).
+        Op("gamma", ID_ADJUST_GAMMA, "&Gamma", "gamma correction (1 leaves the picture as it is, above 1 brightens)",
+           [](const LvOpCall& c) { return c.image.Gamma(float(c.P(0) * 0.001)); })
+            .Args({Decimal("GAMMA", 1, 5000, 1000)}),
+        Op("exposure", ID_ADJUST_EXPOSURE, "&Exposure", "fold the dark half of every channel up",
+           [](const LvOpCall& c) { return c.image.Exposure(); }),
+        Op("correct-histogram", ID_ADJUST_CORRECT_HISTOGRAM, "&Correct Histogram",
+           "equalise the histogram of each channel", [](const LvOpCall& c) { return c.image.CorrectHistogram(); }),
+        Op("gray-stretch", ID_ADJUST_GRAY_STRETCH, "Gray &Stretch",
+           "map every channel through the line (0,0) (X1,Y1) (X2,Y2) (255,255)",
+           [](const LvOpCall& c) { return c.image.GrayStretch(c.P(0), c.P(1), c.P(2), c.P(3)); })
+            .Args({Int("X1", 0, 255), Int("Y1", 0, 255), Int("X2", 0, 255), Int("Y2", 0, 255)}),
+        Op("colorize", ID_ADJUST_COLORIZE, "Colo&rize",
+           "one hue and saturation, the lightness kept (hue 255 = a full turn)",
+           [](const LvOpCall& c) { return c.image.Colorize(c.Low(0), c.Low(1)); })
+            .Args({Int("HUE", 0, 255), Int("SATURATION", 0, 255)}),
+        Op("sepia", ID_ADJUST_SEPIA, "&Sepia", "colorize with hue 12 and saturation 50",
+           [](const LvOpCall& c) { return c.image.Colorize(12, 50); }),
+        // A grey picture first (unless it already has a grey ramp), then a hue ramp in its palette.
+        Op("pseudo-colors", ID_ADJUST_PSEUDO_COLORS, "Pse&udo Colors", "grey levels shown as a hue ramp",
+           [](const LvOpCall& c) {
+               if (!c.image.IsGrayScale() && !c.image.GrayScale()) return false;
+               return c.image.HuePalette(1.0f);
+           })
+            .Direct(),
+        Op("red-eye", ID_ADJUST_RED_EYE, "&Remove Red-eyes",
+           "take the red out of the reddest pixels of the selection (select the eye first)",
+           [](const LvOpCall& c) { return c.image.RedEyeReduce(c.Low(0)); })
+            .Args({Int("THRESHOLD", 0, 255)})
+            .NeedsSelection()
+            .UnderTool(kLvToolEllipseSelection),
 
-    // ---- filters and edge detection ----
-    {"emboss",
-     ID_FILTER_EMBOSS,
-     "&Emboss",
-     kLvEnableImage,
-     false,
-     {{"DEPTH", kLvArgInt, 0, 255}, {"BRIGHTNESS", kLvArgInt, 0, 255}},
-     "relief lit from the lower left, on a gray of 127 + BRIGHTNESS (the dialog: depth 1..20, brightness 1..50)",
-     nullptr,
-     RunEmboss},
-    {"carve",
-     ID_FILTER_CARVE,
-     "&Carve",
-     kLvEnableImage,
-     false,
-     {{"DEPTH", kLvArgInt, 0, 255}, {"BRIGHTNESS", kLvArgInt, 0, 255}},
-     "relief lit from the upper right, on a gray of 127 + BRIGHTNESS",
-     nullptr,
-     RunCarve},
-    {"soften",
-     ID_FILTER_SOFTEN,
-     "&Soften",
-     kLvEnableImage,
-     false,
-     {{"LEVEL", kLvArgInt, 0, 255}},
-     "blur: the pixel weighs LEVEL against its eight neighbours (the dialog: 1..10)",
-     nullptr,
-     RunSoften},
-    {"sharpen",
-     ID_FILTER_SHARPEN,
-     "S&harpen",
-     kLvEnableImage,
-     false,
-     {{"LEVEL", kLvArgInt, 0, 255}},
-     "sharpen: centre weight 19 - LEVEL, divisor 11 - LEVEL (the dialog: 1..10, 10 the strongest)",
-     nullptr,
-     RunSharpen},
-    {"erode", ID_FILTER_ERODE, "&Erode", kLvEnableImage, false, {}, "darkest of each 2 x 2 block", nullptr, RunErode},
-    {"dilate",
-     ID_FILTER_DILATE,
-     "&Dilate",
-     kLvEnableImage,
-     false,
-     {},
-     "brightest of each 2 x 2 block",
-     nullptr,
-     RunDilate},
-    {"median",
-     ID_FILTER_MEDIAN,
-     "&Median Smooth",
-     kLvEnableImage,
-     false,
-     {},
-     "median of each 3 x 3 block",
-     nullptr,
-     RunMedian},
-    {"roberts",
-     ID_FILTER_ROBERTS,
-     "&Roberts",
-     kLvEnableImage,
-     false,
-     {},
-     "edges by the Roberts cross",
-     nullptr,
-     RunRoberts},
-    {"prewitt",
-     ID_FILTER_PREWITT,
-     "&Prewitt",
-     kLvEnableImage,
-     false,
-     {},
-     "edges by the Prewitt kernels",
-     nullptr,
-     RunPrewitt},
-    {"sobel", ID_FILTER_SOBEL, "&Sobel", kLvEnableImage, false, {}, "edges by the Sobel kernels", nullptr, RunSobel},
-    {"isotropic-sobel",
-     ID_FILTER_ISOTROPIC_SOBEL,
-     "&Isotropic Sobel",
-     kLvEnableImage,
-     false,
-     {},
-     "edges by the isotropic Sobel kernels",
-     nullptr,
-     RunIsotropicSobel},
-    {"laplacian-4",
-     ID_FILTER_LAPLACIAN_4,
-     "Laplacian &4",
-     kLvEnableImage,
-     false,
-     {},
-     "edges by the 4-neighbour Laplacian",
-     nullptr,
-     RunLaplacian4},
-    {"laplacian-8",
-     ID_FILTER_LAPLACIAN_8,
-     "Laplacian &8",
-     kLvEnableImage,
-     false,
-     {},
-     "edges by the 8-neighbour Laplacian",
-     nullptr,
-     RunLaplacian8},
-    {"edge-track",
-     ID_FILTER_EDGE_TRACK,
-     "Edge &Track",
-     kLvEnableImage,
-     false,
-     {},
-     "follow the brightest edge: a white path on black",
-     nullptr,
-     RunEdgeTrack},
-    {"box-smooth",
-     ID_FILTER_BOX_SMOOTH,
-     "&Box Smooth (Blur)",
-     kLvEnableImage,
-     false,
-     {},
-     "mean of each 3 x 3 block",
-     nullptr,
-     RunBoxSmooth},
-    {"gauss-smooth",
-     ID_FILTER_GAUSS_SMOOTH,
-     "&Gauss Smooth",
-     kLvEnableImage,
-     false,
-     {},
-     "5 x 5 Gaussian blur",
-     nullptr,
-     RunGaussSmooth},
-    {"conservative-smooth",
-     ID_FILTER_CONSERVATIVE_SMOOTH,
-     "&Conservative Smoothing",
-     kLvEnableImage,
-     false,
-     {},
-     "pull lone spikes back into the range of their neighbours",
-     nullptr,
-     RunConservativeSmooth},
+        // ---- thresholds ----
+        Op("threshold", ID_FILTER_THRESHOLD, "T&hreshold (Binary)",
+           "black and white: white where the gray value is above LEVEL",
+           [](const LvOpCall& c) { return c.image.Threshold(c.Low(0)); })
+            .Args({Int("LEVEL", 0, 255)}),
+        Op("iteration-threshold", ID_FILTER_ITERATION_THRESHOLD, "&Iteration Threshold",
+           "black and white at a level found by iterating class means",
+           [](const LvOpCall& c) { return c.image.IterationThreshold(); }),
+        Op("otsu-threshold", ID_FILTER_OTSU_THRESHOLD, "Ostu Threshold",
+           "black and white at the level with the least spread of the two classes",
+           [](const LvOpCall& c) { return c.image.OstuThreshold(); }),
+        // p0 chooses the method (another value does nothing), p1 is the kernel size and p2 the constant.
+        Op("local-threshold", ID_FILTER_LOCAL_THRESHOLD, "&Local Method Threshold",
+           "black and white: white where the pixel is above its KERNEL x KERNEL neighbourhood's statistic less "
+           "CONSTANT",
+           [](const LvOpCall& c) {
+               switch (c.P(0)) {
+               case 0:
+                   return c.image.LocalThresholdMean(c.P(1), c.P(2));
+               case 1:
+                   return c.image.LocalThresholdMedian(c.P(1), c.P(2));
+               case 2:
+                   return c.image.LocalThresholdMinMax(c.P(1), c.P(2));
+               default:
+                   return true;
+               }
+           })
+            .Args({Choice("METHOD", "mean|median|min-max"), Int("KERNEL", 1, 99), Int("CONSTANT", -255, 255)}),
 
-    // ---- artistic effects ----
-    {"dither",
-     ID_EFFECT_DITHER,
-     "&Dither",
-     kLvEnableImage,
-     false,
-     {{"METHOD", kLvArgChoice, 0, 2, 1, "floyd-steinberg|ordered|bayer"}},
-     "black and white by error diffusion, a 4 x 4 ordered matrix or the 8 x 8 Bayer matrix",
-     nullptr,
-     RunDither},
-    {"noise",
-     ID_EFFECT_NOISE,
-     "&Noise",
-     kLvEnableImage,
-     false,
-     {{"LEVEL", kLvArgInt, 0, 255}},
-     "add random amounts up to LEVEL / 2 to each channel",
-     nullptr,
-     RunNoise},
-    {"mosaic",
-     ID_EFFECT_MOSAIC,
-     "M&osaic",
-     kLvEnableImage,
-     false,
-     {{"SIZE", kLvArgInt, 2, 255}},
-     "blocks of SIZE x SIZE pixels in their mean colour",
-     nullptr,
-     RunMosaic},
-    {"jitter",
-     ID_EFFECT_JITTER,
-     "&Jitter",
-     kLvEnableImage,
-     false,
-     {{"RADIUS", kLvArgInt, 0, 255}},
-     "each pixel takes the colour of a random neighbour up to RADIUS away (the dialog: 0..10)",
-     nullptr,
-     RunJitter},
-    {"pencil-drawing",
-     ID_EFFECT_PENCIL_DRAWING,
-     "Pencil Dr&awing",
-     kLvEnableImage,
-     false,
-     {},
-     "dark lines on white: the 4-neighbour Laplacian, negated",
-     nullptr,
-     RunPencilDrawing},
-    {"crayon", ID_EFFECT_CRAYON, "Cra&yon", kLvEnableImage, false, {}, "the Sobel edges, negated", nullptr, RunCrayon},
-    {"old-photo",
-     ID_EFFECT_OLD_PHOTO,
-     "Old P&hoto",
-     kLvEnableImage,
-     false,
-     {},
-     "noise 25, then colorize with hue 30 and saturation 100",
-     nullptr,
-     RunOldPhoto},
+        // ---- filters and edge detection ----
+        Op("emboss", ID_FILTER_EMBOSS, "&Emboss",
+           "relief lit from the lower left, on a gray of 127 + BRIGHTNESS (the dialog: depth 1..20, brightness "
+           "1..50)",
+           [](const LvOpCall& c) { return c.image.Emboss(c.Low(0), c.Low(1)); })
+            .Args({Int("DEPTH", 0, 255), Int("BRIGHTNESS", 0, 255)}),
+        Op("carve", ID_FILTER_CARVE, "&Carve", "relief lit from the upper right, on a gray of 127 + BRIGHTNESS",
+           [](const LvOpCall& c) { return c.image.Carve(c.Low(0), c.Low(1)); })
+            .Args({Int("DEPTH", 0, 255), Int("BRIGHTNESS", 0, 255)}),
+        Op("soften", ID_FILTER_SOFTEN, "&Soften",
+           "blur: the pixel weighs LEVEL against its eight neighbours (the dialog: 1..10)",
+           [](const LvOpCall& c) { return c.image.Soften(c.Low(0)); })
+            .Args({Int("LEVEL", 0, 255)}),
+        Op("sharpen", ID_FILTER_SHARPEN, "S&harpen",
+           "sharpen: centre weight 19 - LEVEL, divisor 11 - LEVEL (the dialog: 1..10, 10 the strongest)",
+           [](const LvOpCall& c) { return c.image.Sharpen(c.Low(0)); })
+            .Args({Int("LEVEL", 0, 255)}),
+        Op("erode", ID_FILTER_ERODE, "&Erode", "darkest of each 2 x 2 block",
+           [](const LvOpCall& c) { return c.image.Erode(2); }),
+        Op("dilate", ID_FILTER_DILATE, "&Dilate", "brightest of each 2 x 2 block",
+           [](const LvOpCall& c) { return c.image.Dilate(2); }),
+        Op("median", ID_FILTER_MEDIAN, "&Median Smooth", "median of each 3 x 3 block",
+           [](const LvOpCall& c) { return c.image.Median(3); }),
+        Op("roberts", ID_FILTER_ROBERTS, "&Roberts", "edges by the Roberts cross",
+           [](const LvOpCall& c) { return c.image.RobertsEdge(); }),
+        Op("prewitt", ID_FILTER_PREWITT, "&Prewitt", "edges by the Prewitt kernels",
+           [](const LvOpCall& c) { return c.image.PrewittEdge(); }),
+        Op("sobel", ID_FILTER_SOBEL, "&Sobel", "edges by the Sobel kernels",
+           [](const LvOpCall& c) { return c.image.SobelEdge(); }),
+        Op("isotropic-sobel", ID_FILTER_ISOTROPIC_SOBEL, "&Isotropic Sobel", "edges by the isotropic Sobel kernels",
+           [](const LvOpCall& c) { return c.image.IsotropicSobelEdge(); }),
+        Op("laplacian-4", ID_FILTER_LAPLACIAN_4, "Laplacian &4", "edges by the 4-neighbour Laplacian",
+           [](const LvOpCall& c) { return c.image.Laplacian(4); }),
+        Op("laplacian-8", ID_FILTER_LAPLACIAN_8, "Laplacian &8", "edges by the 8-neighbour Laplacian",
+           [](const LvOpCall& c) { return c.image.Laplacian(8); }),
+        Op("edge-track", ID_FILTER_EDGE_TRACK, "Edge &Track", "follow the brightest edge: a white path on black",
+           [](const LvOpCall& c) { return c.image.EdgeTrack(); }),
+        Op("box-smooth", ID_FILTER_BOX_SMOOTH, "&Box Smooth (Blur)", "mean of each 3 x 3 block",
+           [](const LvOpCall& c) { return c.image.BoxSmooth(); }),
+        Op("gauss-smooth", ID_FILTER_GAUSS_SMOOTH, "&Gauss Smooth", "5 x 5 Gaussian blur",
+           [](const LvOpCall& c) { return c.image.GaussSmooth(); }),
+        Op("conservative-smooth", ID_FILTER_CONSERVATIVE_SMOOTH, "&Conservative Smoothing",
+           "pull lone spikes back into the range of their neighbours",
+           [](const LvOpCall& c) { return c.image.ConservativeSmooth(3); }),
 
-    // ---- distortion effects ----
-    {"windy",
-     ID_EFFECT_WINDY,
-     "&Windy",
-     kLvEnableImage,
-     false,
-     {{"STRENGTH", kLvArgInt, 1, 255}, {"SMOOTH", kLvArgChoice, 0, 1, 1, "rough|smooth", true, 0}},
-     "horizontal streaks: each pixel the mean of up to STRENGTH + 1 pixels to its right (rough: a random run "
-     "per row)",
-     nullptr,
-     RunWindy},
-    {"stripe",
-     ID_EFFECT_STRIPE,
-     "St&ripe",
-     kLvEnableImage,
-     false,
-     {{"SWING", kLvArgInt, 0, 255},
-      {"FREQUENCY", kLvArgInt, 0, 255},
-      {"DIRECTION", kLvArgChoice, 0, 1, 1, "horizontal|vertical"}},
-     "cosine waves running along DIRECTION, SWING in percent of the side, FREQUENCY in tenths of a half wave",
-     nullptr,
-     RunStripe},
-    {"cone",
-     ID_EFFECT_CONE,
-     "&Cone",
-     kLvEnableImage,
-     false,
-     {{"RADIUS", kLvArgInt, 1, 100}},
-     "draw the picture together toward the centre (100 the strongest)",
-     nullptr,
-     RunCone},
-    {"project",
-     ID_EFFECT_PROJECT,
-     "&Project",
-     kLvEnableImage,
-     false,
-     {{"RADIUS", kLvArgInt, 1, 100}},
-     "enlarge the centre (100 the strongest)",
-     nullptr,
-     RunProject},
-    {"sphere",
-     ID_EFFECT_SPHERE,
-     "Sp&here",
-     kLvEnableImage,
-     false,
-     {{"RADIUS", kLvArgInt, 0, 100}},
-     "bulge the centre as a sphere (0 changes nothing, 100 the strongest)",
-     nullptr,
-     RunSphere},
-    {"cylinder",
-     ID_EFFECT_CYLINDER,
-     "Cyli&nder",
-     kLvEnableImage,
-     false,
-     {{"RADIUS", kLvArgInt, 0, 100}},
-     "bulge the columns as a cylinder (0 changes nothing, 100 the strongest)",
-     nullptr,
-     RunCylinder},
-    {"ellipse",
-     ID_EFFECT_ELLIPSE,
-     "&Ellipse",
-     kLvEnableImage,
-     false,
-     {},
-     "map the box onto its inscribed ellipse",
-     nullptr,
-     RunEllipse},
+        // ---- artistic effects ----
+        Op("dither", ID_EFFECT_DITHER, "&Dither",
+           "black and white by error diffusion, a 4 x 4 ordered matrix or the 8 x 8 Bayer matrix",
+           [](const LvOpCall& c) { return c.image.Dither(c.P(0)); })
+            .Args({Choice("METHOD", "floyd-steinberg|ordered|bayer")}),
+        Op("noise", ID_EFFECT_NOISE, "&Noise", "add random amounts up to LEVEL / 2 to each channel",
+           [](const LvOpCall& c) { return c.image.Noise(c.Low(0)); })
+            .Args({Int("LEVEL", 0, 255)}),
+        Op("mosaic", ID_EFFECT_MOSAIC, "M&osaic", "blocks of SIZE x SIZE pixels in their mean colour",
+           [](const LvOpCall& c) { return c.image.Mosaic(c.Low(0)); })
+            .Args({Int("SIZE", 2, 255)}),
+        Op("jitter", ID_EFFECT_JITTER, "&Jitter",
+           "each pixel takes the colour of a random neighbour up to RADIUS away (the dialog: 0..10)",
+           [](const LvOpCall& c) { return c.image.Jitter(c.Low(0)); })
+            .Args({Int("RADIUS", 0, 255)}),
+        Op("pencil-drawing", ID_EFFECT_PENCIL_DRAWING, "Pencil Dr&awing",
+           "dark lines on white: the 4-neighbour Laplacian, negated",
+           [](const LvOpCall& c) { return c.image.PencilDrawing(); }),
+        Op("crayon", ID_EFFECT_CRAYON, "Cra&yon", "the Sobel edges, negated",
+           [](const LvOpCall& c) { return c.image.Crayon(); }),
+        Op("old-photo", ID_EFFECT_OLD_PHOTO, "Old P&hoto", "noise 25, then colorize with hue 30 and saturation 100",
+           [](const LvOpCall& c) { return c.image.OldPhoto(); }),
 
-    // ---- photo decorations ----
-    {"shadow",
-     ID_PHOTO_SHADOW,
-     "&Shadow",
-     kLvEnableImage,
-     false,
-     {},
-     "a white margin and a soft shadow: 16 pixels wider and higher",
-     nullptr,
-     RunShadow},
-    {"feather",
-     ID_PHOTO_FEATHER,
-     "&Feather",
-     kLvEnableSelection,
-     false,
-     {{"RADIUS", kLvArgInt, 1, 255}, {"SHAPE", kLvArgChoice, 0, 1, 1, "ellipse|rectangle", true, 0}},
-     "fade a band of RADIUS pixels round the selection (its ellipse or its box) into the foreground colour",
-     nullptr,
-     RunFeather},
-    {"pattern",
-     ID_PHOTO_PATTERN,
-     "&Pattern",
-     kLvEnableImage,
-     false,
-     {{"TRANSPARENCY", kLvArgInt, 0, 100}},
-     "blend toward the foreground colour where the --picture is bright (0 changes nothing)",
-     nullptr,
-     RunPattern},
-    {"photo-frame",
-     ID_PHOTO_FRAME,
-     "P&hoto Frame",
-     kLvEnableImage,
-     false,
-     {},
-     "crop to the selection box and frame it with the --picture, transparent where it has its centre colour",
-     nullptr,
-     RunPhotoFrame},
-};
+        // ---- distortion effects ----
+        // Windy always blows from the left edge (direction 1); p1 is 1 when the "Smooth" box is checked.
+        Op("windy", ID_EFFECT_WINDY, "&Windy",
+           "horizontal streaks: each pixel the mean of up to STRENGTH + 1 pixels to its right (rough: a random run "
+           "per row)",
+           [](const LvOpCall& c) { return c.image.Windy(c.Low(0), 1, c.P(1) == 1); })
+            .Args({Int("STRENGTH", 1, 255), Optional(Choice("SMOOTH", "rough|smooth"))}),
+        // p2 is the stored "Horizon" value: 0 (the "Horizon" button) shifts the columns.
+        Op("stripe", ID_EFFECT_STRIPE, "St&ripe",
+           "cosine waves running along DIRECTION, SWING in percent of the side, FREQUENCY in tenths of a half wave",
+           [](const LvOpCall& c) { return c.image.Stripe(c.Low(0), c.Low(1), c.Low(2) == 0); })
+            .Args({Int("SWING", 0, 255), Int("FREQUENCY", 0, 255), Choice("DIRECTION", "horizontal|vertical")}),
+        Op("cone", ID_EFFECT_CONE, "&Cone", "draw the picture together toward the centre (100 the strongest)",
+           [](const LvOpCall& c) { return c.image.Cone(c.Low(0)); })
+            .Args({Int("RADIUS", 1, 100)}),
+        Op("project", ID_EFFECT_PROJECT, "&Project", "enlarge the centre (100 the strongest)",
+           [](const LvOpCall& c) { return c.image.Project(c.Low(0)); })
+            .Args({Int("RADIUS", 1, 100)}),
+        Op("sphere", ID_EFFECT_SPHERE, "Sp&here", "bulge the centre as a sphere (0 changes nothing, 100 the strongest)",
+           [](const LvOpCall& c) { return c.image.Sphere(c.Low(0)); })
+            .Args({Int("RADIUS", 0, 100)}),
+        Op("cylinder", ID_EFFECT_CYLINDER, "Cyli&nder",
+           "bulge the columns as a cylinder (0 changes nothing, 100 the strongest)",
+           [](const LvOpCall& c) { return c.image.Cylinder(c.Low(0)); })
+            .Args({Int("RADIUS", 0, 100)}),
+        Op("ellipse", ID_EFFECT_ELLIPSE, "&Ellipse", "map the box onto its inscribed ellipse",
+           [](const LvOpCall& c) { return c.image.Ellipse(); }),
+
+        // ---- photo decorations ----
+        Op("shadow", ID_PHOTO_SHADOW, "&Shadow", "a white margin and a soft shadow: 16 pixels wider and higher",
+           [](const LvOpCall& c) { return c.image.Shadow(); }),
+        // Feather and Pattern fade into the foreground colour; p1 of Feather is 1 when the band follows the
+        // selection's box (the rectangle selection tool is the current tool).
+        Op("feather", ID_PHOTO_FEATHER, "&Feather",
+           "fade a band of RADIUS pixels round the selection (its ellipse or its box) into the foreground colour",
+           [](const LvOpCall& c) {
+               c.image.SetTransColor(c.context.foreground);
+               return c.image.Feather(c.P(1) != 0, c.Low(0));
+           })
+            .Args({Int("RADIUS", 1, 255), Optional(Choice("SHAPE", "ellipse|rectangle"))})
+            .NeedsSelection(),
+        Op("pattern", ID_PHOTO_PATTERN, "&Pattern",
+           "blend toward the foreground colour where the --picture is bright (0 changes nothing)",
+           [](const LvOpCall& c) {
+               if (!c.context.auxImage) return false;
+               c.image.SetTransColor(c.context.foreground);
+               return c.image.Pattern(*c.context.auxImage, c.Low(0));
+           })
+            .Args({Int("TRANSPARENCY", 0, 100)})
+            .Takes(kLvInputPicture),
+        Op("photo-frame", ID_PHOTO_FRAME, "P&hoto Frame",
+           "crop to the selection box and frame it with the --picture, transparent where it has its centre colour",
+           [](const LvOpCall& c) { return c.context.auxImage && c.image.PhotoFrame(*c.context.auxImage); })
+            .Takes(kLvInputPicture),
+    };
+    return table;
+}
 
 } // namespace
 
+std::string LvArgRangeText(const LvOpArg& arg) {
+    char text[96];
+    if (arg.kind == kLvArgDecimal) {
+        int decimals = 0;
+        for (int32_t s = arg.scale; s >= 10; s /= 10)
+            decimals++;
+        snprintf(text, sizeof(text), "%g..%g with at most %d decimal%s", double(arg.minValue) / arg.scale,
+                 double(arg.maxValue) / arg.scale, decimals, decimals == 1 ? "" : "s");
+    } else {
+        snprintf(text, sizeof(text), "%d..%d", int(arg.minValue), int(arg.maxValue));
+    }
+    return text;
+}
+
 const LvOperation* LvOperationTable(size_t* count) {
-    if (count) *count = sizeof(kOperations) / sizeof(kOperations[0]);
-    return kOperations;
+    if (count) *count = Operations().size();
+    return Operations().data();
 }
 
 const LvOperation* LvFindOperation(const std::string& name) {
-    for (const LvOperation& op : kOperations)
+    for (const LvOperation& op : Operations())
         if (name == op.name) return &op;
     return nullptr;
 }
 
 const LvOperation* LvFindOperationByCommand(int commandId) {
     if (commandId == 0) return nullptr;
-    for (const LvOperation& op : kOperations)
+    for (const LvOperation& op : Operations())
         if (op.commandId == commandId) return &op;
     return nullptr;
 }
@@ -982,10 +538,11 @@ bool ParseWords(const LvOperation& op, const std::vector<std::string>& words, co
         if (arg.optional && !(lastArg && next < words.size())) continue;
         if (prefixOnly && next >= words.size()) return true;
         if (next < words.size()) {
-            error = std::string(op.name) + ": " + arg.name + " must be " +
-                    (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
-                                              : RangeText(arg) + (arg.kind == kLvArgSize ? " or a percentage" : "")) +
-                    ", not \"" + words[next] + "\"";
+            error =
+                std::string(op.name) + ": " + arg.name + " must be " +
+                (arg.kind == kLvArgChoice ? "one of " + std::string(arg.choices)
+                                          : LvArgRangeText(arg) + (arg.kind == kLvArgSize ? " or a percentage" : "")) +
+                ", not \"" + words[next] + "\"";
         } else {
             error = std::string(op.name) + ": " + arg.name + " is missing (" + LvOperationUsage(op) + ")";
         }
@@ -1017,24 +574,17 @@ bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>
 }
 
 bool LvOperationNeedsPicture(const LvOperation& op) {
-    return op.run == RunPattern || op.run == RunPhotoFrame;
+    return op.input == kLvInputPicture;
 }
 
 bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context) {
-    return op.run(image, params, context);
+    return op.run(LvOpCall{image, params, context});
 }
 
 bool LvOperationEnabled(const LvOperation& op, const CLvImage* image, bool busy, int toolMode) {
     if (!image || !image->IsValid() || busy) return false;
-    switch (op.enable) {
-    case kLvEnableImage:
-        return true;
-    case kLvEnableSelection:
-        return image->pSelection != nullptr;
-    case kLvEnableEllipse:
-        return image->pSelection != nullptr && toolMode == 5;
-    }
-    return false;
+    if (op.enable == kLvEnableSelection && !image->pSelection) return false;
+    return op.tool == kLvToolAny || op.tool == toolMode;
 }
 
 bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params) {
@@ -1052,4 +602,11 @@ bool LvCropParamsFromSelection(const CLvImage& image, LvOpParams& params) {
 
 int32_t LvPercentOf(int32_t side, int32_t thousandths) {
     return int32_t(int64_t(side) * thousandths / 100000);
+}
+
+bool LvChangeDepth(CLvImage& image, int depth) {
+    const int current = image.GetBpp();
+    if (depth > current) return image.IncreaseBpp(DWORD(depth));
+    if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
+    return true;
 }

@@ -78,10 +78,10 @@ TEST(EffectTable, MenuCommands) {
     // Feather needs a selection.
     CLvImage image(4, 4, 24);
     const LvOperation* feather = LvFindOperation("feather");
-    EXPECT_FALSE(LvOperationEnabled(*feather, &image, false, 4));
+    EXPECT_FALSE(LvOperationEnabled(*feather, &image, false, kLvToolRectSelection));
     image.SelectionAddRect(1, 1, 3, 3);
-    EXPECT_TRUE(LvOperationEnabled(*feather, &image, false, 4));
-    EXPECT_FALSE(LvOperationEnabled(*feather, &image, true, 4));
+    EXPECT_TRUE(LvOperationEnabled(*feather, &image, false, kLvToolRectSelection));
+    EXPECT_FALSE(LvOperationEnabled(*feather, &image, true, kLvToolRectSelection));
 }
 
 TEST(EffectTable, WordsBecomeTheWorkersParameters) {

@@ -233,14 +233,48 @@ TEST(Operations, EnableRules) {
     const LvOperation* mirror = LvFindOperation("mirror");
     const LvOperation* crop = LvFindOperation("crop");
     CLvImage image(4, 4, 24);
-    EXPECT_FALSE(LvOperationEnabled(*mirror, nullptr, false, 1));
-    EXPECT_TRUE(LvOperationEnabled(*mirror, &image, false, 1));
-    EXPECT_FALSE(LvOperationEnabled(*mirror, &image, true, 1)) << "busy";
-    EXPECT_FALSE(LvOperationEnabled(*crop, &image, false, 1));
+    EXPECT_FALSE(LvOperationEnabled(*mirror, nullptr, false, kLvToolMove));
+    EXPECT_TRUE(LvOperationEnabled(*mirror, &image, false, kLvToolMove));
+    EXPECT_FALSE(LvOperationEnabled(*mirror, &image, true, kLvToolMove)) << "busy";
+    EXPECT_FALSE(LvOperationEnabled(*crop, &image, false, kLvToolMove));
     image.SelectionAddRect(0, 0, 2, 2);
-    EXPECT_TRUE(LvOperationEnabled(*crop, &image, false, 1));
+    EXPECT_TRUE(LvOperationEnabled(*crop, &image, false, kLvToolMove));
     EXPECT_TRUE(crop->direct);
     EXPECT_EQ(crop->commandId, ID_TRANS_CROP);
+}
+
+// An entry's enable rule and mouse tool decide when its menu command is enabled; its input says which
+// operations take the selection's box or a second picture.
+TEST(Operations, EnableRuleToolAndInputOfEveryEntry) {
+    size_t count = 0;
+    const LvOperation* table = LvOperationTable(&count);
+    CLvImage plain(6, 6, 24);
+    CLvImage selected(6, 6, 24);
+    selected.SelectionAddRect(1, 1, 4, 4);
+    std::set<std::string> boxes, pictures, toolBound;
+    for (size_t i = 0; i < count; i++) {
+        const LvOperation& op = table[i];
+        SCOPED_TRACE(op.name);
+        for (int tool = kLvToolMove; tool <= kLvToolPickColor; tool++) {
+            const bool toolFits = op.tool == kLvToolAny || op.tool == tool;
+            EXPECT_EQ(LvOperationEnabled(op, &selected, false, tool), toolFits) << "tool " << tool;
+            EXPECT_EQ(LvOperationEnabled(op, &plain, false, tool), toolFits && op.enable == kLvEnableImage)
+                << "tool " << tool;
+            EXPECT_FALSE(LvOperationEnabled(op, &selected, true, tool)) << "busy, tool " << tool;
+        }
+        EXPECT_EQ(LvOperationNeedsPicture(op), op.input == kLvInputPicture);
+        if (op.input == kLvInputSelectionBox) boxes.insert(op.name);
+        if (op.input == kLvInputPicture) pictures.insert(op.name);
+        if (op.tool != kLvToolAny) toolBound.insert(op.name);
+    }
+    EXPECT_EQ(boxes, std::set<std::string>({"crop"}));
+    EXPECT_EQ(pictures, std::set<std::string>({"pattern", "photo-frame"}));
+    EXPECT_EQ(toolBound, std::set<std::string>({"red-eye"}));
+    // Red-eye removal works on an eye selected with the ellipse selection tool.
+    const LvOperation* redEye = LvFindOperation("red-eye");
+    EXPECT_TRUE(LvOperationEnabled(*redEye, &selected, false, kLvToolEllipseSelection));
+    EXPECT_FALSE(LvOperationEnabled(*redEye, &selected, false, kLvToolRectSelection));
+    EXPECT_FALSE(LvOperationEnabled(*redEye, &plain, false, kLvToolEllipseSelection));
 }
 
 TEST(Operations, CropOfTheSelectionKeepsExactlyTheSelectedPixels) {
@@ -262,6 +296,12 @@ TEST(Operations, CropOfTheSelectionKeepsExactlyTheSelectedPixels) {
     for (int y = 0; y < 7; y++)
         for (int x = 0; x < 8; x++)
             ASSERT_EQ(Rgb(image, x, y), Rgb(before, x + 3, y + 2));
+}
+
+// The ranges the messages and the command-line tool's list give.
+TEST(Operations, RangeTextOfAnArgument) {
+    EXPECT_EQ(LvArgRangeText(LvFindOperation("light")->args[0]), "-100..100");
+    EXPECT_EQ(LvArgRangeText(LvFindOperation("gamma")->args[0]), "0.001..5 with at most 3 decimals");
 }
 
 TEST(Operations, PercentOfASide) {
