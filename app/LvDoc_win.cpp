@@ -342,17 +342,17 @@ void CLvDoc::ReleaseImage() {
 // ---- commands ---------------------------------------------------------------------------------------------------
 
 bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
-    const bool ruleA = CanRunCommands();
+    const bool canRunCommands = CanRunCommands();
     const int count = int(m_folderFiles.size());
     switch (ui.id) {
     case ID_FILE_SAVE:
-        ui.Enable(IsModified() && ruleA);
+        ui.Enable(IsModified() && canRunCommands);
         return true;
     case ID_FILE_SAVE_AS:
     case ID_EDIT_COPY:
     case ID_EDIT_DUPLICATE:
     case ID_FILE_SEND_MAIL:
-        ui.Enable(ruleA);
+        ui.Enable(canRunCommands);
         return true;
     case ID_FILE_CLOSE:
     case ID_WINDOW_CLOSE:
@@ -363,10 +363,10 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
         return true;
     }
     case ID_EDIT_UNDO:
-        ui.Enable(ruleA && m_undo.CanUndo());
+        ui.Enable(canRunCommands && m_undo.CanUndo());
         return true;
     case ID_EDIT_REDO:
-        ui.Enable(ruleA && m_undo.CanRedo());
+        ui.Enable(canRunCommands && m_undo.CanRedo());
         return true;
     case ID_VIEW_FIRST_PICTURE:
         ui.Enable(!IsBusy() && LvWalkEnabled(kLvWalkFirst, m_fileIndex, count));
@@ -406,7 +406,7 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
         break;
     }
     if (const LvDepthCommand* depth = LvFindDepthCommand(ui.id)) {
-        ui.Enable(ruleA);
+        ui.Enable(canRunCommands);
         // While a command runs the check stays on the depth of the picture shown.
         const CLvImage* shown = DisplayImage();
         ui.SetCheck(shown && shown->GetBpp() == depth->depth);

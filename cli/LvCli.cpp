@@ -289,10 +289,6 @@ int Info(int argc, char** argv, FILE* out, FILE* err) {
 }
 
 // Changes the colour depth: wider without loss, narrower to the standard palettes with error diffusion.
-bool ChangeDepth(CLvImage& image, int bpp) {
-    if (bpp == image.GetBpp()) return true;
-    return bpp > image.GetBpp() ? image.IncreaseBpp(DWORD(bpp)) : image.DecreaseBpp(DWORD(bpp), true);
-}
 
 int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     Arguments args;
@@ -357,7 +353,7 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     if (quality > 0) image.SetJpegQuality(BYTE(quality));
     // The codec option means the GIF coder to the GIF writer and the compression to the TIFF writer.
     image.SetCodecOption(format == LVFMT_GIF ? gifEncoding : compression);
-    if (bpp && !ChangeDepth(image, bpp)) {
+    if (bpp && !LvChangeDepth(image, bpp)) {
         fprintf(err, "lumivue-cli: %s: cannot change the colour depth to %d bits\n", input.c_str(), bpp);
         return 1;
     }
@@ -400,13 +396,7 @@ int ListOperations(FILE* out) {
             if (!arg.name) break;
             // Choices show in the usage; sizes and coordinates are bounded only by the picture.
             if (arg.kind == kLvArgChoice || arg.kind == kLvArgSize || arg.maxValue > 10000) continue;
-            char text[96];
-            if (arg.kind == kLvArgDecimal)
-                snprintf(text, sizeof(text), "%s %g..%g", arg.name, double(arg.minValue) / arg.scale,
-                         double(arg.maxValue) / arg.scale);
-            else
-                snprintf(text, sizeof(text), "%s %d..%d", arg.name, int(arg.minValue), int(arg.maxValue));
-            ranges += (ranges.empty() ? "" : ", ") + std::string(text);
+            ranges += (ranges.empty() ? "" : ", ") + std::string(arg.name) + " " + LvArgRangeText(arg);
         }
         fprintf(out, "  %-44s %s%s\n", LvOperationUsage(op).c_str(), op.help,
                 ranges.empty() ? "" : (" (" + ranges + ")").c_str());
@@ -492,7 +482,7 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
             fprintf(err, "lumivue-cli: %s\n", error.c_str());
             return 2;
         }
-        if (LvOperationNeedsPicture(*call.op) && !args.options.count("--picture")) {
+        if (call.op->input == kLvInputPicture && !args.options.count("--picture")) {
             fprintf(err, "lumivue-cli: %s needs --picture FILE\n", call.op->name);
             return 2;
         }

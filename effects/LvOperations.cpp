@@ -553,14 +553,19 @@ bool ParseWords(const LvOperation& op, const std::vector<std::string>& words, co
         return false;
     }
     if (prefixOnly) return true;
+    return LvEncodeOperation(op, values, image, params, error);
+}
+
+} // namespace
+
+bool LvEncodeOperation(const LvOperation& op, const LvArgValue values[4], const CLvImage* image, LvOpParams& params,
+                       std::string& error) {
     params = LvOpParams();
     if (op.encode) return op.encode(values, image, params, error);
     for (int i = 0; i < 4; i++)
         params.p[i] = values[i].value;
     return true;
 }
-
-} // namespace
 
 bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
                       LvOpParams& params, std::string& error) {

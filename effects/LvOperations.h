@@ -112,6 +112,9 @@ std::string LvOperationUsage(const LvOperation& op);
 
 // Parses the words that follow an operation's name. False with a message in error for a wrong word or
 // count.
+// Turns argument values (from words, a dialog or stored settings) into the parameters, as parsing does.
+bool LvEncodeOperation(const LvOperation& op, const LvArgValue values[4], const CLvImage* image, LvOpParams& params,
+                       std::string& error);
 bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& words, const CLvImage* image,
                       LvOpParams& params, std::string& error);
 // Whether words can begin the operation's words: each is a valid next argument (later required arguments may

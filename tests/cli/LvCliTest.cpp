@@ -152,7 +152,9 @@ TEST_F(CliTest, TheProgramsExtensionsInAndOut) {
         ASSERT_EQ(back.code, 0) << ext << ": " << back.err;
         CLvImage read(dir.Path("back.bmp").c_str(), LVFMT_BMP);
         EXPECT_EQ(read.GetWidth(), original.GetWidth()) << ext;
-        if (format == "BMP" || format == "PNG") EXPECT_TRUE(SamePicture(read, original)) << ext;
+        if (format == "BMP" || format == "PNG") {
+            EXPECT_TRUE(SamePicture(read, original)) << ext;
+        }
     }
 }
 
