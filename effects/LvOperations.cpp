@@ -578,10 +578,6 @@ bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>
     return ParseWords(op, words, nullptr, params, error, true);
 }
 
-bool LvOperationNeedsPicture(const LvOperation& op) {
-    return op.input == kLvInputPicture;
-}
-
 bool LvRunOperation(const LvOperation& op, CLvImage& image, const LvOpParams& params, const LvOpContext& context) {
     return op.run(LvOpCall{image, params, context});
 }

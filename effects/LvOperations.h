@@ -121,9 +121,6 @@ bool LvParseOperation(const LvOperation& op, const std::vector<std::string>& wor
 // still follow). A command line uses it to tell an argument from the name of the next operation
 // ("feather 10 ellipse", "local-threshold median 5 3").
 bool LvOperationTakesWords(const LvOperation& op, const std::vector<std::string>& words);
-// Whether the operation fuses a second picture into the image (the pattern or the frame): its input is
-// kLvInputPicture.
-bool LvOperationNeedsPicture(const LvOperation& op);
 // The range of a number argument as the error messages give it: "0..255", or for decimals
 // "0.001..5 with at most 3 decimals".
 std::string LvArgRangeText(const LvOpArg& arg);

@@ -262,7 +262,6 @@ TEST(Operations, EnableRuleToolAndInputOfEveryEntry) {
                 << "tool " << tool;
             EXPECT_FALSE(LvOperationEnabled(op, &selected, true, tool)) << "busy, tool " << tool;
         }
-        EXPECT_EQ(LvOperationNeedsPicture(op), op.input == kLvInputPicture);
         if (op.input == kLvInputSelectionBox) boxes.insert(op.name);
         if (op.input == kLvInputPicture) pictures.insert(op.name);
         if (op.tool != kLvToolAny) toolBound.insert(op.name);
