@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/LvRegistrySettings_win.h"
 #include "framework/FwApp_win.h"
 
 #include <string>
@@ -23,6 +24,8 @@ public:
     void SetInstanceName(const std::string& name) { m_instanceName = name; }
     const std::string& InstanceName() const { return m_instanceName; }
     CMainFrame* Frame() const;
+    // The program's settings in its registry key.
+    CLvSettings& Settings() { return m_settings; }
     bool DoPromptFileName(std::string& name, const char* title, DWORD flags, bool open, int& format);
     // Opens the file a second instance left in the settings.
     void OnShareDocument();
@@ -44,6 +47,7 @@ private:
     // Walks the top-level windows for the other instance's main window; hands it the command line.
     bool HandOffToRunningInstance();
     std::string m_commandLine;
+    CLvRegistrySettings m_settings{*this};
     std::string m_instanceName = "Lumivue.exe";
 };
 

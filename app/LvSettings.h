@@ -1,0 +1,50 @@
+#pragma once
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <utility>
+
+// The program's settings: numbers and texts by section and name. On Windows they live in the user's
+// registry key of the program; the command-line tool and the tests keep them in memory.
+class CLvSettings {
+public:
+    virtual ~CLvSettings() = default;
+    // The stored number, or fallback when there is none or the stored value is not a 32-bit number.
+    virtual int32_t ReadNumber(const std::string& section, const std::string& name, int32_t fallback) const = 0;
+    // The stored text, or fallback when there is none or the stored value is not a text.
+    virtual std::string ReadText(const std::string& section, const std::string& name,
+                                 const std::string& fallback) const = 0;
+    virtual bool WriteNumber(const std::string& section, const std::string& name, int32_t value) = 0;
+    virtual bool WriteText(const std::string& section, const std::string& name, const std::string& value) = 0;
+};
+
+// Settings held in memory.
+class CLvMemorySettings : public CLvSettings {
+public:
+    int32_t ReadNumber(const std::string& section, const std::string& name, int32_t fallback) const override {
+        auto found = m_numbers.find(Key(section, name));
+        return found == m_numbers.end() ? fallback : found->second;
+    }
+    std::string ReadText(const std::string& section, const std::string& name,
+                         const std::string& fallback) const override {
+        auto found = m_texts.find(Key(section, name));
+        return found == m_texts.end() ? fallback : found->second;
+    }
+    bool WriteNumber(const std::string& section, const std::string& name, int32_t value) override {
+        m_numbers[Key(section, name)] = value;
+        return true;
+    }
+    bool WriteText(const std::string& section, const std::string& name, const std::string& value) override {
+        m_texts[Key(section, name)] = value;
+        return true;
+    }
+    size_t Count() const { return m_numbers.size() + m_texts.size(); }
+
+private:
+    static std::pair<std::string, std::string> Key(const std::string& section, const std::string& name) {
+        return {section, name};
+    }
+    std::map<std::pair<std::string, std::string>, int32_t> m_numbers;
+    std::map<std::pair<std::string, std::string>, std::string> m_texts;
+};
