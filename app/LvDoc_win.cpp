@@ -5,6 +5,7 @@
 #include "app/LvDocRules.h"
 #include "app/LvImageCommands.h"
 #include "app/LvMainFrame_win.h"
+#include "app/LvParamDialog_win.h"
 #include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
 #include "image/LvScopedWin.h"
@@ -299,10 +300,7 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         ResumeThread(watcher);
     }
     doc->StopWatch(0);
-    LvOpContext context;
-    if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
-    context.auxImage = &doc->m_auxImage;
-    LvRunImageCommand(doc->m_command, doc->m_param, *image, context);
+    LvRunImageCommand(doc->m_command, doc->m_param, *image, doc->CommandContext());
     doc->StopWatch(1);
     image->SetProgress(100);
     doc->m_workerThread = nullptr;
@@ -494,6 +492,10 @@ bool CLvDoc::OnCommand(int id) {
     default:
         break;
     }
+    if (const LvParamDialog* dialog = LvFindParamDialog(id)) {
+        RunParamDialog(*dialog);
+        return true;
+    }
     int command = 0;
     LvOpParams params;
     if (LvWorkerCommandFor(id, command, params)) {
@@ -521,16 +523,52 @@ void CLvDoc::RunDirect(const LvOperation& op) {
     if (!m_image) return;
     LvOpParams params;
     if (!LvDirectParams(op, *m_image, params)) return;
+    RunDirect(op, params);
+}
+
+void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
+    if (!m_image) return;
     // The last command's progress watcher may still read the picture that the snapshot below can drop.
     JoinThreads();
     SubmitUndo();
-    LvOpContext context;
-    if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
-    context.auxImage = &m_auxImage;
-    LvRunOperation(op, *m_image, params, context);
+    LvRunOperation(op, *m_image, params, CommandContext());
     // The picture changed: the document must ask before it closes.
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
+}
+
+LvOpContext CLvDoc::CommandContext() {
+    LvOpContext context;
+    if (CMainFrame* frame = Frame()) context.foreground = frame->Foreground();
+    context.auxImage = &m_auxImage;
+    return context;
+}
+
+void CLvDoc::RunParamDialog(const LvParamDialog& dialog) {
+    const LvOperation* op = LvFindOperation(dialog.operation);
+    CLumivueApp* app = CLumivueApp::Get();
+    if (!CanRunCommands() || !op || !app) return;
+    CLvEffectConfig config(dialog.effect);
+    config.Read(app->Settings());
+    if (dialog.command == ID_PHOTO_FEATHER) config.SetRange("Radius", 1, LvFeatherLimit(*m_image));
+    LvOpContext context = CommandContext();
+    context.auxImage = nullptr;
+    CLvParamDlg box(dialog, config, DisplayImage(), context, m_toolMode);
+    if (box.DoModal(FrameHwnd()) != IDOK) return;
+    config.Write(app->Settings());
+    LvArgValue args[4];
+    LvDialogArgs(dialog, config, m_toolMode, args);
+    LvOpParams params;
+    std::string error;
+    if (!LvEncodeOperation(*op, args, m_image.get(), params, error)) {
+        Message(error);
+        return;
+    }
+    if (op->input == kLvInputPicture && !m_auxImage.Copy(box.Picture())) return;
+    if (op->direct)
+        RunDirect(*op, params);
+    else
+        StartWorker(op->commandId, params);
 }
 
 void CLvDoc::WalkTo(int index) {

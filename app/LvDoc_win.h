@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/LvParamDialogs.h"
+
 #include "app/LvUndoStack.h"
 #include "effects/LvOperations.h"
 #include "formats/LvExif.h"
@@ -47,6 +49,8 @@ public:
     bool CanRunCommands() const { return !IsBusy() && m_image && m_image->IsValid(); }
     // Starts a worker command with its parameters.
     void StartWorker(int command, const LvOpParams& params);
+    // What the commands paint with: the colour bar's foreground colour, and the pattern or frame picture.
+    LvOpContext CommandContext();
 
     std::unique_ptr<CLvImage> m_image;
     std::atomic<HANDLE> m_workerThread{nullptr};   // busy mark: set while a command runs
@@ -81,6 +85,10 @@ private:
     // Sends the picture by mail: written under the document's title to a temporary folder and attached.
     void OnFileSendMail();
     void RunDirect(const LvOperation& op);
+    void RunDirect(const LvOperation& op, const LvOpParams& params);
+    // A command with a parameter dialog: the dialog preset from the stored values, the values kept after OK,
+    // the command run with them.
+    void RunParamDialog(const LvParamDialog& dialog);
     void SetFitMode(int mode);
     void SetZoom(float zoom);
     // Waits for the previous command's threads to be gone and closes their handles.

@@ -10,11 +10,17 @@ const int32_t kMaxSide = int32_t(kLvMaxPixels);
 // A number that gives argument `argument` of `operation` unchanged.
 LvConfigValue Arg(const char* effect, const char* name, int32_t defaultValue, int32_t minValue, int32_t maxValue,
                   const char* operation, int argument, int32_t scale = 1, int32_t offset = 0) {
-    return {effect, name, kLvConfigNumber, defaultValue, "", minValue, maxValue, operation, argument, scale, offset};
+    return {effect,   name,      kLvConfigNumber, defaultValue, "",     minValue,
+            maxValue, operation, argument,        scale,        offset, true};
+}
+// A number that gives an argument but is not kept: its dialog starts at the default every time.
+LvConfigValue Temp(const char* effect, const char* name, int32_t defaultValue, int32_t minValue, int32_t maxValue,
+                   const char* operation, int argument) {
+    return {effect, name, kLvConfigNumber, defaultValue, "", minValue, maxValue, operation, argument, 1, 0, false};
 }
 // A number the dialog keeps for itself.
 LvConfigValue Own(const char* effect, const char* name, int32_t defaultValue, int32_t minValue, int32_t maxValue) {
-    return {effect, name, kLvConfigNumber, defaultValue, "", minValue, maxValue, nullptr, 0, 1, 0};
+    return {effect, name, kLvConfigNumber, defaultValue, "", minValue, maxValue, nullptr, 0, 1, 0, true};
 }
 
 } // namespace
@@ -61,6 +67,8 @@ const std::vector<LvConfigValue>& LvEffectConfigTable() {
         // 0 is the "Horizon" button.
         Arg("Stripe", "Horizon", 0, 0, 1, "stripe", 2),
         Arg("Windy", "Radius", 1, 1, 100, "windy", 0),
+        // The "Smooth" box.
+        Temp("Windy", "Smooth", 0, 0, 1, "windy", 1),
         Arg("Sphere", "Radius", 1, 1, 100, "sphere", 0),
         Arg("Cylinder", "Radius", 1, 1, 100, "cylinder", 0),
         Arg("Jitter", "Radius", 0, 0, 10, "jitter", 0),
@@ -73,9 +81,20 @@ const std::vector<LvConfigValue>& LvEffectConfigTable() {
         Arg("Erase Edge", "Top", -10, -100, 0, "erase-edge", 1, -1),
         Arg("Erase Edge", "Right", -10, -100, 0, "erase-edge", 2, -1),
         Arg("Erase Edge", "Down", -10, -100, 0, "erase-edge", 3, -1),
-        {"Thumbnail", "Mark", kLvConfigText, 0, "", 0, 0, nullptr, 0, 1, 0},
+        {"Thumbnail", "Mark", kLvConfigText, 0, "", 0, 0, nullptr, 0, 1, 0, true},
         Own("Thumbnail", "Percentage", 50, 1, 100),
         Own("Thumbnail", "Exif", 0, 0, 1),
+        // The dialogs whose values are not kept.
+        Temp("Gray Stretch", "First X", 50, 0, 255, "gray-stretch", 0),
+        Temp("Gray Stretch", "First Y", 30, 0, 255, "gray-stretch", 1),
+        Temp("Gray Stretch", "Second X", 200, 0, 255, "gray-stretch", 2),
+        Temp("Gray Stretch", "Second Y", 220, 0, 255, "gray-stretch", 3),
+        // The range ends at the smallest distance of the selection's box from the picture's edges.
+        Temp("Feather", "Radius", 1, 1, 255, "feather", 0),
+        Temp("Remove Red-eyes", "Threshold", 128, 0, 255, "red-eye", 0),
+        Temp("Pattern", "Transparency", 50, 0, 100, "pattern", 0),
+        {"Pattern", "Picture", kLvConfigNumber, 0, "", 0, 255, nullptr, 0, 1, 0, false},
+        {"Photo Frame", "Picture", kLvConfigNumber, 0, "", 0, 255, nullptr, 0, 1, 0, false},
     };
     return table;
 }
@@ -89,6 +108,8 @@ CLvEffectConfig::CLvEffectConfig(const std::string& effect) : m_effect(effect) {
         if (effect != row.effect) continue;
         m_rows.push_back(&row);
         m_numbers.push_back(row.defaultValue);
+        m_min.push_back(row.minValue);
+        m_max.push_back(row.maxValue);
         m_texts.push_back(row.defaultText);
     }
 }
@@ -97,18 +118,20 @@ void CLvEffectConfig::Read(const CLvSettings& settings) {
     const std::string section = LvEffectSection(m_effect);
     for (size_t i = 0; i < m_rows.size(); i++) {
         const LvConfigValue& row = *m_rows[i];
+        if (!row.kept) continue;
         if (row.type == kLvConfigText) {
             m_texts[i] = settings.ReadText(section, row.name, row.defaultText);
             continue;
         }
         int32_t v = settings.ReadNumber(section, row.name, row.defaultValue);
-        m_numbers[i] = v < row.minValue ? row.minValue : v > row.maxValue ? row.maxValue : v;
+        m_numbers[i] = v < m_min[i] ? m_min[i] : v > m_max[i] ? m_max[i] : v;
     }
 }
 
 void CLvEffectConfig::Write(CLvSettings& settings) const {
     const std::string section = LvEffectSection(m_effect);
     for (size_t i = 0; i < m_rows.size(); i++) {
+        if (!m_rows[i]->kept) continue;
         if (m_rows[i]->type == kLvConfigText)
             settings.WriteText(section, m_rows[i]->name, m_texts[i]);
         else
@@ -130,8 +153,25 @@ int32_t CLvEffectConfig::Number(const std::string& name) const {
 void CLvEffectConfig::SetNumber(const std::string& name, int32_t value) {
     size_t i = Index(name);
     if (i == m_rows.size()) return;
-    const LvConfigValue& row = *m_rows[i];
-    m_numbers[i] = value < row.minValue ? row.minValue : value > row.maxValue ? row.maxValue : value;
+    m_numbers[i] = value < m_min[i] ? m_min[i] : value > m_max[i] ? m_max[i] : value;
+}
+
+void CLvEffectConfig::SetRange(const std::string& name, int32_t minValue, int32_t maxValue) {
+    size_t i = Index(name);
+    if (i == m_rows.size() || maxValue < minValue) return;
+    m_min[i] = minValue;
+    m_max[i] = maxValue;
+    SetNumber(name, m_numbers[i]);
+}
+
+int32_t CLvEffectConfig::Min(const std::string& name) const {
+    size_t i = Index(name);
+    return i < m_rows.size() ? m_min[i] : 0;
+}
+
+int32_t CLvEffectConfig::Max(const std::string& name) const {
+    size_t i = Index(name);
+    return i < m_rows.size() ? m_max[i] : 0;
 }
 
 const std::string& CLvEffectConfig::Text(const std::string& name) const {

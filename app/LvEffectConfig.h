@@ -29,6 +29,8 @@ struct LvConfigValue {
     int argument;
     int32_t scale;
     int32_t offset;
+    // Whether the value is kept in the settings; a value that is not starts at its default every time.
+    bool kept;
 };
 
 // Every value, grouped by effect, in the order the dialogs read and write them.
@@ -41,15 +43,21 @@ class CLvEffectConfig {
 public:
     explicit CLvEffectConfig(const std::string& effect);
 
-    // Reads every value of the effect: a missing value or one of the wrong type gives the table's default,
-    // a number outside the range the nearer end.
+    // Reads every kept value of the effect: a missing value or one of the wrong type gives the table's
+    // default, a number outside the range the nearer end.
     void Read(const CLvSettings& settings);
+    // Writes the kept values.
     void Write(CLvSettings& settings) const;
 
     const std::string& Effect() const { return m_effect; }
     int32_t Number(const std::string& name) const;
     // Kept within the value's range.
     void SetNumber(const std::string& name, int32_t value);
+    // A range narrower than the table's, for a dialog whose range depends on the picture; the value is kept
+    // within it.
+    void SetRange(const std::string& name, int32_t minValue, int32_t maxValue);
+    int32_t Min(const std::string& name) const;
+    int32_t Max(const std::string& name) const;
     const std::string& Text(const std::string& name) const;
     void SetText(const std::string& name, const std::string& value);
     const std::vector<const LvConfigValue*>& Rows() const { return m_rows; }
@@ -60,6 +68,7 @@ private:
     std::string m_effect;
     std::vector<const LvConfigValue*> m_rows;
     std::vector<int32_t> m_numbers;
+    std::vector<int32_t> m_min, m_max;
     std::vector<std::string> m_texts;
 };
 

@@ -1,5 +1,7 @@
 #include "app/LvImageCommands.h"
 
+#include "app/LvParamDialogs.h"
+
 #include <cstring>
 
 const std::vector<LvDepthCommand>& LvDepthCommands() {
@@ -61,15 +63,9 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
 
 bool LvIsMenuCommand(const LvOperation& op) {
     if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
-    switch (op.input) {
-    case kLvInputSelectionBox:
-        return true;
-    case kLvInputPicture:
-        return false; // the picture comes from a dialog
-    case kLvInputNone:
-        break;
-    }
-    return op.args[0].name == nullptr;
+    // Arguments and pictures come from the command's dialog; Crop takes the selection's box.
+    if (LvFindParamDialog(op.commandId)) return true;
+    return op.input == kLvInputSelectionBox || (op.input == kLvInputNone && op.args[0].name == nullptr);
 }
 
 bool LvDirectParams(const LvOperation& op, const CLvImage& image, LvOpParams& params) {
@@ -91,7 +87,7 @@ bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params) {
         return true;
     }
     const LvOperation* op = LvFindMenuOperation(menuId);
-    if (!op || op->direct) return false;
+    if (!op || op->direct || LvFindParamDialog(menuId)) return false;
     command = menuId;
     return true;
 }

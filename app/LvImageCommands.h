@@ -28,14 +28,14 @@ struct LvCommandPopup {
     std::vector<const char*> names;
 };
 const std::vector<LvCommandPopup>& LvCommandPopups();
-// Whether a table operation is a menu command now: it has a menu command and needs no parameter dialog, that
-// is, it takes no arguments or the program gives them (Crop takes the selection's box).
+// Whether a table operation is a menu command: it has a menu command, and its arguments or picture come from
+// its parameter dialog, or it takes none, or the program gives them (Crop takes the selection's box).
 bool LvIsMenuCommand(const LvOperation& op);
 // The menu operation of a command identifier, or null.
 const LvOperation* LvFindMenuOperation(int id);
 
-// What a menu command asks the worker to run: the command identifier and its parameters. False for an
-// identifier that is not a worker command (direct commands included).
+// What a menu command without a dialog asks the worker to run: the command identifier and its parameters.
+// False for an identifier that is not such a worker command (direct commands and dialog commands included).
 bool LvWorkerCommandFor(int menuId, int& command, LvOpParams& params);
 
 // The parameters of a direct command on an image: the selection's box for a command that takes it (false

@@ -31,6 +31,62 @@
 #define IDC_ABOUT_TEXT1 1032
 #define IDC_ABOUT_TEXT2 1033
 
+// Parameter dialogs of the image commands and the controls they share: sliders (scroll bars) with their
+// read-outs, radio buttons, a list, edit fields with spin buttons, the preview and its compare button.
+#define IDD_EFFECT_VALUE 300
+#define IDD_EMBOSS 301
+#define IDD_LIGHT 302
+#define IDD_HSL 303
+#define IDD_RGB 304
+#define IDD_GAMMA 305
+#define IDD_COLORIZE 306
+#define IDD_DITHER 307
+#define IDD_STRIPE 308
+#define IDD_LINEAR 309
+#define IDD_LOCAL_THRESHOLD 310
+#define IDD_RESIZE 311
+#define IDD_EDGE 312
+#define IDD_PICTURE_FUSE 313
+#define IDD_RED_EYE 314
+#define IDC_SLIDER1 1201
+#define IDC_SLIDER2 1202
+#define IDC_SLIDER3 1203
+#define IDC_READOUT1 1211
+#define IDC_READOUT2 1212
+#define IDC_READOUT3 1213
+#define IDC_LABEL1 1221
+#define IDC_MIN1 1222
+#define IDC_MAX1 1223
+#define IDC_SMOOTH 1230
+#define IDC_RADIO1 1231
+#define IDC_RADIO2 1232
+#define IDC_RADIO3 1233
+#define IDC_LIST 1240
+#define IDC_EDIT1 1241
+#define IDC_EDIT2 1242
+#define IDC_EDIT3 1243
+#define IDC_EDIT4 1244
+#define IDC_SPIN1 1251
+#define IDC_SPIN2 1252
+#define IDC_SPIN3 1253
+#define IDC_SPIN4 1254
+#define IDC_PREVIEW 1260
+#define IDC_COMPARE 1261
+#define IDC_MAINTAIN_RATIO 1262
+
+// The pictures the Pattern and Photo Frame commands offer (PNG files).
+#define IDR_PATTERN_CHECKS 500
+#define IDR_PATTERN_STRIPES 501
+#define IDR_PATTERN_RINGS 502
+#define IDR_PATTERN_WAVES 503
+#define IDR_PATTERN_DOTS 504
+#define IDR_PATTERN_CLOUDS 505
+#define IDR_FRAME_WOOD 520
+#define IDR_FRAME_FILM 521
+#define IDR_FRAME_MAT 522
+#define IDR_FRAME_DOTS 523
+#define IDR_FRAME_OVAL 524
+
 // Status bar panes after the first (separator) one
 #define ID_INDICATOR_1 59142
 #define ID_INDICATOR_2 59143

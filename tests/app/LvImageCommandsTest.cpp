@@ -25,7 +25,8 @@ TEST(LvImageCommands, EveryPopupNameIsATableOperationAndEveryCommandHasAPlace) {
     }
 }
 
-TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
+// Every command of the table is in the menus; those with a dialog reach the worker through it.
+TEST(LvImageCommands, EveryTableCommandIsAMenuCommand) {
     struct Case {
         int id;
         bool menu;
@@ -35,9 +36,9 @@ TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
         {ID_ADJUST_CORRECT_HISTOGRAM, true, true},
         {ID_ADJUST_PSEUDO_COLORS, true, false}, // runs directly
         {ID_TRANS_CROP, true, false},           // runs directly, on the selection's box
-        {ID_PHOTO_FRAME, false, false},         // needs its picture dialog
-        {ID_TRANS_ROTATE, false, false},        // needs its dialog
-        {ID_TRANS_RESIZE, false, false},        // needs its dialog
+        {ID_PHOTO_FRAME, true, false},          // through its picture dialog
+        {ID_TRANS_ROTATE, true, false},         // through its dialog
+        {ID_TRANS_RESIZE, true, false},         // through its dialog
         {12345, false, false},
     };
     for (const Case& c : cases) {
@@ -50,6 +51,12 @@ TEST(LvImageCommands, MenuCommandsAreThoseWithoutDialogs) {
             EXPECT_EQ(command, c.id);
         }
     }
+    size_t count = 0;
+    const LvOperation* table = LvOperationTable(&count);
+    for (size_t i = 0; i < count; i++)
+        if (table[i].commandId) {
+            EXPECT_NE(LvFindMenuOperation(table[i].commandId), nullptr) << table[i].name;
+        }
 }
 
 TEST(LvImageCommands, DepthCommandsGoToTheWorkerAsOneCommand) {
