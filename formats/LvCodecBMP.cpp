@@ -2,6 +2,7 @@
 
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <climits>
@@ -252,26 +253,18 @@ void CLvCodecBMP::DecodeRle(CLvStream* stream, bool fourBit) {
         if (c < 0) LvRaise(kErrTruncated);
         return c;
     };
-    auto put = [&](int value) {
-        if (x < width) {
-            BYTE* row = pixels + size_t(y) * stride;
-            if (!fourBit)
-                row[x] = static_cast<BYTE>(value);
-            else if (x & 1)
-                row[x >> 1] = static_cast<BYTE>((row[x >> 1] & 0xF0) | (value & 0x0F));
-            else
-                row[x >> 1] = static_cast<BYTE>((row[x >> 1] & 0x0F) | (value << 4));
-        }
+    const int bpp = fourBit ? 4 : 8;
+    auto put = [&](BYTE value) {
         // Past the row every further pixel is dropped; holding x at the width keeps it from overflowing.
-        if (x < width) x++;
+        if (x < width) LvSetPackedIndex(pixels + size_t(y) * stride, x++, bpp, value);
     };
     // Rows above the picture would be dropped whole, so decoding ends with the last row.
     while (y < height) {
         int n = next();
         if (n > 0) {
-            int value = next();
+            const BYTE value = BYTE(next());
             for (int i = 0; i < n; i++)
-                put(fourBit ? ((i & 1) ? value & 0x0F : value >> 4) : value);
+                put(fourBit ? LvGetNibble(value, i) : value);
             continue;
         }
         int escape = next();
@@ -287,15 +280,15 @@ void CLvCodecBMP::DecodeRle(CLvStream* stream, bool fourBit) {
             y += dy;
         } else if (fourBit) {
             int bytes = (escape + 1) / 2;
-            int value = 0;
+            BYTE pair = 0;
             for (int i = 0; i < escape; i++) {
-                if (!(i & 1)) value = next();
-                put((i & 1) ? value & 0x0F : value >> 4);
+                if (!(i & 1)) pair = BYTE(next());
+                put(LvGetNibble(pair, i));
             }
             if (bytes & 1) next();
         } else {
             for (int i = 0; i < escape; i++)
-                put(next());
+                put(BYTE(next()));
             if (escape & 1) next();
         }
     }

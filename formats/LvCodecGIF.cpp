@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <algorithm>
@@ -188,16 +189,12 @@ private:
             memcpy(row, p, size_t(count));
             break;
         case 4:
-            for (int x = 0; x < count; x++) {
-                BYTE& b = row[x >> 1];
-                b = (x & 1) ? BYTE((b & 0xF0) | (p[x] & 0x0F)) : BYTE((b & 0x0F) | ((p[x] & 0x0F) << 4));
-            }
+            for (int x = 0; x < count; x++)
+                LvSetPackedIndex(row, x, 4, p[x]);
             break;
         default:
-            for (int x = 0; x < count; x++) {
-                BYTE mask = BYTE(0x80 >> (x & 7));
-                row[x >> 3] = (p[x] & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-            }
+            for (int x = 0; x < count; x++)
+                LvSetPackedIndex(row, x, 1, p[x]);
             break;
         }
     }
@@ -577,18 +574,20 @@ private:
     long m_run;
 };
 
-// Feeds the picture's palette indices to a coder, row by row from the top, left to right.
+// Feeds the picture's palette indices to a coder, row by row from the top, left to right. 8-bit rows, the
+// usual case, are read without asking for the depth at every pixel.
 template <class Coder>
 void FeedPixels(const CLvImage& image, Coder& coder) {
     const int width = image.GetWidth();
     const int bpp = image.GetBpp();
     for (int y = image.GetHeight() - 1; y >= 0; y--) {
         const BYTE* row = image.GetBits() + size_t(y) * image.GetEffWidth();
-        for (int x = 0; x < width; x++) {
-            int pixel = bpp == 8   ? row[x]
-                        : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F
-                                   : (row[x >> 3] >> (7 - (x & 7))) & 1;
-            coder.Put(pixel);
+        if (bpp == 8) {
+            for (int x = 0; x < width; x++)
+                coder.Put(row[x]);
+        } else {
+            for (int x = 0; x < width; x++)
+                coder.Put(LvGetPackedIndex(row, x, bpp));
         }
     }
     coder.Finish();

@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <cstring>
@@ -178,7 +179,7 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
             const uint8_t* maskRow = mask.data() + size_t(y) * maskStride;
             BYTE* alpha = pAlpha + size_t(y) * width;
             for (int x = 0; x < width; x++)
-                if (maskRow[x / 8] & (0x80 >> (x % 8))) {
+                if (LvGetBit(maskRow, x)) {
                     alpha[x] = 0;
                     anySet = true;
                 }
@@ -256,7 +257,7 @@ bool CLvCodecICO::Encode(CLvStream* stream) {
                     RGBQUAD c = GetPixelColor(x, y);
                     clear = c.rgbRed == trans.rgbRed && c.rgbGreen == trans.rgbGreen && c.rgbBlue == trans.rgbBlue;
                 }
-                if (clear) maskRow[x / 8] |= BYTE(0x80 >> (x % 8));
+                if (clear) LvSetBit(maskRow.data(), x);
             }
             out.Put(maskRow.data(), maskStride);
         }

@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <cstring>
@@ -230,7 +231,7 @@ bool CLvCodecPCX::Decode(CLvStream* stream) {
                 for (int x = 0; x < width; x++) {
                     int index = 0;
                     for (int p = 0; p < planes; p++)
-                        if (plane0[p * lineBytes + x / 8] & (0x80 >> (x % 8))) index |= 1 << p;
+                        if (LvGetBit(plane0 + p * lineBytes, x)) index |= 1 << p;
                     SetPixelIndex(x, y, BYTE(index));
                 }
                 break;
@@ -322,7 +323,7 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
                     memset(line.data(), 0, lineBytes);
                     for (int x = 0; x < width; x++) {
                         int index = GetPixelIndex(x, y) ^ invert;
-                        if (index & (1 << p)) line[x / 8] |= BYTE(0x80 >> (x % 8));
+                        if (index & (1 << p)) LvSetBit(line.data(), x);
                     }
                     putLine();
                 }
