@@ -43,69 +43,19 @@ struct Descriptor {
     BYTE flags;
 };
 
-} // namespace
-
-// Buffered reading of the stream, shared by the block parser and the LZW decoder.
-class CLvCodecGIF::Input {
-public:
-    explicit Input(CLvStream* stream) : m_stream(stream), m_position(0), m_length(0) {}
-
-    // The next byte, or -1 at the end of the stream.
-    int Byte() {
-        if (m_position == m_length && !Refill()) return -1;
-        return m_buffer[m_position++];
+// Skips sub-blocks up to and including the zero-length one (or the end of the stream).
+void SkipSubBlocks(CLvStreamReader& in) {
+    for (;;) {
+        int n = in.GetByte();
+        if (n <= 0) return;
+        in.Skip(size_t(n));
     }
-    bool Read(uint8_t* out, size_t n) {
-        while (n) {
-            if (m_position == m_length && !Refill()) return false;
-            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
-            memcpy(out, m_buffer + m_position, chunk);
-            m_position += chunk;
-            out += chunk;
-            n -= chunk;
-        }
-        return true;
-    }
-    void Skip(size_t n) {
-        while (n) {
-            if (m_position == m_length && !Refill()) return;
-            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
-            m_position += chunk;
-            n -= chunk;
-        }
-    }
-    // Skips sub-blocks up to and including the zero-length one (or the end of the stream).
-    void SkipSubBlocks() {
-        for (;;) {
-            int n = Byte();
-            if (n <= 0) return;
-            Skip(size_t(n));
-        }
-    }
-    bool Rewind(long position) {
-        m_position = m_length = 0;
-        return m_stream->Seek(position, SEEK_SET);
-    }
-
-private:
-    bool Refill() {
-        m_position = 0;
-        m_length = m_stream->Read(m_buffer, 1, sizeof(m_buffer));
-        return m_length != 0;
-    }
-
-    CLvStream* m_stream;
-    size_t m_position;
-    size_t m_length;
-    uint8_t m_buffer[16384];
-};
-
-namespace {
+}
 
 // The bits of an image's LZW data, least significant first, from its chain of sub-blocks.
 class CodeReader {
 public:
-    explicit CodeReader(CLvCodecGIF::Input& in) : m_in(in), m_left(0), m_ended(false), m_bits(0), m_count(0) {}
+    explicit CodeReader(CLvStreamReader& in) : m_in(in), m_left(0), m_ended(false), m_bits(0), m_count(0) {}
 
     // The next code of the given width, or -1 when the data end.
     int Code(int width) {
@@ -125,7 +75,7 @@ public:
     void SkipRest() {
         if (m_ended) return;
         m_in.Skip(m_left);
-        m_in.SkipSubBlocks();
+        SkipSubBlocks(m_in);
         m_ended = true;
     }
 
@@ -133,14 +83,14 @@ private:
     int NextByte() {
         if (m_ended) return -1;
         if (m_left == 0) {
-            int n = m_in.Byte();
+            int n = m_in.GetByte();
             if (n <= 0) {
                 m_ended = true;
                 return -1;
             }
             m_left = size_t(n);
         }
-        int b = m_in.Byte();
+        int b = m_in.GetByte();
         if (b < 0) {
             m_ended = true;
             return -1;
@@ -149,7 +99,7 @@ private:
         return b;
     }
 
-    CLvCodecGIF::Input& m_in;
+    CLvStreamReader& m_in;
     size_t m_left; // bytes left in the current sub-block
     bool m_ended;
     uint32_t m_bits;
@@ -226,7 +176,7 @@ private:
 // Decodes one image's LZW data (after its code-size byte) into the rows. Ends at the end code, when the
 // rows are full or when the data end; the input is then left after the data's last sub-block. Codes
 // beyond the table are read as the previous string plus its first character.
-void DecodeLzw(CLvCodecGIF::Input& in, int codeSize, RowWriter& rows) {
+void DecodeLzw(CLvStreamReader& in, int codeSize, RowWriter& rows) {
     struct Tables {
         uint16_t prefix[kTableSize];
         uint8_t suffix[kTableSize];
@@ -606,9 +556,9 @@ void CLvCodecGIF::SetComment(const char* text) {
     szGifComment[n] = '\0';
 }
 
-bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
-    int label = in.Byte();
-    int size = in.Byte();
+bool CLvCodecGIF::ReadExtension(CLvStreamReader& in, bool apply) {
+    int label = in.GetByte();
+    int size = in.GetByte();
     if (label < 0 || size < 0) return false;
     if (size == 0) return true; // no data: the terminator is read
     uint8_t block[255];
@@ -636,7 +586,7 @@ bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
         // the looping extension's sub-block 1 is a loop count; other applications store other data.
         if (size != 11) return false;
         const bool looping = memcmp(block, "NETSCAPE2.0", 11) == 0 || memcmp(block, "ANIMEXTS1.0", 11) == 0;
-        int n = in.Byte();
+        int n = in.GetByte();
         if (n <= 0) return n == 0;
         if (!in.Read(block, size_t(n))) return false;
         if (apply && looping && n > 2 && block[0] == 1) nLoops = block[1] | (block[2] << 8);
@@ -645,15 +595,15 @@ bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
     default:
         break;
     }
-    in.SkipSubBlocks();
+    SkipSubBlocks(in);
     return true;
 }
 
-int CLvCodecGIF::CountFrames(Input& in) {
+int CLvCodecGIF::CountFrames(CLvStreamReader& in) {
     int count = 0;
     for (;;) {
         if (info.nEscape) LvRaise(kErrCancelled);
-        int c = in.Byte();
+        int c = in.GetByte();
         if (c < 0 || c == kTrailer) break;
         if (c == kExtension) {
             if (!ReadExtension(in, false)) break;
@@ -666,8 +616,8 @@ int CLvCodecGIF::CountFrames(Input& in) {
                 if (!in.Read(table, tableBytes)) break;
             }
             count++;
-            in.Byte(); // code size
-            in.SkipSubBlocks();
+            in.GetByte(); // code size
+            SkipSubBlocks(in);
         }
     }
     return count;
@@ -685,7 +635,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
         info.nTransIndex = -1;
 
         long start = stream->Tell();
-        std::unique_ptr<Input> in(new Input(stream));
+        std::unique_ptr<CLvStreamReader> in(new CLvStreamReader(stream));
         uint8_t raw[13];
         if (start < 0 || !in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
         CLvByteReader header(raw + 6, 7);
@@ -701,7 +651,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
         info.nFrameCount = CountFrames(*in);
         if (info.nFrameCount == 0) LvRaise(kErrNoImages);
         if (info.nFrame < 0 || info.nFrame >= info.nFrameCount) return false;
-        if (!in->Rewind(blocksStart)) LvRaise(kErrTruncated);
+        if (!in->Seek(blocksStart)) LvRaise(kErrTruncated);
 
         // A file without a global table whose first frame does not cover the logical screen is a
         // picture made of pieces: every frame is drawn, by colour, onto one 24-bit canvas.
@@ -713,7 +663,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
         bool done = false;
         while (!done) {
             if (info.nEscape) LvRaise(kErrCancelled);
-            int c = in->Byte();
+            int c = in->GetByte();
             if (c < 0 || c == kTrailer) break;
             if (c == kExtension) {
                 if (!ReadExtension(*in, true)) break;
@@ -746,8 +696,8 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
 
             if (const char* sizeError = LvCheckImageSize(d.width, d.height, depth)) {
                 // A frame of no pixels (or of impossible size) has nothing to show.
-                in->Byte();
-                in->SkipSubBlocks();
+                in->GetByte();
+                SkipSubBlocks(*in);
                 if (wanted && composite < 2) LvRaise(sizeError);
                 done = wanted;
                 frameIndex++;
@@ -772,12 +722,12 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
                 }
                 SetPalette(palette, entries);
             }
-            int codeSize = in->Byte();
+            int codeSize = in->GetByte();
             RowWriter rows(*this, (d.flags & 0x40) != 0);
             if (codeSize >= 2 && codeSize <= 9)
                 DecodeLzw(*in, codeSize, rows);
             else
-                in->SkipSubBlocks(); // no usable code size: the frame stays undecoded
+                SkipSubBlocks(*in); // no usable code size: the frame stays undecoded
             if (info.nEscape) LvRaise(kErrCancelled);
             if (first) firstTransIndex = info.nTransIndex;
 
