@@ -16,14 +16,11 @@ namespace {
 
 const char* const kErrNotBmp = "Not a BMP";
 const char* const kErrInfo = "Error reading BMP info";
-const char* const kErrAlloc = "Can't allocate memory";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrCompression = "compression type not supported";
 const char* const kErrUnknownCompression = "unknown compression";
 const char* const kErrRowAlloc = "can't allocate memory";
 const char* const kErrTruncated = "BMP file is truncated";
 const char* const kErrWrite = "Error writing BMP file";
-const char* const kErrEmpty = "No image to write";
 
 const WORD kBmpType = 0x4D42; // "BM"
 const DWORD kCoreHeaderSize = 12;
@@ -93,7 +90,7 @@ bool ReadExactly(CLvStream* stream, void* buffer, size_t size) {
 
 bool CLvCodecBMP::Decode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
         long start = stream->Tell();
         if (start < 0) LvRaise(kErrNotBmp);
         uint8_t fileHeader[14];
@@ -193,10 +190,10 @@ bool CLvCodecBMP::Decode(CLvStream* stream) {
 
         head.biXPelsPerMeter = h.xPelsPerMeter;
         head.biYPelsPerMeter = h.yPelsPerMeter;
-        if (!Create(h.width, h.height, bits, LVFMT_BMP)) LvRaise(kErrAlloc);
+        if (!Create(h.width, h.height, bits, LVFMT_BMP)) LvRaise(kLvErrNoMemory);
         info.xDPI = static_cast<int32_t>(floor(h.xPelsPerMeter * 0.0254 + 0.5));
         info.yDPI = static_cast<int32_t>(floor(h.yPelsPerMeter * 0.0254 + 0.5));
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
 
         RGBQUAD* palette = GetPalette();
         for (size_t i = 0; i < colorsRead; i++) {
@@ -206,7 +203,7 @@ bool CLvCodecBMP::Decode(CLvStream* stream) {
             palette[i].rgbRed = e[2];
             palette[i].rgbReserved = entrySize == 4 ? e[3] : 0;
         }
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
 
         if (!stream->Seek(static_cast<long>(dataStart), SEEK_SET)) LvRaise(kErrTruncated);
         BYTE* bits0 = GetBits();
@@ -232,7 +229,7 @@ bool CLvCodecBMP::Decode(CLvStream* stream) {
             if (!ReadExactly(stream, bits0, head.biSizeImage)) LvRaise(kErrTruncated);
         }
 
-        if (topDown && !Flip()) LvRaise(kErrAlloc);
+        if (topDown && !Flip()) LvRaise(kLvErrNoMemory);
         return true;
     });
 }
@@ -297,7 +294,7 @@ void CLvCodecBMP::DecodeRle(CLvStream* stream, bool fourBit) {
 bool CLvCodecBMP::Encode(CLvStream* stream) {
     if (!stream) return false;
     try {
-        if (!pDib) LvRaise(kErrEmpty);
+        if (!pDib) LvRaise(kLvErrNoImage);
         uint8_t fileHeader[14];
         fileHeader[0] = 'B';
         fileHeader[1] = 'M';

@@ -16,12 +16,9 @@ namespace {
 
 const char* const kErrCantWrite = "Can't open GIF for writing";
 const char* const kErrWrite = "Write Error in GIF file";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrNoImages = "GIF file has no images";
 const char* const kErrTruncated = "GIF file is truncated";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrTooLarge = "Image too large for GIF";
-const char* const kErrEmpty = "No image to write";
 
 const int kMaxBits = 12;
 const int kTableSize = 1 << kMaxBits; // 4096 codes
@@ -279,7 +276,7 @@ bool SharesPalette(const CLvImage& target, const CLvImage& frame, int tableSize)
 void MakeTrueColor(CLvImage& image) {
     CLvImage rgb;
     rgb.CopyInfoIfEmpty(image);
-    if (!rgb.Create(image.GetWidth(), image.GetHeight(), 24, image.GetFormat())) LvRaise(kErrAlloc);
+    if (!rgb.Create(image.GetWidth(), image.GetHeight(), 24, image.GetFormat())) LvRaise(kLvErrNoMemory);
     for (int y = 0; y < image.GetHeight(); y++)
         for (int x = 0; x < image.GetWidth(); x++)
             rgb.SetPixelColor(x, y, image.GetPixelColor(x, y));
@@ -602,7 +599,7 @@ bool CLvCodecGIF::ReadExtension(CLvStreamReader& in, bool apply) {
 int CLvCodecGIF::CountFrames(CLvStreamReader& in) {
     int count = 0;
     for (;;) {
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
         int c = in.GetByte();
         if (c < 0 || c == kTrailer) break;
         if (c == kExtension) {
@@ -625,7 +622,7 @@ int CLvCodecGIF::CountFrames(CLvStreamReader& in) {
 
 bool CLvCodecGIF::Decode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
         gceFlags = 0;
         gceDelay = 0;
         gceTransIndex = 0;
@@ -662,7 +659,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
         bool haveResult = false;
         bool done = false;
         while (!done) {
-            if (info.nEscape) LvRaise(kErrCancelled);
+            if (info.nEscape) LvRaise(kLvErrCancelled);
             int c = in->GetByte();
             if (c < 0 || c == kTrailer) break;
             if (c == kExtension) {
@@ -708,9 +705,9 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
             std::unique_ptr<CLvImage> background;
             if (!first && nDisposal == 1 && composite < 2 && haveResult) {
                 background.reset(new CLvImage(*this));
-                if (!background->IsValid()) LvRaise(kErrAlloc);
+                if (!background->IsValid()) LvRaise(kLvErrNoMemory);
             }
-            if (!Create(d.width, d.height, depth, LVFMT_GIF)) LvRaise(kErrAlloc);
+            if (!Create(d.width, d.height, depth, LVFMT_GIF)) LvRaise(kLvErrNoMemory);
             Clear(0);
             if (table) {
                 uint8_t palette[768];
@@ -728,7 +725,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
                 DecodeLzw(*in, codeSize, rows);
             else
                 SkipSubBlocks(*in); // no usable code size: the frame stays undecoded
-            if (info.nEscape) LvRaise(kErrCancelled);
+            if (info.nEscape) LvRaise(kLvErrCancelled);
             if (first) firstTransIndex = info.nTransIndex;
 
             if (background) {
@@ -752,7 +749,7 @@ bool CLvCodecGIF::Decode(CLvStream* stream) {
                     int h = screenHeight ? screenHeight : d.top + d.height;
                     if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
                     canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
-                    if (!canvas->IsValid()) LvRaise(kErrAlloc);
+                    if (!canvas->IsValid()) LvRaise(kLvErrNoMemory);
                     canvas->Clear(0);
                 }
                 PasteColors(*canvas, *this, d.left, d.top, -1);
@@ -837,8 +834,8 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
         SetLastErrorText(kErrCantWrite);
         return false;
     }
-    return LvCodecGuard(*this, kErrAlloc, [&] {
-        if (!pDib) LvRaise(kErrEmpty);
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
+        if (!pDib) LvRaise(kLvErrNoImage);
         const int width = GetWidth();
         const int height = GetHeight();
         const bool mosaic = GetBpp() == 24;
@@ -874,11 +871,11 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
             transColor.rgbReserved = 0;
             for (int cellTop = 0; cellTop < height; cellTop += kCellHeight) {
                 for (int cellLeft = 0; cellLeft < width; cellLeft += kCellWidth) {
-                    if (info.nEscape) LvRaise(kErrCancelled);
+                    if (info.nEscape) LvRaise(kLvErrCancelled);
                     const int w = width - cellLeft < kCellWidth ? width - cellLeft : kCellWidth;
                     const int h = height - cellTop < kCellHeight ? height - cellTop : kCellHeight;
                     CLvImage cell(w, h, 8, LVFMT_GIF);
-                    if (!cell.IsValid()) LvRaise(kErrAlloc);
+                    if (!cell.IsValid()) LvRaise(kLvErrNoMemory);
                     if (transparent) cell.SetPaletteColor(0, transColor);
                     for (int row = 0; row < h; row++) {
                         for (int col = 0; col < w; col++) {

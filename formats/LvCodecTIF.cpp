@@ -20,16 +20,13 @@ namespace {
 
 const char* const kErrOpen = "Error encountered while opening TIFF file";
 const char* const kErrPage = "Error: page not present in TIFF file";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrRaster = "No space for raster buffer";
 const char* const kErrCorrupted = "Corrupted TIFF file!";
 const char* const kErrCorruptedTiled = "Corrupted tiled TIFF file!";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrStream = "invalid file pointer";
 const char* const kErrInit = "initialization fail";
 const char* const kErrSave = "Error saving TIFF file";
 const char* const kErrSaveDirectory = "Error saving TIFF directory";
-const char* const kErrEmpty = "No image to write";
 
 } // namespace
 
@@ -224,7 +221,7 @@ void ApplyOrientation(CLvImage& image, int orientation) {
     default:
         return;
     }
-    if (!ok) LvRaise(kErrAlloc);
+    if (!ok) LvRaise(kLvErrNoMemory);
     if (orientation >= 5) {
         // A quarter turn exchanges the horizontal and vertical resolution.
         int xDpi = image.GetXDPI(), yDpi = image.GetYDPI();
@@ -286,7 +283,7 @@ bool CLvCodecTIF::Decode(CLvStream* stream) {
     } catch (const CLvCodecError& e) {
         SetLastErrorText(e.Text());
     } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
+        SetLastErrorText(kLvErrNoMemory);
     }
     if (tif) TIFFClose(tif);
     return false;
@@ -335,7 +332,7 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
         else if (lab)
             direct = (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
     }
-    if (info.nEscape) LvRaise(kErrCancelled);
+    if (info.nEscape) LvRaise(kLvErrCancelled);
 
     if (!direct) {
         const bool alpha = (spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2;
@@ -344,8 +341,8 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
             std::string text = std::string(kErrCorrupted) + " (" + reason + ")";
             LvRaise(text.c_str());
         }
-        if (!Create(int(width), int(height), 24, LVFMT_TIF)) LvRaise(kErrAlloc);
-        if (alpha && !AlphaCreate()) LvRaise(kErrAlloc);
+        if (!Create(int(width), int(height), 24, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+        if (alpha && !AlphaCreate()) LvRaise(kLvErrNoMemory);
         // The image keeps colour and alpha apart: ask for the stored colours even where the file says
         // its alpha is unassociated, which the RGBA reader would otherwise premultiply.
         uint16_t extraCount = 0;
@@ -363,7 +360,7 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
         // The raster's first row is the bottom one, as in the image.
         const uint32_t* pixels = static_cast<const uint32_t*>(raster.data);
         for (uint32_t r = 0; r < height; r++) {
-            if (info.nEscape) LvRaise(kErrCancelled);
+            if (info.nEscape) LvRaise(kLvErrCancelled);
             BYTE* row = GetBits() + size_t(r) * GetEffWidth();
             BYTE* a = pAlpha ? pAlpha + size_t(r) * width : nullptr;
             for (uint32_t x = 0; x < width; x++) {
@@ -378,8 +375,8 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
     }
 
     const int depth = lab ? 24 : bps == 1 ? 1 : bps == 4 ? 4 : 8;
-    if (!Create(int(width), int(height), depth, LVFMT_TIF)) LvRaise(kErrAlloc);
-    if ((spp == 2 || (lab && spp == 4)) && !AlphaCreate()) LvRaise(kErrAlloc);
+    if (!Create(int(width), int(height), depth, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if ((spp == 2 || (lab && spp == 4)) && !AlphaCreate()) LvRaise(kLvErrNoMemory);
     if (RGBQUAD* palette = GetPalette()) {
         const DWORD colors = head.biClrUsed;
         uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
@@ -421,13 +418,13 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
         rowsPerStrip = tileLength < height ? tileLength : height;
     }
     TiffBuffer strip, tile;
-    if (!strip.Allocate(lineSize * rowsPerStrip)) LvRaise(kErrAlloc);
-    if (tiled && !tile.Allocate(tileSize)) LvRaise(kErrAlloc);
+    if (!strip.Allocate(lineSize * rowsPerStrip)) LvRaise(kLvErrNoMemory);
+    if (tiled && !tile.Allocate(tileSize)) LvRaise(kLvErrNoMemory);
     BYTE* const buffer = static_cast<BYTE*>(strip.data);
     const DWORD stride = GetEffWidth();
 
     for (uint32_t s = 0; s < height; s += rowsPerStrip) {
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
         const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
         memset(buffer, 0, size_t(lineSize * rowsPerStrip));
         if (tiled) {
@@ -485,7 +482,7 @@ bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {
         return false;
     }
     if (!pDib) {
-        SetLastErrorText(kErrEmpty);
+        SetLastErrorText(kLvErrNoImage);
         return false;
     }
     if (!m_tif) {
