@@ -32,14 +32,6 @@ const BYTE kGraphicControl = 0xF9;
 const BYTE kComment = 0xFE;
 const BYTE kApplication = 0xFF;
 
-struct Descriptor {
-    int left;
-    int top;
-    int width;
-    int height;
-    BYTE flags;
-};
-
 // Skips sub-blocks up to and including the zero-length one (or the end of the stream).
 void SkipSubBlocks(CLvStreamReader& in) {
     for (;;) {
@@ -620,163 +612,226 @@ int CLvCodecGIF::CountFrames(CLvStreamReader& in) {
     return count;
 }
 
+// What Decode keeps from block to block.
+struct CLvCodecGIF::DecodeState {
+    // How the frames make the picture.
+    enum class Composition {
+        Frames,    // the frame nFrame, drawn over the frames before it where they say "do not dispose"
+        Undecided, // no global table: the first frame decides between Frames and Pieces
+        Pieces,    // every frame drawn, by colour, onto one 24-bit canvas
+    };
+
+    explicit DecodeState(CLvStream* stream) : in(new CLvStreamReader(stream)) {}
+
+    std::unique_ptr<CLvStreamReader> in;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    bool hasGlobal = false;
+    int globalSize = 0;
+    uint8_t global[768];
+    Composition composition = Composition::Frames;
+    std::unique_ptr<CLvImage> canvas;
+    int frameIndex = 0;
+    int firstTransIndex = -1;
+    bool haveResult = false;
+};
+
+// An image descriptor and the colour table its frame uses.
+struct CLvCodecGIF::FrameHeader {
+    int left;
+    int top;
+    int width;
+    int height;
+    BYTE flags;
+    const uint8_t* table; // the global table, the local one or null
+    int tableSize;
+    uint8_t local[768];
+};
+
+namespace {
+
+// "Do not dispose": the frame just read is drawn over the picture the earlier frames left, which then
+// becomes the image. A frame with a palette of its own is drawn by colour onto a 24-bit copy of the
+// background, so that earlier frames keep their colours.
+void DrawOverBackground(CLvImage& frame, CLvImage& background, int left, int top, int tableSize, int firstTransIndex) {
+    background.info.nTransIndex = firstTransIndex;
+    if (SharesPalette(background, frame, tableSize)) {
+        PasteIndices(background, frame, left, top, frame.info.nTransIndex);
+    } else {
+        if (background.GetBpp() != 24) MakeTrueColor(background);
+        PasteColors(background, frame, left, top, frame.info.nTransIndex);
+    }
+    frame.TakeOver(background);
+}
+
+// The canvas takes the image's record; its transparency is the last frame's colour.
+void TakeCanvas(CLvImage& image, CLvImage& canvas, bool transparent) {
+    const RGBQUAD transColor = image.GetTransColor();
+    CLvImageInfo kept = image.info;
+    image.TakeOver(canvas);
+    DWORD rowBytes = image.info.dwRowBytes;
+    BYTE* bits = image.info.pBits;
+    image.info = kept;
+    image.info.dwRowBytes = rowBytes;
+    image.info.pBits = bits;
+    image.info.pOwner = nullptr;
+    image.info.bLastNearestValid = false;
+    image.info.nTransIndex = transparent ? 0 : -1;
+    if (transparent) image.info.rgbTransColor = transColor;
+}
+
+} // namespace
+
+void CLvCodecGIF::ResetReadFields() {
+    gceFlags = 0;
+    gceDelay = 0;
+    gceTransIndex = 0;
+    nDisposal = 0;
+    nLoops = 0;
+    szGifComment[0] = '\0';
+    info.nTransIndex = -1;
+}
+
+// The signature, the logical screen descriptor and the global colour table. False when the data are not
+// a GIF file.
+bool CLvCodecGIF::ReadScreen(DecodeState& s) {
+    uint8_t raw[13];
+    if (!s.in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
+    CLvByteReader header(raw + 6, 7);
+    s.screenWidth = header.LE16();
+    s.screenHeight = header.LE16();
+    const BYTE screenFlags = header.U8();
+    s.globalSize = 2 << (screenFlags & 7);
+    s.hasGlobal = (screenFlags & 0x80) != 0;
+    if (s.hasGlobal && !s.in->Read(s.global, size_t(3 * s.globalSize))) LvRaise(kErrTruncated);
+    s.composition = s.hasGlobal ? DecodeState::Composition::Frames : DecodeState::Composition::Undecided;
+    return true;
+}
+
 bool CLvCodecGIF::Decode(CLvStream* stream) {
     if (!stream) return false;
     return LvCodecGuard(*this, kLvErrNoMemory, [&] {
-        gceFlags = 0;
-        gceDelay = 0;
-        gceTransIndex = 0;
-        nDisposal = 0;
-        nLoops = 0;
-        szGifComment[0] = '\0';
-        info.nTransIndex = -1;
+        ResetReadFields();
+        const long start = stream->Tell();
+        DecodeState s(stream);
+        if (start < 0 || !ReadScreen(s)) return false;
+        const long blocksStart = start + 13 + (s.hasGlobal ? 3 * s.globalSize : 0);
 
-        long start = stream->Tell();
-        std::unique_ptr<CLvStreamReader> in(new CLvStreamReader(stream));
-        uint8_t raw[13];
-        if (start < 0 || !in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
-        CLvByteReader header(raw + 6, 7);
-        const int screenWidth = header.LE16();
-        const int screenHeight = header.LE16();
-        const BYTE screenFlags = header.U8();
-        const int globalSize = 2 << (screenFlags & 7);
-        const bool hasGlobal = (screenFlags & 0x80) != 0;
-        uint8_t global[768];
-        if (hasGlobal && !in->Read(global, size_t(3 * globalSize))) LvRaise(kErrTruncated);
-        const long blocksStart = start + 13 + (hasGlobal ? 3 * globalSize : 0);
-
-        info.nFrameCount = CountFrames(*in);
+        info.nFrameCount = CountFrames(*s.in);
         if (info.nFrameCount == 0) LvRaise(kErrNoImages);
         if (info.nFrame < 0 || info.nFrame >= info.nFrameCount) return false;
-        if (!in->Seek(blocksStart)) LvRaise(kErrTruncated);
+        if (!s.in->Seek(blocksStart)) LvRaise(kErrTruncated);
 
-        // A file without a global table whose first frame does not cover the logical screen is a
-        // picture made of pieces: every frame is drawn, by colour, onto one 24-bit canvas.
-        int composite = hasGlobal ? 0 : 1;
-        std::unique_ptr<CLvImage> canvas;
-        int frameIndex = 0;
-        int firstTransIndex = -1;
-        bool haveResult = false;
-        bool done = false;
-        while (!done) {
-            if (info.nEscape) LvRaise(kLvErrCancelled);
-            int c = in->GetByte();
-            if (c < 0 || c == kTrailer) break;
-            if (c == kExtension) {
-                if (!ReadExtension(*in, true)) break;
-                continue;
-            }
-            if (c != kImage) continue; // stray bytes between blocks are skipped
-
-            uint8_t rawDescriptor[9];
-            if (!in->Read(rawDescriptor, sizeof(rawDescriptor))) break;
-            CLvByteReader dr(rawDescriptor, sizeof(rawDescriptor));
-            Descriptor d;
-            d.left = dr.LE16();
-            d.top = dr.LE16();
-            d.width = dr.LE16();
-            d.height = dr.LE16();
-            d.flags = dr.U8();
-            const uint8_t* table = hasGlobal ? global : nullptr;
-            int tableSize = globalSize;
-            uint8_t local[768];
-            if (d.flags & 0x80) {
-                tableSize = 2 << (d.flags & 7);
-                if (!in->Read(local, size_t(3 * tableSize))) break;
-                table = local;
-            }
-            const bool first = frameIndex == 0;
-            if (first && (d.width != screenWidth || d.height != screenHeight)) composite++;
-            if (composite >= 2) info.nFrame = info.nFrameCount - 1;
-            const bool wanted = frameIndex == info.nFrame;
-            const int depth = tableSize == 2 ? 1 : tableSize <= 16 ? 4 : 8;
-
-            if (const char* sizeError = LvCheckImageSize(d.width, d.height, depth)) {
-                // A frame of no pixels (or of impossible size) has nothing to show.
-                in->GetByte();
-                SkipSubBlocks(*in);
-                if (wanted && composite < 2) LvRaise(sizeError);
-                done = wanted;
-                frameIndex++;
-                continue;
-            }
-
-            // "Do not dispose": the frame is drawn over what the earlier frames left.
-            std::unique_ptr<CLvImage> background;
-            if (!first && nDisposal == 1 && composite < 2 && haveResult) {
-                background.reset(new CLvImage(*this));
-                if (!background->IsValid()) LvRaise(kLvErrNoMemory);
-            }
-            if (!Create(d.width, d.height, depth, LVFMT_GIF)) LvRaise(kLvErrNoMemory);
-            Clear(0);
-            if (table) {
-                uint8_t palette[768];
-                memcpy(palette, table, size_t(3 * tableSize));
-                DWORD entries = DWORD(tableSize);
-                if (info.nTransIndex != -1 && tableSize < 256) {
-                    memset(palette + 3 * tableSize, 255, size_t(3 * (256 - tableSize)));
-                    entries = 256;
-                }
-                SetPalette(palette, entries);
-            }
-            int codeSize = in->GetByte();
-            RowWriter rows(*this, (d.flags & 0x40) != 0);
-            if (codeSize >= 2 && codeSize <= 9)
-                DecodeLzw(*in, codeSize, rows);
-            else
-                SkipSubBlocks(*in); // no usable code size: the frame stays undecoded
-            if (info.nEscape) LvRaise(kLvErrCancelled);
-            if (first) firstTransIndex = info.nTransIndex;
-
-            if (background) {
-                background->info.nTransIndex = firstTransIndex;
-                // Frames with a palette of their own are drawn by colour onto a 24-bit copy of the
-                // background, so that earlier frames keep their colours.
-                if (SharesPalette(*background, *this, tableSize)) {
-                    PasteIndices(*background, *this, d.left, d.top, info.nTransIndex);
-                } else {
-                    if (background->GetBpp() != 24) MakeTrueColor(*background);
-                    PasteColors(*background, *this, d.left, d.top, info.nTransIndex);
-                }
-                TakeOver(*background);
-            }
-            haveResult = true;
-
-            if (composite >= 2) {
-                if (!canvas) {
-                    // An empty logical screen takes the first frame's extent.
-                    int w = screenWidth ? screenWidth : d.left + d.width;
-                    int h = screenHeight ? screenHeight : d.top + d.height;
-                    if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
-                    canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
-                    if (!canvas->IsValid()) LvRaise(kLvErrNoMemory);
-                    canvas->Clear(0);
-                }
-                PasteColors(*canvas, *this, d.left, d.top, -1);
-            }
-            done = wanted;
-            frameIndex++;
-        }
-        if (!haveResult) LvRaise(kErrTruncated);
-
-        if (canvas) {
-            // The canvas takes this image's record; its transparency is the last frame's colour.
-            const bool transparent = (gceFlags & 1) != 0;
-            const RGBQUAD transColor = GetTransColor();
-            CLvImageInfo kept = info;
-            TakeOver(*canvas);
-            DWORD rowBytes = info.dwRowBytes;
-            BYTE* bits = info.pBits;
-            info = kept;
-            info.dwRowBytes = rowBytes;
-            info.pBits = bits;
-            info.pOwner = nullptr;
-            info.bLastNearestValid = false;
-            info.nTransIndex = transparent ? 0 : -1;
-            if (transparent) info.rgbTransColor = transColor;
-        }
+        while (ReadBlock(s)) {}
+        if (!s.haveResult) LvRaise(kErrTruncated);
+        if (s.canvas) TakeCanvas(*this, *s.canvas, (gceFlags & 1) != 0);
         return true;
     });
+}
+
+// Reads the next block. False when reading ends: at the trailer, where the data end or fail, or once the
+// frame asked for is read.
+bool CLvCodecGIF::ReadBlock(DecodeState& s) {
+    if (info.nEscape) LvRaise(kLvErrCancelled);
+    int c = s.in->GetByte();
+    if (c < 0 || c == kTrailer) return false;
+    if (c == kExtension) return ReadExtension(*s.in, true);
+    if (c != kImage) return true; // stray bytes between blocks are skipped
+    return ReadImage(s);
+}
+
+// The image descriptor after its separator and the local colour table. False when the data end.
+bool CLvCodecGIF::ReadFrameHeader(DecodeState& s, FrameHeader& f) {
+    uint8_t raw[9];
+    if (!s.in->Read(raw, sizeof(raw))) return false;
+    CLvByteReader r(raw, sizeof(raw));
+    f.left = r.LE16();
+    f.top = r.LE16();
+    f.width = r.LE16();
+    f.height = r.LE16();
+    f.flags = r.U8();
+    f.table = s.hasGlobal ? s.global : nullptr;
+    f.tableSize = s.globalSize;
+    if (f.flags & 0x80) {
+        f.tableSize = 2 << (f.flags & 7);
+        if (!s.in->Read(f.local, size_t(3 * f.tableSize))) return false;
+        f.table = f.local;
+    }
+    return true;
+}
+
+// Reads one image after its separator. False when reading ends here.
+bool CLvCodecGIF::ReadImage(DecodeState& s) {
+    using Composition = DecodeState::Composition;
+    FrameHeader f;
+    if (!ReadFrameHeader(s, f)) return false;
+    const bool first = s.frameIndex == 0;
+    if (first && s.composition == Composition::Undecided) {
+        // A first frame that does not cover the logical screen makes a picture of pieces.
+        const bool covers = f.width == s.screenWidth && f.height == s.screenHeight;
+        s.composition = covers ? Composition::Frames : Composition::Pieces;
+    }
+    const bool pieces = s.composition == Composition::Pieces;
+    if (pieces) info.nFrame = info.nFrameCount - 1;
+    const bool wanted = s.frameIndex++ == info.nFrame;
+    const int depth = f.tableSize == 2 ? 1 : f.tableSize <= 16 ? 4 : 8;
+
+    if (const char* sizeError = LvCheckImageSize(f.width, f.height, depth)) {
+        // A frame of no pixels (or of impossible size) has nothing to show.
+        s.in->GetByte();
+        SkipSubBlocks(*s.in);
+        if (wanted && !pieces) LvRaise(sizeError);
+        return !wanted;
+    }
+
+    std::unique_ptr<CLvImage> background;
+    if (!first && nDisposal == 1 && !pieces && s.haveResult) {
+        background.reset(new CLvImage(*this));
+        if (!background->IsValid()) LvRaise(kLvErrNoMemory);
+    }
+    DecodeFrame(*s.in, f, depth);
+    if (first) s.firstTransIndex = info.nTransIndex;
+    if (background) DrawOverBackground(*this, *background, f.left, f.top, f.tableSize, s.firstTransIndex);
+    s.haveResult = true;
+    if (pieces) DrawOnCanvas(s, f);
+    return !wanted;
+}
+
+// Creates the frame's picture with its palette and decodes its pixels.
+void CLvCodecGIF::DecodeFrame(CLvStreamReader& in, const FrameHeader& f, int depth) {
+    if (!Create(f.width, f.height, depth, LVFMT_GIF)) LvRaise(kLvErrNoMemory);
+    Clear(0);
+    if (f.table) {
+        uint8_t palette[768];
+        memcpy(palette, f.table, size_t(3 * f.tableSize));
+        DWORD entries = DWORD(f.tableSize);
+        if (info.nTransIndex != -1 && f.tableSize < 256) {
+            memset(palette + 3 * f.tableSize, 255, size_t(3 * (256 - f.tableSize)));
+            entries = 256;
+        }
+        SetPalette(palette, entries);
+    }
+    int codeSize = in.GetByte();
+    RowWriter rows(*this, (f.flags & 0x40) != 0);
+    if (codeSize >= 2 && codeSize <= 9)
+        DecodeLzw(in, codeSize, rows);
+    else
+        SkipSubBlocks(in); // no usable code size: the frame stays undecoded
+    if (info.nEscape) LvRaise(kLvErrCancelled);
+}
+
+// Draws the frame just read onto the canvas of a picture made of pieces, creating the canvas first.
+void CLvCodecGIF::DrawOnCanvas(DecodeState& s, const FrameHeader& f) {
+    if (!s.canvas) {
+        // An empty logical screen takes the first frame's extent.
+        int w = s.screenWidth ? s.screenWidth : f.left + f.width;
+        int h = s.screenHeight ? s.screenHeight : f.top + f.height;
+        if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
+        s.canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
+        if (!s.canvas->IsValid()) LvRaise(kLvErrNoMemory);
+        s.canvas->Clear(0);
+    }
+    PasteColors(*s.canvas, *this, f.left, f.top, -1);
 }
 
 void CLvCodecGIF::WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable,

@@ -26,9 +26,19 @@ public:
     void SetDisposal(int disposal) { nDisposal = disposal; }
 
 private:
+    struct DecodeState;
+    struct FrameHeader;
+
+    void ResetReadFields();
+    bool ReadScreen(DecodeState& s);
     int CountFrames(CLvStreamReader& in);
+    bool ReadBlock(DecodeState& s);
     // Reads one extension after its introducer. False when reading must end here.
     bool ReadExtension(CLvStreamReader& in, bool apply);
+    bool ReadImage(DecodeState& s);
+    bool ReadFrameHeader(DecodeState& s, FrameHeader& f);
+    void DecodeFrame(CLvStreamReader& in, const FrameHeader& f, int depth);
+    void DrawOnCanvas(DecodeState& s, const FrameHeader& f);
     void WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable, int transIndex);
 
     BYTE gceFlags;
