@@ -156,7 +156,7 @@ bool CLvImage::Jitter(int radius) {
                     ny = y;
                 }
                 if (palette) {
-                    lvfx::PutIndex(out, x, GetBpp(), GetPixelIndex(nx, ny));
+                    LvSetPackedIndex(out, x, GetBpp(), GetPixelIndex(nx, ny));
                 } else {
                     memcpy(out + size_t(x) * 3, GetBits() + size_t(ny) * GetEffWidth() + size_t(nx) * 3, 3);
                 }
@@ -251,13 +251,7 @@ bool CLvImage::Dither(int method) {
                             for (int x = 0; x < width; x++)
                                 bits[size_t(x)] = m[x & 7] < (gray[size_t(x)] >> 2);
                         }
-                        BYTE* out = lvfx::Row(result, y);
-                        for (int x = 0; x < width; x += 8) {
-                            BYTE packed = 0;
-                            for (int b = 0; b < 8 && x + b < width; b++)
-                                packed = BYTE(packed | (bits[size_t(x + b)] << (7 - b)));
-                            out[x >> 3] = packed;
-                        }
+                        LvPackBits(lvfx::Row(result, y), width, [&](int x) { return bits[size_t(x)]; });
                     }
                 } catch (const std::exception&) {
                     failed = true;

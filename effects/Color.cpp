@@ -68,7 +68,7 @@ void ScanIndices(CLvImage& image, int flags, const BYTE map[256]) {
                 if (bpp == 8)
                     row[x] = map[row[x]];
                 else
-                    PutIndex(row, x, bpp, map[GetIndex(row, x, bpp)]);
+                    LvSetPackedIndex(row, x, bpp, map[LvGetPackedIndex(row, x, bpp)]);
             }
         }
     });
@@ -231,7 +231,7 @@ void CountColors(CLvImage& image, int colorSpace, Counts& total) {
                 if (bpp == 24)
                     count(FromBytes(row + size_t(x) * 3), 1);
                 else
-                    byIndex[GetIndex(row, x, bpp)]++;
+                    byIndex[LvGetPackedIndex(row, x, bpp)]++;
             }
         }
         if (palette)
@@ -308,7 +308,7 @@ bool CLvImage::GrayScale() {
             const BYTE* in = Row(*this, y);
             BYTE* out = Row(result, y);
             for (int x = 0; x < width; x++)
-                out[x] = map[GetIndex(in, x, bpp)];
+                out[x] = map[LvGetPackedIndex(in, x, bpp)];
         }
     });
     FinishInto(*this, nullptr, result);

@@ -44,7 +44,7 @@ void ReverseInto(BYTE* out, const BYTE* in, int width, int bpp) {
             out[x] = in[width - 1 - x];
     } else {
         for (int x = 0; x < width; x++)
-            PutIndex(out, x, bpp, GetIndex(in, width - 1 - x, bpp));
+            LvSetPackedIndex(out, x, bpp, LvGetPackedIndex(in, width - 1 - x, bpp));
     }
 }
 
@@ -66,7 +66,7 @@ void FillAll(CLvImage& image, RGBQUAD color) {
                 memset(row, index, size_t(width));
             } else {
                 for (int x = 0; x < width; x++)
-                    PutIndex(row, x, bpp, index);
+                    LvSetPackedIndex(row, x, bpp, index);
             }
         }
     });
@@ -162,7 +162,7 @@ bool QuarterTurn(CLvImage& image, CLvImage* destination, bool left) {
                             out[x0 + k] = sourceRows[k][sourceX];
                     } else {
                         for (int k = 0; k < n; k++)
-                            PutIndex(out, x0 + k, bpp, GetIndex(sourceRows[k], sourceX, bpp));
+                            LvSetPackedIndex(out, x0 + k, bpp, LvGetPackedIndex(sourceRows[k], sourceX, bpp));
                     }
                 }
             }
@@ -252,7 +252,7 @@ bool CLvImage::Crop(int left, int top, int right, int bottom, CLvImage* destinat
                 memcpy(out, in + size_t(bpp) * size_t(left) / 8, bytes);
             } else {
                 for (int x = 0; x < newWidth; x++)
-                    PutIndex(out, x, bpp, GetIndex(in, x + left, bpp));
+                    LvSetPackedIndex(out, x, bpp, LvGetPackedIndex(in, x + left, bpp));
             }
         }
     });
@@ -291,7 +291,7 @@ bool CLvImage::AddEdge(int left, int top, int right, int bottom) {
                 memcpy(out + size_t(xFrom + left) * 3, in + size_t(xFrom) * 3, size_t(xTo - xFrom) * 3);
             } else {
                 for (int x = xFrom; x < xTo; x++)
-                    PutIndex(out, x + left, bpp, map[GetIndex(in, x, bpp)]);
+                    LvSetPackedIndex(out, x + left, bpp, map[LvGetPackedIndex(in, x, bpp)]);
             }
             if (alpha)
                 memcpy(result.pAlpha + size_t(outY) * size_t(newWidth) + size_t(xFrom + left),
@@ -323,7 +323,7 @@ bool CLvImage::RegionFill(RGBQUAD color) {
                     p[1] = color.rgbGreen;
                     p[2] = color.rgbRed;
                 } else {
-                    PutIndex(row, x, bpp, index);
+                    LvSetPackedIndex(row, x, bpp, index);
                 }
             }
         }

@@ -2,6 +2,7 @@
 
 #include "effects/LvRows.h"
 #include "image/LvImage.h"
+#include "image/LvPackedPixels.h"
 
 #include <cstddef>
 #include <exception>
@@ -16,25 +17,6 @@ inline BYTE ClampByte(int v) {
 
 inline BYTE* Row(const CLvImage& image, int y) {
     return image.info.pBits + size_t(y) * image.info.dwRowBytes;
-}
-
-// Palette index of pixel x in a stored row of 1, 4 or 8 bits.
-inline BYTE GetIndex(const BYTE* row, int x, int bpp) {
-    if (bpp == 8) return row[x];
-    if (bpp == 4) return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    return (row[x >> 3] >> (7 - (x & 7))) & 1;
-}
-
-inline void PutIndex(BYTE* row, int x, int bpp, BYTE index) {
-    if (bpp == 8) {
-        row[x] = index;
-    } else if (bpp == 4) {
-        BYTE& b = row[x >> 1];
-        b = (x & 1) ? BYTE((b & 0xF0) | (index & 0x0F)) : BYTE((b & 0x0F) | ((index & 0x0F) << 4));
-    } else {
-        BYTE mask = BYTE(0x80 >> (x & 7));
-        row[x >> 3] = (index & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-    }
 }
 
 // The pixels an operation scans: the selection box (clamped to the picture) when the image has a

@@ -54,11 +54,11 @@ void CLvRowReader::Read(int y, int x0, int count, BYTE* out) const {
         break;
     case 4:
         for (int x = from; x < to; x++, p += 3)
-            memcpy(p, m_palette[(x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4)], 3);
+            memcpy(p, m_palette[LvGetPackedIndex(row, x, 4)], 3);
         break;
     default:
         for (int x = from; x < to; x++, p += 3)
-            memcpy(p, m_palette[(row[x >> 3] >> (7 - (x & 7))) & 1], 3);
+            memcpy(p, m_palette[LvGetPackedIndex(row, x, 1)], 3);
         break;
     }
     fillOutside(out + size_t(to - x0) * 3, x0 + count - to);
@@ -85,7 +85,7 @@ void CLvGrayRows::Read(int y, BYTE* out) const {
         break;
     default:
         for (int x = 0; x < width; x++)
-            out[x] = m_grays[lvfx::GetIndex(row, x, m_image.GetBpp())];
+            out[x] = m_grays[LvGetPackedIndex(row, x, m_image.GetBpp())];
         break;
     }
 }
@@ -179,7 +179,7 @@ void CLvRowWriter::Write(int y, int x0, int count, const BYTE* bgr) const {
             lastKey = key;
             index = Nearest(bgr[2], bgr[1], bgr[0]);
         }
-        lvfx::PutIndex(row, x, bpp, index);
+        LvSetPackedIndex(row, x, bpp, index);
     }
 }
 

@@ -35,7 +35,7 @@ public:
     // The colour of pixel (x, y), which must be inside the picture.
     RGBQUAD At(int x, int y) const {
         const BYTE* row = Row(m_source, y);
-        if (kPalette) return m_palette[GetIndex(row, x, m_bpp)];
+        if (kPalette) return m_palette[LvGetPackedIndex(row, x, m_bpp)];
         const BYTE* p = row + size_t(x) * 3;
         RGBQUAD c;
         c.rgbBlue = p[0];
@@ -58,7 +58,7 @@ public:
                 c.rgbReserved = 0;
                 index = NearestIndex(m_outPalette, m_outColors, c);
             }
-            PutIndex(row, x, m_bpp, index);
+            LvSetPackedIndex(row, x, m_bpp, index);
         } else {
             BYTE* p = row + size_t(x) * 3;
             p[0] = blue;
@@ -121,7 +121,7 @@ void ResampleNearest(CLvImage& image, CLvImage& result, const Axis& ax, const Ax
                 } else if (bpp == 24) {
                     memcpy(out + size_t(x) * 3, in + size_t(sx) * 3, 3);
                 } else {
-                    PutIndex(out, x, bpp, map[GetIndex(in, sx, bpp)]);
+                    LvSetPackedIndex(out, x, bpp, map[LvGetPackedIndex(in, sx, bpp)]);
                 }
             }
         }
@@ -535,7 +535,8 @@ bool CLvImage::Rotate(float angle, CLvImage* destination) {
                         d[2] = outsideColor.rgbRed;
                     }
                 } else {
-                    PutIndex(out, i, bpp, inside ? GetIndex(Row(*this, oldY), oldX, bpp) : outsideIndex);
+                    LvSetPackedIndex(out, i, bpp,
+                                     inside ? LvGetPackedIndex(Row(*this, oldY), oldX, bpp) : outsideIndex);
                 }
                 if (alphaOut) alphaOut[i] = inside ? pAlpha[size_t(oldY) * size_t(width) + size_t(oldX)] : 0;
             }

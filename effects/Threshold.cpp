@@ -59,8 +59,7 @@ bool LocalThreshold(CLvImage& image, int K, MakeRow makeRow) {
                                   BYTE* out = lvfx::Row(result, y);
                                   const BYTE* mask = lvfx::SelectionRow(image, y, 0);
                                   for (int x = box.left; x < box.right; x++)
-                                      if (pass[size_t(x - box.left)] && (!mask || mask[x]))
-                                          lvfx::PutIndex(out, x, 1, 1);
+                                      if (pass[size_t(x - box.left)] && (!mask || mask[x])) LvSetBit(out, x);
                               }
                           } catch (const std::exception&) {
                               failed = true;
@@ -117,13 +116,7 @@ bool CLvImage::Threshold(BYTE level) {
                 std::vector<BYTE> gray(static_cast<size_t>(width));
                 for (int y = first; y < last; y++) {
                     grays.Read(y, gray.data());
-                    BYTE* out = lvfx::Row(result, y);
-                    for (int x = 0; x < width; x += 8) {
-                        BYTE bits = 0;
-                        for (int b = 0; b < 8 && x + b < width; b++)
-                            bits |= BYTE((gray[size_t(x + b)] > level) << (7 - b));
-                        out[x >> 3] = bits;
-                    }
+                    LvPackBits(lvfx::Row(result, y), width, [&](int x) { return gray[size_t(x)] > level; });
                 }
             } catch (const std::exception&) {
                 failed = true;

@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <algorithm>
@@ -15,12 +16,9 @@ namespace {
 
 const char* const kErrCantWrite = "Can't open GIF for writing";
 const char* const kErrWrite = "Write Error in GIF file";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrNoImages = "GIF file has no images";
 const char* const kErrTruncated = "GIF file is truncated";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrTooLarge = "Image too large for GIF";
-const char* const kErrEmpty = "No image to write";
 
 const int kMaxBits = 12;
 const int kTableSize = 1 << kMaxBits; // 4096 codes
@@ -34,77 +32,19 @@ const BYTE kGraphicControl = 0xF9;
 const BYTE kComment = 0xFE;
 const BYTE kApplication = 0xFF;
 
-struct Descriptor {
-    int left;
-    int top;
-    int width;
-    int height;
-    BYTE flags;
-};
-
-} // namespace
-
-// Buffered reading of the stream, shared by the block parser and the LZW decoder.
-class CLvCodecGIF::Input {
-public:
-    explicit Input(CLvStream* stream) : m_stream(stream), m_position(0), m_length(0) {}
-
-    // The next byte, or -1 at the end of the stream.
-    int Byte() {
-        if (m_position == m_length && !Refill()) return -1;
-        return m_buffer[m_position++];
+// Skips sub-blocks up to and including the zero-length one (or the end of the stream).
+void SkipSubBlocks(CLvStreamReader& in) {
+    for (;;) {
+        int n = in.GetByte();
+        if (n <= 0) return;
+        in.Skip(size_t(n));
     }
-    bool Read(uint8_t* out, size_t n) {
-        while (n) {
-            if (m_position == m_length && !Refill()) return false;
-            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
-            memcpy(out, m_buffer + m_position, chunk);
-            m_position += chunk;
-            out += chunk;
-            n -= chunk;
-        }
-        return true;
-    }
-    void Skip(size_t n) {
-        while (n) {
-            if (m_position == m_length && !Refill()) return;
-            size_t chunk = m_length - m_position < n ? m_length - m_position : n;
-            m_position += chunk;
-            n -= chunk;
-        }
-    }
-    // Skips sub-blocks up to and including the zero-length one (or the end of the stream).
-    void SkipSubBlocks() {
-        for (;;) {
-            int n = Byte();
-            if (n <= 0) return;
-            Skip(size_t(n));
-        }
-    }
-    bool Rewind(long position) {
-        m_position = m_length = 0;
-        return m_stream->Seek(position, SEEK_SET);
-    }
-
-private:
-    bool Refill() {
-        m_position = 0;
-        m_length = m_stream->Read(m_buffer, 1, sizeof(m_buffer));
-        return m_length != 0;
-    }
-
-    CLvStream* m_stream;
-    size_t m_position;
-    size_t m_length;
-    uint8_t m_buffer[16384];
-};
-
-namespace {
+}
 
 // The bits of an image's LZW data, least significant first, from its chain of sub-blocks.
 class CodeReader {
 public:
-    explicit CodeReader(CLvCodecGIF::Input& in) : m_in(in), m_left(0), m_ended(false), m_bits(0), m_count(0) {}
+    explicit CodeReader(CLvStreamReader& in) : m_in(in), m_left(0), m_ended(false), m_bits(0), m_count(0) {}
 
     // The next code of the given width, or -1 when the data end.
     int Code(int width) {
@@ -124,7 +64,7 @@ public:
     void SkipRest() {
         if (m_ended) return;
         m_in.Skip(m_left);
-        m_in.SkipSubBlocks();
+        SkipSubBlocks(m_in);
         m_ended = true;
     }
 
@@ -132,14 +72,14 @@ private:
     int NextByte() {
         if (m_ended) return -1;
         if (m_left == 0) {
-            int n = m_in.Byte();
+            int n = m_in.GetByte();
             if (n <= 0) {
                 m_ended = true;
                 return -1;
             }
             m_left = size_t(n);
         }
-        int b = m_in.Byte();
+        int b = m_in.GetByte();
         if (b < 0) {
             m_ended = true;
             return -1;
@@ -148,7 +88,7 @@ private:
         return b;
     }
 
-    CLvCodecGIF::Input& m_in;
+    CLvStreamReader& m_in;
     size_t m_left; // bytes left in the current sub-block
     bool m_ended;
     uint32_t m_bits;
@@ -188,16 +128,12 @@ private:
             memcpy(row, p, size_t(count));
             break;
         case 4:
-            for (int x = 0; x < count; x++) {
-                BYTE& b = row[x >> 1];
-                b = (x & 1) ? BYTE((b & 0xF0) | (p[x] & 0x0F)) : BYTE((b & 0x0F) | ((p[x] & 0x0F) << 4));
-            }
+            for (int x = 0; x < count; x++)
+                LvSetPackedIndex(row, x, 4, p[x]);
             break;
         default:
-            for (int x = 0; x < count; x++) {
-                BYTE mask = BYTE(0x80 >> (x & 7));
-                row[x >> 3] = (p[x] & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-            }
+            for (int x = 0; x < count; x++)
+                LvSetPackedIndex(row, x, 1, p[x]);
             break;
         }
     }
@@ -229,7 +165,7 @@ private:
 // Decodes one image's LZW data (after its code-size byte) into the rows. Ends at the end code, when the
 // rows are full or when the data end; the input is then left after the data's last sub-block. Codes
 // beyond the table are read as the previous string plus its first character.
-void DecodeLzw(CLvCodecGIF::Input& in, int codeSize, RowWriter& rows) {
+void DecodeLzw(CLvStreamReader& in, int codeSize, RowWriter& rows) {
     struct Tables {
         uint16_t prefix[kTableSize];
         uint8_t suffix[kTableSize];
@@ -332,7 +268,7 @@ bool SharesPalette(const CLvImage& target, const CLvImage& frame, int tableSize)
 void MakeTrueColor(CLvImage& image) {
     CLvImage rgb;
     rgb.CopyInfoIfEmpty(image);
-    if (!rgb.Create(image.GetWidth(), image.GetHeight(), 24, image.GetFormat())) LvRaise(kErrAlloc);
+    if (!rgb.Create(image.GetWidth(), image.GetHeight(), 24, image.GetFormat())) LvRaise(kLvErrNoMemory);
     for (int y = 0; y < image.GetHeight(); y++)
         for (int x = 0; x < image.GetWidth(); x++)
             rgb.SetPixelColor(x, y, image.GetPixelColor(x, y));
@@ -577,18 +513,20 @@ private:
     long m_run;
 };
 
-// Feeds the picture's palette indices to a coder, row by row from the top, left to right.
+// Feeds the picture's palette indices to a coder, row by row from the top, left to right. 8-bit rows, the
+// usual case, are read without asking for the depth at every pixel.
 template <class Coder>
 void FeedPixels(const CLvImage& image, Coder& coder) {
     const int width = image.GetWidth();
     const int bpp = image.GetBpp();
     for (int y = image.GetHeight() - 1; y >= 0; y--) {
         const BYTE* row = image.GetBits() + size_t(y) * image.GetEffWidth();
-        for (int x = 0; x < width; x++) {
-            int pixel = bpp == 8   ? row[x]
-                        : bpp == 4 ? (row[x >> 1] >> ((x & 1) ? 0 : 4)) & 0x0F
-                                   : (row[x >> 3] >> (7 - (x & 7))) & 1;
-            coder.Put(pixel);
+        if (bpp == 8) {
+            for (int x = 0; x < width; x++)
+                coder.Put(row[x]);
+        } else {
+            for (int x = 0; x < width; x++)
+                coder.Put(LvGetPackedIndex(row, x, bpp));
         }
     }
     coder.Finish();
@@ -607,9 +545,9 @@ void CLvCodecGIF::SetComment(const char* text) {
     szGifComment[n] = '\0';
 }
 
-bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
-    int label = in.Byte();
-    int size = in.Byte();
+bool CLvCodecGIF::ReadExtension(CLvStreamReader& in, bool apply) {
+    int label = in.GetByte();
+    int size = in.GetByte();
     if (label < 0 || size < 0) return false;
     if (size == 0) return true; // no data: the terminator is read
     uint8_t block[255];
@@ -637,7 +575,7 @@ bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
         // the looping extension's sub-block 1 is a loop count; other applications store other data.
         if (size != 11) return false;
         const bool looping = memcmp(block, "NETSCAPE2.0", 11) == 0 || memcmp(block, "ANIMEXTS1.0", 11) == 0;
-        int n = in.Byte();
+        int n = in.GetByte();
         if (n <= 0) return n == 0;
         if (!in.Read(block, size_t(n))) return false;
         if (apply && looping && n > 2 && block[0] == 1) nLoops = block[1] | (block[2] << 8);
@@ -646,15 +584,15 @@ bool CLvCodecGIF::ReadExtension(Input& in, bool apply) {
     default:
         break;
     }
-    in.SkipSubBlocks();
+    SkipSubBlocks(in);
     return true;
 }
 
-int CLvCodecGIF::CountFrames(Input& in) {
+int CLvCodecGIF::CountFrames(CLvStreamReader& in) {
     int count = 0;
     for (;;) {
-        if (info.nEscape) LvRaise(kErrCancelled);
-        int c = in.Byte();
+        if (info.nEscape) LvRaise(kLvErrCancelled);
+        int c = in.GetByte();
         if (c < 0 || c == kTrailer) break;
         if (c == kExtension) {
             if (!ReadExtension(in, false)) break;
@@ -667,170 +605,233 @@ int CLvCodecGIF::CountFrames(Input& in) {
                 if (!in.Read(table, tableBytes)) break;
             }
             count++;
-            in.Byte(); // code size
-            in.SkipSubBlocks();
+            in.GetByte(); // code size
+            SkipSubBlocks(in);
         }
     }
     return count;
 }
 
+// What Decode keeps from block to block.
+struct CLvCodecGIF::DecodeState {
+    // How the frames make the picture.
+    enum class Composition {
+        Frames,    // the frame nFrame, drawn over the frames before it where they say "do not dispose"
+        Undecided, // no global table: the first frame decides between Frames and Pieces
+        Pieces,    // every frame drawn, by colour, onto one 24-bit canvas
+    };
+
+    explicit DecodeState(CLvStream* stream) : in(new CLvStreamReader(stream)) {}
+
+    std::unique_ptr<CLvStreamReader> in;
+    int screenWidth = 0;
+    int screenHeight = 0;
+    bool hasGlobal = false;
+    int globalSize = 0;
+    uint8_t global[768];
+    Composition composition = Composition::Frames;
+    std::unique_ptr<CLvImage> canvas;
+    int frameIndex = 0;
+    int firstTransIndex = -1;
+    bool haveResult = false;
+};
+
+// An image descriptor and the colour table its frame uses.
+struct CLvCodecGIF::FrameHeader {
+    int left;
+    int top;
+    int width;
+    int height;
+    BYTE flags;
+    const uint8_t* table; // the global table, the local one or null
+    int tableSize;
+    uint8_t local[768];
+};
+
+namespace {
+
+// "Do not dispose": the frame just read is drawn over the picture the earlier frames left, which then
+// becomes the image. A frame with a palette of its own is drawn by colour onto a 24-bit copy of the
+// background, so that earlier frames keep their colours.
+void DrawOverBackground(CLvImage& frame, CLvImage& background, int left, int top, int tableSize, int firstTransIndex) {
+    background.info.nTransIndex = firstTransIndex;
+    if (SharesPalette(background, frame, tableSize)) {
+        PasteIndices(background, frame, left, top, frame.info.nTransIndex);
+    } else {
+        if (background.GetBpp() != 24) MakeTrueColor(background);
+        PasteColors(background, frame, left, top, frame.info.nTransIndex);
+    }
+    frame.TakeOver(background);
+}
+
+// The canvas takes the image's record; its transparency is the last frame's colour.
+void TakeCanvas(CLvImage& image, CLvImage& canvas, bool transparent) {
+    const RGBQUAD transColor = image.GetTransColor();
+    CLvImageInfo kept = image.info;
+    image.TakeOver(canvas);
+    DWORD rowBytes = image.info.dwRowBytes;
+    BYTE* bits = image.info.pBits;
+    image.info = kept;
+    image.info.dwRowBytes = rowBytes;
+    image.info.pBits = bits;
+    image.info.pOwner = nullptr;
+    image.info.bLastNearestValid = false;
+    image.info.nTransIndex = transparent ? 0 : -1;
+    if (transparent) image.info.rgbTransColor = transColor;
+}
+
+} // namespace
+
+void CLvCodecGIF::ResetReadFields() {
+    gceFlags = 0;
+    gceDelay = 0;
+    gceTransIndex = 0;
+    nDisposal = 0;
+    nLoops = 0;
+    szGifComment[0] = '\0';
+    info.nTransIndex = -1;
+}
+
+// The signature, the logical screen descriptor and the global colour table. False when the data are not
+// a GIF file.
+bool CLvCodecGIF::ReadScreen(DecodeState& s) {
+    uint8_t raw[13];
+    if (!s.in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
+    CLvByteReader header(raw + 6, 7);
+    s.screenWidth = header.LE16();
+    s.screenHeight = header.LE16();
+    const BYTE screenFlags = header.U8();
+    s.globalSize = 2 << (screenFlags & 7);
+    s.hasGlobal = (screenFlags & 0x80) != 0;
+    if (s.hasGlobal && !s.in->Read(s.global, size_t(3 * s.globalSize))) LvRaise(kErrTruncated);
+    s.composition = s.hasGlobal ? DecodeState::Composition::Frames : DecodeState::Composition::Undecided;
+    return true;
+}
+
 bool CLvCodecGIF::Decode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
-        gceFlags = 0;
-        gceDelay = 0;
-        gceTransIndex = 0;
-        nDisposal = 0;
-        nLoops = 0;
-        szGifComment[0] = '\0';
-        info.nTransIndex = -1;
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
+        ResetReadFields();
+        const long start = stream->Tell();
+        DecodeState s(stream);
+        if (start < 0 || !ReadScreen(s)) return false;
+        const long blocksStart = start + 13 + (s.hasGlobal ? 3 * s.globalSize : 0);
 
-        long start = stream->Tell();
-        std::unique_ptr<Input> in(new Input(stream));
-        uint8_t raw[13];
-        if (start < 0 || !in->Read(raw, sizeof(raw)) || memcmp(raw, "GIF8", 4) != 0) return false;
-        CLvByteReader header(raw + 6, 7);
-        const int screenWidth = header.LE16();
-        const int screenHeight = header.LE16();
-        const BYTE screenFlags = header.U8();
-        const int globalSize = 2 << (screenFlags & 7);
-        const bool hasGlobal = (screenFlags & 0x80) != 0;
-        uint8_t global[768];
-        if (hasGlobal && !in->Read(global, size_t(3 * globalSize))) LvRaise(kErrTruncated);
-        const long blocksStart = start + 13 + (hasGlobal ? 3 * globalSize : 0);
-
-        info.nFrameCount = CountFrames(*in);
+        info.nFrameCount = CountFrames(*s.in);
         if (info.nFrameCount == 0) LvRaise(kErrNoImages);
         if (info.nFrame < 0 || info.nFrame >= info.nFrameCount) return false;
-        if (!in->Rewind(blocksStart)) LvRaise(kErrTruncated);
+        if (!s.in->Seek(blocksStart)) LvRaise(kErrTruncated);
 
-        // A file without a global table whose first frame does not cover the logical screen is a
-        // picture made of pieces: every frame is drawn, by colour, onto one 24-bit canvas.
-        int composite = hasGlobal ? 0 : 1;
-        std::unique_ptr<CLvImage> canvas;
-        int frameIndex = 0;
-        int firstTransIndex = -1;
-        bool haveResult = false;
-        bool done = false;
-        while (!done) {
-            if (info.nEscape) LvRaise(kErrCancelled);
-            int c = in->Byte();
-            if (c < 0 || c == kTrailer) break;
-            if (c == kExtension) {
-                if (!ReadExtension(*in, true)) break;
-                continue;
-            }
-            if (c != kImage) continue; // stray bytes between blocks are skipped
-
-            uint8_t rawDescriptor[9];
-            if (!in->Read(rawDescriptor, sizeof(rawDescriptor))) break;
-            CLvByteReader dr(rawDescriptor, sizeof(rawDescriptor));
-            Descriptor d;
-            d.left = dr.LE16();
-            d.top = dr.LE16();
-            d.width = dr.LE16();
-            d.height = dr.LE16();
-            d.flags = dr.U8();
-            const uint8_t* table = hasGlobal ? global : nullptr;
-            int tableSize = globalSize;
-            uint8_t local[768];
-            if (d.flags & 0x80) {
-                tableSize = 2 << (d.flags & 7);
-                if (!in->Read(local, size_t(3 * tableSize))) break;
-                table = local;
-            }
-            const bool first = frameIndex == 0;
-            if (first && (d.width != screenWidth || d.height != screenHeight)) composite++;
-            if (composite >= 2) info.nFrame = info.nFrameCount - 1;
-            const bool wanted = frameIndex == info.nFrame;
-            const int depth = tableSize == 2 ? 1 : tableSize <= 16 ? 4 : 8;
-
-            if (const char* sizeError = LvCheckImageSize(d.width, d.height, depth)) {
-                // A frame of no pixels (or of impossible size) has nothing to show.
-                in->Byte();
-                in->SkipSubBlocks();
-                if (wanted && composite < 2) LvRaise(sizeError);
-                done = wanted;
-                frameIndex++;
-                continue;
-            }
-
-            // "Do not dispose": the frame is drawn over what the earlier frames left.
-            std::unique_ptr<CLvImage> background;
-            if (!first && nDisposal == 1 && composite < 2 && haveResult) {
-                background.reset(new CLvImage(*this));
-                if (!background->IsValid()) LvRaise(kErrAlloc);
-            }
-            if (!Create(d.width, d.height, depth, LVFMT_GIF)) LvRaise(kErrAlloc);
-            Clear(0);
-            if (table) {
-                uint8_t palette[768];
-                memcpy(palette, table, size_t(3 * tableSize));
-                DWORD entries = DWORD(tableSize);
-                if (info.nTransIndex != -1 && tableSize < 256) {
-                    memset(palette + 3 * tableSize, 255, size_t(3 * (256 - tableSize)));
-                    entries = 256;
-                }
-                SetPalette(palette, entries);
-            }
-            int codeSize = in->Byte();
-            RowWriter rows(*this, (d.flags & 0x40) != 0);
-            if (codeSize >= 2 && codeSize <= 9)
-                DecodeLzw(*in, codeSize, rows);
-            else
-                in->SkipSubBlocks(); // no usable code size: the frame stays undecoded
-            if (info.nEscape) LvRaise(kErrCancelled);
-            if (first) firstTransIndex = info.nTransIndex;
-
-            if (background) {
-                background->info.nTransIndex = firstTransIndex;
-                // Frames with a palette of their own are drawn by colour onto a 24-bit copy of the
-                // background, so that earlier frames keep their colours.
-                if (SharesPalette(*background, *this, tableSize)) {
-                    PasteIndices(*background, *this, d.left, d.top, info.nTransIndex);
-                } else {
-                    if (background->GetBpp() != 24) MakeTrueColor(*background);
-                    PasteColors(*background, *this, d.left, d.top, info.nTransIndex);
-                }
-                TakeOver(*background);
-            }
-            haveResult = true;
-
-            if (composite >= 2) {
-                if (!canvas) {
-                    // An empty logical screen takes the first frame's extent.
-                    int w = screenWidth ? screenWidth : d.left + d.width;
-                    int h = screenHeight ? screenHeight : d.top + d.height;
-                    if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
-                    canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
-                    if (!canvas->IsValid()) LvRaise(kErrAlloc);
-                    canvas->Clear(0);
-                }
-                PasteColors(*canvas, *this, d.left, d.top, -1);
-            }
-            done = wanted;
-            frameIndex++;
-        }
-        if (!haveResult) LvRaise(kErrTruncated);
-
-        if (canvas) {
-            // The canvas takes this image's record; its transparency is the last frame's colour.
-            const bool transparent = (gceFlags & 1) != 0;
-            const RGBQUAD transColor = GetTransColor();
-            CLvImageInfo kept = info;
-            TakeOver(*canvas);
-            DWORD rowBytes = info.dwRowBytes;
-            BYTE* bits = info.pBits;
-            info = kept;
-            info.dwRowBytes = rowBytes;
-            info.pBits = bits;
-            info.pOwner = nullptr;
-            info.bLastNearestValid = false;
-            info.nTransIndex = transparent ? 0 : -1;
-            if (transparent) info.rgbTransColor = transColor;
-        }
+        while (ReadBlock(s)) {}
+        if (!s.haveResult) LvRaise(kErrTruncated);
+        if (s.canvas) TakeCanvas(*this, *s.canvas, (gceFlags & 1) != 0);
         return true;
     });
+}
+
+// Reads the next block. False when reading ends: at the trailer, where the data end or fail, or once the
+// frame asked for is read.
+bool CLvCodecGIF::ReadBlock(DecodeState& s) {
+    if (info.nEscape) LvRaise(kLvErrCancelled);
+    int c = s.in->GetByte();
+    if (c < 0 || c == kTrailer) return false;
+    if (c == kExtension) return ReadExtension(*s.in, true);
+    if (c != kImage) return true; // stray bytes between blocks are skipped
+    return ReadImage(s);
+}
+
+// The image descriptor after its separator and the local colour table. False when the data end.
+bool CLvCodecGIF::ReadFrameHeader(DecodeState& s, FrameHeader& f) {
+    uint8_t raw[9];
+    if (!s.in->Read(raw, sizeof(raw))) return false;
+    CLvByteReader r(raw, sizeof(raw));
+    f.left = r.LE16();
+    f.top = r.LE16();
+    f.width = r.LE16();
+    f.height = r.LE16();
+    f.flags = r.U8();
+    f.table = s.hasGlobal ? s.global : nullptr;
+    f.tableSize = s.globalSize;
+    if (f.flags & 0x80) {
+        f.tableSize = 2 << (f.flags & 7);
+        if (!s.in->Read(f.local, size_t(3 * f.tableSize))) return false;
+        f.table = f.local;
+    }
+    return true;
+}
+
+// Reads one image after its separator. False when reading ends here.
+bool CLvCodecGIF::ReadImage(DecodeState& s) {
+    using Composition = DecodeState::Composition;
+    FrameHeader f;
+    if (!ReadFrameHeader(s, f)) return false;
+    const bool first = s.frameIndex == 0;
+    if (first && s.composition == Composition::Undecided) {
+        // A first frame that does not cover the logical screen makes a picture of pieces.
+        const bool covers = f.width == s.screenWidth && f.height == s.screenHeight;
+        s.composition = covers ? Composition::Frames : Composition::Pieces;
+    }
+    const bool pieces = s.composition == Composition::Pieces;
+    if (pieces) info.nFrame = info.nFrameCount - 1;
+    const bool wanted = s.frameIndex++ == info.nFrame;
+    const int depth = f.tableSize == 2 ? 1 : f.tableSize <= 16 ? 4 : 8;
+
+    if (const char* sizeError = LvCheckImageSize(f.width, f.height, depth)) {
+        // A frame of no pixels (or of impossible size) has nothing to show.
+        s.in->GetByte();
+        SkipSubBlocks(*s.in);
+        if (wanted && !pieces) LvRaise(sizeError);
+        return !wanted;
+    }
+
+    std::unique_ptr<CLvImage> background;
+    if (!first && nDisposal == 1 && !pieces && s.haveResult) {
+        background.reset(new CLvImage(*this));
+        if (!background->IsValid()) LvRaise(kLvErrNoMemory);
+    }
+    DecodeFrame(*s.in, f, depth);
+    if (first) s.firstTransIndex = info.nTransIndex;
+    if (background) DrawOverBackground(*this, *background, f.left, f.top, f.tableSize, s.firstTransIndex);
+    s.haveResult = true;
+    if (pieces) DrawOnCanvas(s, f);
+    return !wanted;
+}
+
+// Creates the frame's picture with its palette and decodes its pixels.
+void CLvCodecGIF::DecodeFrame(CLvStreamReader& in, const FrameHeader& f, int depth) {
+    if (!Create(f.width, f.height, depth, LVFMT_GIF)) LvRaise(kLvErrNoMemory);
+    Clear(0);
+    if (f.table) {
+        uint8_t palette[768];
+        memcpy(palette, f.table, size_t(3 * f.tableSize));
+        DWORD entries = DWORD(f.tableSize);
+        if (info.nTransIndex != -1 && f.tableSize < 256) {
+            memset(palette + 3 * f.tableSize, 255, size_t(3 * (256 - f.tableSize)));
+            entries = 256;
+        }
+        SetPalette(palette, entries);
+    }
+    int codeSize = in.GetByte();
+    RowWriter rows(*this, (f.flags & 0x40) != 0);
+    if (codeSize >= 2 && codeSize <= 9)
+        DecodeLzw(in, codeSize, rows);
+    else
+        SkipSubBlocks(in); // no usable code size: the frame stays undecoded
+    if (info.nEscape) LvRaise(kLvErrCancelled);
+}
+
+// Draws the frame just read onto the canvas of a picture made of pieces, creating the canvas first.
+void CLvCodecGIF::DrawOnCanvas(DecodeState& s, const FrameHeader& f) {
+    if (!s.canvas) {
+        // An empty logical screen takes the first frame's extent.
+        int w = s.screenWidth ? s.screenWidth : f.left + f.width;
+        int h = s.screenHeight ? s.screenHeight : f.top + f.height;
+        if (const char* sizeError = LvCheckImageSize(w, h, 24)) LvRaise(sizeError);
+        s.canvas.reset(new CLvImage(w, h, 24, LVFMT_GIF));
+        if (!s.canvas->IsValid()) LvRaise(kLvErrNoMemory);
+        s.canvas->Clear(0);
+    }
+    PasteColors(*s.canvas, *this, f.left, f.top, -1);
 }
 
 void CLvCodecGIF::WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable,
@@ -888,8 +889,8 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
         SetLastErrorText(kErrCantWrite);
         return false;
     }
-    return LvCodecGuard(*this, kErrAlloc, [&] {
-        if (!pDib) LvRaise(kErrEmpty);
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
+        if (!pDib) LvRaise(kLvErrNoImage);
         const int width = GetWidth();
         const int height = GetHeight();
         const bool mosaic = GetBpp() == 24;
@@ -925,11 +926,11 @@ bool CLvCodecGIF::Encode(CLvStream* stream) {
             transColor.rgbReserved = 0;
             for (int cellTop = 0; cellTop < height; cellTop += kCellHeight) {
                 for (int cellLeft = 0; cellLeft < width; cellLeft += kCellWidth) {
-                    if (info.nEscape) LvRaise(kErrCancelled);
+                    if (info.nEscape) LvRaise(kLvErrCancelled);
                     const int w = width - cellLeft < kCellWidth ? width - cellLeft : kCellWidth;
                     const int h = height - cellTop < kCellHeight ? height - cellTop : kCellHeight;
                     CLvImage cell(w, h, 8, LVFMT_GIF);
-                    if (!cell.IsValid()) LvRaise(kErrAlloc);
+                    if (!cell.IsValid()) LvRaise(kLvErrNoMemory);
                     if (transparent) cell.SetPaletteColor(0, transColor);
                     for (int row = 0; row < h; row++) {
                         for (int col = 0; col < w; col++) {

@@ -2,6 +2,7 @@
 
 #include "image/LvImage.h"
 
+class CLvStreamReader;
 class CLvWriteBuffer;
 
 // GIF87a and GIF89a files, read one frame at a time (nFrame, with frames drawn over each other when they
@@ -24,12 +25,20 @@ public:
     int GetDisposal() const { return nDisposal; }
     void SetDisposal(int disposal) { nDisposal = disposal; }
 
-    class Input;
-
 private:
-    int CountFrames(Input& in);
+    struct DecodeState;
+    struct FrameHeader;
+
+    void ResetReadFields();
+    bool ReadScreen(DecodeState& s);
+    int CountFrames(CLvStreamReader& in);
+    bool ReadBlock(DecodeState& s);
     // Reads one extension after its introducer. False when reading must end here.
-    bool ReadExtension(Input& in, bool apply);
+    bool ReadExtension(CLvStreamReader& in, bool apply);
+    bool ReadImage(DecodeState& s);
+    bool ReadFrameHeader(DecodeState& s, FrameHeader& f);
+    void DecodeFrame(CLvStreamReader& in, const FrameHeader& f, int depth);
+    void DrawOnCanvas(DecodeState& s, const FrameHeader& f);
     void WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int left, int top, bool localTable, int transIndex);
 
     BYTE gceFlags;

@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <cstring>
@@ -18,7 +19,6 @@ const char* const kErrPng = "The icon's PNG image cannot be read";
 const char* const kErrFormat = "Unsupported icon image format";
 const char* const kErrDepth = "Unsupported icon bit depth";
 const char* const kErrTruncated = "Icon image is truncated";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrCantSave = "Can't save this image as icon";
 const char* const kErrWrite = "Error writing icon file";
 
@@ -53,18 +53,18 @@ void CLvCodecICO::ReadPngEntry(CLvStream* stream, long offset, DWORD bytes) {
         const char* text = png.GetLastErrorText();
         LvRaise(text && *text ? text : kErrPng);
     }
-    if (png.GetBpp() != 24 && !png.IncreaseBpp(24)) LvRaise(kErrAlloc);
-    if (!Create(png.GetWidth(), png.GetHeight(), 24, LVFMT_ICO)) LvRaise(kErrAlloc);
+    if (png.GetBpp() != 24 && !png.IncreaseBpp(24)) LvRaise(kLvErrNoMemory);
+    if (!Create(png.GetWidth(), png.GetHeight(), 24, LVFMT_ICO)) LvRaise(kLvErrNoMemory);
     memcpy(GetBits(), png.GetBits(), head.biSizeImage);
     if (png.pAlpha) {
-        if (!AlphaCreate()) LvRaise(kErrAlloc);
+        if (!AlphaCreate()) LvRaise(kLvErrNoMemory);
         memcpy(pAlpha, png.pAlpha, size_t(GetWidth()) * size_t(GetHeight()));
     }
 }
 
 bool CLvCodecICO::Decode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
         long start = stream->Tell();
         long size = stream->Size();
         if (start < 0 || size < start) return false;
@@ -127,7 +127,7 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
         if (needed > fileBytes - entry.offset) LvRaise(kErrTruncated);
         if (headerSize > kInfoHeader && !stream->Seek(long(headerSize - kInfoHeader), SEEK_CUR)) LvRaise(kErrTruncated);
 
-        if (!Create(width, height, bits, LVFMT_ICO)) LvRaise(kErrAlloc);
+        if (!Create(width, height, bits, LVFMT_ICO)) LvRaise(kLvErrNoMemory);
         uint8_t table[256 * 4];
         if (colors && !ReadExactly(stream, table, size_t(colors) * 4)) LvRaise(kErrTruncated);
         if (RGBQUAD* palette = GetPalette()) {
@@ -145,7 +145,7 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
         if (bits <= 24) {
             if (!ReadExactly(stream, GetBits(), head.biSizeImage)) LvRaise(kErrTruncated);
         } else {
-            if (!AlphaCreate()) LvRaise(kErrAlloc);
+            if (!AlphaCreate()) LvRaise(kLvErrNoMemory);
             std::vector<uint8_t> line(size_t(width) * 4);
             bool anyAlpha = false;
             for (int y = 0; y < height; y++) {
@@ -169,7 +169,7 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
         if (!ReadExactly(stream, mask.data(), mask.size())) LvRaise(kErrTruncated);
         const bool hadAlpha = AlphaIsValid();
         if (!hadAlpha) {
-            if (!AlphaCreate()) LvRaise(kErrAlloc);
+            if (!AlphaCreate()) LvRaise(kLvErrNoMemory);
             AlphaFill(255);
         }
         bool anySet = false;
@@ -178,7 +178,7 @@ bool CLvCodecICO::Decode(CLvStream* stream) {
             const uint8_t* maskRow = mask.data() + size_t(y) * maskStride;
             BYTE* alpha = pAlpha + size_t(y) * width;
             for (int x = 0; x < width; x++)
-                if (maskRow[x / 8] & (0x80 >> (x % 8))) {
+                if (LvGetBit(maskRow, x)) {
                     alpha[x] = 0;
                     anySet = true;
                 }
@@ -256,7 +256,7 @@ bool CLvCodecICO::Encode(CLvStream* stream) {
                     RGBQUAD c = GetPixelColor(x, y);
                     clear = c.rgbRed == trans.rgbRed && c.rgbGreen == trans.rgbGreen && c.rgbBlue == trans.rgbBlue;
                 }
-                if (clear) maskRow[x / 8] |= BYTE(0x80 >> (x % 8));
+                if (clear) LvSetBit(maskRow.data(), x);
             }
             out.Put(maskRow.data(), maskStride);
         }

@@ -1,5 +1,6 @@
 #include "formats/LvCodecJPG.h"
 
+#include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
 // The library's headers expect FILE and size_t to be declared first.
@@ -15,9 +16,6 @@
 namespace {
 
 const char* const kErrRgbOrGrey = "JPEG can save only RGB or GreyScale images";
-const char* const kErrCancelled = "Cancelled";
-const char* const kErrAlloc = "Can't allocate memory";
-const char* const kErrEmpty = "No image to write";
 const char* const kErrComponents = "Unsupported number of colour components in the JPEG file";
 const char* const kErrScans = "Too many scans in the JPEG file";
 
@@ -208,7 +206,7 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
     const int width = int(cinfo->output_width);
     const int height = int(cinfo->output_height);
     if (LvCheckImageSize(width, height, 24)) Fail(err, kLvErrTooLarge);
-    if (!image.Create(width, height, 8 * components, LVFMT_JPG)) Fail(err, kErrAlloc);
+    if (!image.Create(width, height, 8 * components, LVFMT_JPG)) Fail(err, kLvErrNoMemory);
 
     const ExifInfo& exif = image.m_exifinfo;
     if (!exif.bHasExif) {
@@ -239,7 +237,7 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
     const DWORD stride = image.GetEffWidth();
     BYTE* const bits = image.GetBits();
     while (cinfo->output_scanline < cinfo->output_height) {
-        if (image.info.nEscape) Fail(err, kErrCancelled);
+        if (image.info.nEscape) Fail(err, kLvErrCancelled);
         // Rows arrive top-down; the image stores them bottom-up.
         BYTE* row = bits + size_t(height - 1 - int(cinfo->output_scanline)) * stride;
         if (bgr && components == 3) {
@@ -337,7 +335,7 @@ bool CLvCodecJPG::Decode(CLvStream* stream) {
 bool CLvCodecJPG::Encode(CLvStream* stream) {
     if (!stream) return false;
     if (!pDib) {
-        SetLastErrorText(kErrEmpty);
+        SetLastErrorText(kLvErrNoImage);
         return false;
     }
     // Only 8-bit grey ramps and 24-bit colour map onto JPEG's one and three components.

@@ -3,6 +3,7 @@
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <cstring>
@@ -15,7 +16,6 @@ const char* const kErrRead = "Can't read PCX image";
 const char* const kErrNotPcx = "Error: Not a PCX file";
 const char* const kErrEncoding = "PCX file has unknown encoding scheme";
 const char* const kErrPlanes = "Can't handle image with more than 4 planes";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrCorrupted = "corrupted PCX";
 const char* const kErrRepeat = "repeat count spans end of image";
 const char* const kErrColorMap = "bad color map signature";
@@ -23,10 +23,8 @@ const char* const kErrWriteHeader = "cannot write PCX header";
 const char* const kErrPlaneBits = "Can't handle more than 1 bit per pixel";
 const char* const kErrPackedPlanes = "Can't handle packed pixels with more than 1 plane.";
 const char* const kErrLineLength = "PCX line length too short for the width";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrTooLarge = "Image too large for PCX";
 const char* const kErrWrite = "Error writing PCX file";
-const char* const kErrEmpty = "No image to write";
 
 const size_t kHeaderSize = 128;
 const int kPaletteMarker = 12;
@@ -136,7 +134,7 @@ size_t RunLengthCode(const BYTE* line, size_t size, BYTE* out) {
 
 bool CLvCodecPCX::Decode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
         uint8_t raw[kHeaderSize];
         if (stream->Read(raw, 1, sizeof(raw)) != sizeof(raw)) LvRaise(kErrRead);
         CLvByteReader r(raw, sizeof(raw));
@@ -189,16 +187,16 @@ bool CLvCodecPCX::Decode(CLvStream* stream) {
         long long available = LvStreamRemaining(stream);
         if (available >= 0 && total > uint64_t(available) * kLongestRun) LvRaise(kErrCorrupted);
 
-        if (!Create(width, height, depth, LVFMT_PCX)) LvRaise(kErrAlloc);
+        if (!Create(width, height, depth, LVFMT_PCX)) LvRaise(kLvErrNoMemory);
         SetXDPI(xDpi);
         SetYDPI(yDpi);
-        if (layout == Layout::Rgb && planes == 4 && !AlphaCreate()) LvRaise(kErrAlloc);
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (layout == Layout::Rgb && planes == 4 && !AlphaCreate()) LvRaise(kLvErrNoMemory);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
 
         RunLengthReader in(stream, total);
         std::vector<BYTE> scan(scanBytes);
         for (int fileRow = 0; fileRow < height; fileRow++) {
-            if (info.nEscape) LvRaise(kErrCancelled);
+            if (info.nEscape) LvRaise(kLvErrCancelled);
             in.ReadLine(scan.data(), scanBytes);
             int y = height - 1 - fileRow; // the first file row is the top
             BYTE* row = GetBits() + size_t(y) * GetEffWidth();
@@ -230,7 +228,7 @@ bool CLvCodecPCX::Decode(CLvStream* stream) {
                 for (int x = 0; x < width; x++) {
                     int index = 0;
                     for (int p = 0; p < planes; p++)
-                        if (plane0[p * lineBytes + x / 8] & (0x80 >> (x % 8))) index |= 1 << p;
+                        if (LvGetBit(plane0 + p * lineBytes, x)) index |= 1 << p;
                     SetPixelIndex(x, y, BYTE(index));
                 }
                 break;
@@ -257,8 +255,8 @@ bool CLvCodecPCX::Decode(CLvStream* stream) {
 
 bool CLvCodecPCX::Encode(CLvStream* stream) {
     if (!stream) return false;
-    return LvCodecGuard(*this, kErrAlloc, [&] {
-        if (!pDib) LvRaise(kErrEmpty);
+    return LvCodecGuard(*this, kLvErrNoMemory, [&] {
+        if (!pDib) LvRaise(kLvErrNoImage);
         const int width = GetWidth();
         const int height = GetHeight();
         if (width > 0x10000 || height > 0x10000) LvRaise(kErrTooLarge);
@@ -322,7 +320,7 @@ bool CLvCodecPCX::Encode(CLvStream* stream) {
                     memset(line.data(), 0, lineBytes);
                     for (int x = 0; x < width; x++) {
                         int index = GetPixelIndex(x, y) ^ invert;
-                        if (index & (1 << p)) line[x / 8] |= BYTE(0x80 >> (x % 8));
+                        if (index & (1 << p)) LvSetBit(line.data(), x);
                     }
                     putLine();
                 }

@@ -1,5 +1,6 @@
 #include "formats/LvCodecPNG.h"
 
+#include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
 #include <png.h>
@@ -16,9 +17,6 @@ const char* const kErrSave = "Error saving PNG file";
 const char* const kErrRead = "Read Error";
 const char* const kErrWrite = "Write Error";
 const char* const kErrFlush = "Flush Error";
-const char* const kErrCancelled = "Cancelled";
-const char* const kErrAlloc = "Can't allocate memory";
-const char* const kErrEmpty = "No image to write";
 const char* const kErrLayout = "Unexpected PNG row layout";
 
 // What libpng's callbacks reach: the image whose last-error text receives libpng's message, and the stream.
@@ -99,7 +97,7 @@ void ReadPng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer
     if (bitDepth == 16) png_set_strip_16(png);
 
     const int depth = keepAlpha || pixelDepth > 16 ? 24 : pixelDepth == 16 ? 8 : pixelDepth;
-    if (!image.Create(int(width), int(height), depth, LVFMT_PNG)) png_error(png, kErrAlloc);
+    if (!image.Create(int(width), int(height), depth, LVFMT_PNG)) png_error(png, kLvErrNoMemory);
 
     png_uint_32 xRes = 0, yRes = 0;
     int unit = 0;
@@ -154,10 +152,10 @@ void ReadPng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer
         if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) png_set_gray_to_rgb(png);
         png_set_expand(png);
         png_set_filler(png, 0xFF, PNG_FILLER_AFTER);
-        if (!image.AlphaCreate()) png_error(png, kErrAlloc);
+        if (!image.AlphaCreate()) png_error(png, kLvErrNoMemory);
     }
     if (colorType & PNG_COLOR_MASK_COLOR) png_set_bgr(png);
-    if (image.info.nEscape) png_error(png, kErrCancelled);
+    if (image.info.nEscape) png_error(png, kLvErrCancelled);
 
     const int passes = png_set_interlace_handling(png);
     png_read_update_info(png, info);
@@ -167,7 +165,7 @@ void ReadPng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer
     if (keepAlpha ? rowBytes != size_t(width) * 4 : rowBytes > stride) png_error(png, kErrLayout);
     size_t bufferSize = (rowBytes > stride ? rowBytes : stride) + 10;
     buffer->row = static_cast<BYTE*>(malloc(bufferSize));
-    if (!buffer->row) png_error(png, kErrAlloc);
+    if (!buffer->row) png_error(png, kLvErrNoMemory);
     BYTE* const row = buffer->row;
     BYTE* const bits = image.GetBits();
     BYTE* const alpha = image.pAlpha;
@@ -176,7 +174,7 @@ void ReadPng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer
     // so from the second pass on the row is first rebuilt from what is stored.
     for (int pass = 0; pass < passes; pass++) {
         for (png_uint_32 y = 0; y < height; y++) {
-            if (image.info.nEscape) png_error(png, kErrCancelled);
+            if (image.info.nEscape) png_error(png, kLvErrCancelled);
             const size_t storedRow = size_t(height - 1 - y);
             BYTE* stored = bits + storedRow * stride;
             if (!keepAlpha) {
@@ -263,7 +261,7 @@ void WritePng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffe
     const DWORD stride = image.GetEffWidth();
     size_t rowSize = withAlpha ? size_t(width) * 4 : stride;
     buffer->row = static_cast<BYTE*>(malloc(rowSize + 8));
-    if (!buffer->row) png_error(png, kErrAlloc);
+    if (!buffer->row) png_error(png, kLvErrNoMemory);
     BYTE* const row = buffer->row;
     const BYTE* const bits = image.GetBits();
     const RGBQUAD trans = image.GetTransColor();
@@ -332,7 +330,7 @@ bool CLvCodecPNG::Decode(CLvStream* stream) {
 bool CLvCodecPNG::Encode(CLvStream* stream) {
     if (!stream) return false;
     if (!pDib) {
-        SetLastErrorText(kErrEmpty);
+        SetLastErrorText(kLvErrNoImage);
         return false;
     }
     PngContext context = {this, stream};

@@ -16,12 +16,10 @@ const char* const kErrNotTga = "Not a TGA";
 const char* const kErrType = "Unknown TGA image type";
 const char* const kErrHeader = "bad TGA header";
 const char* const kErrCreate = "TGA Create failed";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrCorrupted = "corrupted TGA";
 const char* const kErrDepth = "Bit depth must be 8 or 24";
 const char* const kErrTooLarge = "Image too large for TGA";
 const char* const kErrWrite = "Error writing TGA file";
-const char* const kErrEmpty = "No image to write";
 
 const BYTE kDescriptorRightToLeft = 0x10;
 const BYTE kDescriptorTopDown = 0x20;
@@ -158,7 +156,7 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
 
         if (!Create(h.width, h.height, h.depth, LVFMT_TGA)) LvRaise(kErrCreate);
         if (h.depth == 32 && !AlphaCreate()) LvRaise(kErrCreate);
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
 
         if (base == 1) {
             // Map entry i belongs to pixel value first + i.
@@ -179,7 +177,7 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
         std::vector<BYTE> line(size_t(h.width) * bytesPerPixel);
         const bool topDown = (h.descriptor & kDescriptorTopDown) != 0;
         for (int fileRow = 0; fileRow < h.height; fileRow++) {
-            if (info.nEscape) LvRaise(kErrCancelled);
+            if (info.nEscape) LvRaise(kLvErrCancelled);
             int y = topDown ? h.height - 1 - fileRow : fileRow;
             BYTE* row = GetBits() + size_t(y) * GetEffWidth();
             if (bytesPerPixel == 1 || bytesPerPixel == 3) {
@@ -209,7 +207,7 @@ bool CLvCodecTGA::Decode(CLvStream* stream) {
 bool CLvCodecTGA::Encode(CLvStream* stream) {
     if (!stream) return false;
     return LvCodecGuard(*this, kErrWrite, [&] {
-        if (!pDib) LvRaise(kErrEmpty);
+        if (!pDib) LvRaise(kLvErrNoImage);
         if (GetBpp() < 8) LvRaise(kErrDepth);
         if (GetWidth() > 0xFFFF || GetHeight() > 0xFFFF) LvRaise(kErrTooLarge);
         const bool mapped = GetBpp() == 8;

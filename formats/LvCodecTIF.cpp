@@ -20,16 +20,13 @@ namespace {
 
 const char* const kErrOpen = "Error encountered while opening TIFF file";
 const char* const kErrPage = "Error: page not present in TIFF file";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrRaster = "No space for raster buffer";
 const char* const kErrCorrupted = "Corrupted TIFF file!";
 const char* const kErrCorruptedTiled = "Corrupted tiled TIFF file!";
-const char* const kErrAlloc = "Can't allocate memory";
 const char* const kErrStream = "invalid file pointer";
 const char* const kErrInit = "initialization fail";
 const char* const kErrSave = "Error saving TIFF file";
 const char* const kErrSaveDirectory = "Error saving TIFF directory";
-const char* const kErrEmpty = "No image to write";
 
 } // namespace
 
@@ -224,7 +221,7 @@ void ApplyOrientation(CLvImage& image, int orientation) {
     default:
         return;
     }
-    if (!ok) LvRaise(kErrAlloc);
+    if (!ok) LvRaise(kLvErrNoMemory);
     if (orientation >= 5) {
         // A quarter turn exchanges the horizontal and vertical resolution.
         int xDpi = image.GetXDPI(), yDpi = image.GetYDPI();
@@ -240,6 +237,255 @@ uint16_t Field16(TIFF* tif, ttag_t tag, uint16_t fallback) {
     uint16_t value = fallback;
     if (!TIFFGetFieldDefaulted(tif, tag, &value)) return fallback;
     return value;
+}
+
+// The fields of a page that decide how its pixels are read.
+struct PageFields {
+    uint32_t width = 0;
+    uint32_t height = 0;
+    uint16_t bps;
+    uint16_t spp;
+    uint16_t orientation;
+    uint16_t planar;
+    uint16_t sampleFormat;
+    uint16_t photometric;
+    uint32_t rowsPerStrip;
+};
+
+PageFields ReadPageFields(TIFF* tif, const LvTiffStreamContext& context) {
+    PageFields page;
+    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &page.width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &page.height))
+        RaiseWithDetail(context, kErrCorrupted);
+    if (const char* sizeError = LvCheckImageSize(page.width, page.height, 24)) LvRaise(sizeError);
+    page.bps = Field16(tif, TIFFTAG_BITSPERSAMPLE, 1);
+    page.spp = Field16(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
+    page.orientation = Field16(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
+    page.planar = Field16(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    page.sampleFormat = Field16(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
+    page.photometric = PHOTOMETRIC_MINISWHITE;
+    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &page.photometric);
+    page.rowsPerStrip = page.height;
+    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &page.rowsPerStrip);
+    if (page.rowsPerStrip > page.height || page.rowsPerStrip == 0) page.rowsPerStrip = page.height;
+    return page;
+}
+
+// Resolution in dots per inch (a file that counts per centimetre is converted) and the page's position.
+void ReadResolution(CLvImage& image, TIFF* tif) {
+    const uint16_t unit = Field16(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
+    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
+    float resolution = 0, position = 0;
+    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
+        image.SetXDPI(int(resolution * perInch));
+    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
+        image.SetYDPI(int(resolution * perInch));
+    if (TIFFGetField(tif, TIFFTAG_XPOSITION, &position) && fabs(position) < INT_MAX) image.info.xOffset = int(position);
+    if (TIFFGetField(tif, TIFFTAG_YPOSITION, &position) && fabs(position) < INT_MAX) image.info.yOffset = int(position);
+}
+
+bool IsLab(const PageFields& page) {
+    return page.photometric == PHOTOMETRIC_CIELAB;
+}
+
+// Grey, palette and L*a*b* data in the common layouts are read strip by strip; everything else (colour,
+// CMYK, YCbCr, LogLuv, odd depths, separate planes) goes through libtiff's RGBA reader.
+bool IsDirect(const PageFields& page) {
+    const uint16_t bps = page.bps;
+    const uint16_t spp = page.spp;
+    const bool integer = page.sampleFormat == SAMPLEFORMAT_UINT || page.sampleFormat == SAMPLEFORMAT_INT;
+    const bool contiguous = spp == 1 || page.planar == PLANARCONFIG_CONTIG;
+    if (!integer || !contiguous) return false;
+    if (page.photometric == PHOTOMETRIC_MINISBLACK || page.photometric == PHOTOMETRIC_MINISWHITE)
+        return ((bps == 1 || bps == 4) && spp == 1) || ((bps == 8 || bps == 16) && (spp == 1 || spp == 2));
+    if (page.photometric == PHOTOMETRIC_PALETTE)
+        return ((bps == 1 || bps == 4 || bps == 8) && spp == 1) || (bps == 8 && spp == 2); // index, alpha
+    if (IsLab(page)) return (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
+    return false;
+}
+
+// The whole page through libtiff's RGBA reader, into a 24-bit picture with alpha where the file has it.
+void ReadRgbaPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    const uint32_t width = page.width, height = page.height;
+    const bool alpha = (page.spp == 4 && page.photometric != PHOTOMETRIC_SEPARATED) || page.spp == 2;
+    char reason[1024] = "";
+    if (!TIFFRGBAImageOK(tif, reason)) {
+        std::string text = std::string(kErrCorrupted) + " (" + reason + ")";
+        LvRaise(text.c_str());
+    }
+    if (!image.Create(int(width), int(height), 24, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if (alpha && !image.AlphaCreate()) LvRaise(kLvErrNoMemory);
+    // The image keeps colour and alpha apart: ask for the stored colours even where the file says its alpha
+    // is unassociated, which the RGBA reader would otherwise premultiply.
+    uint16_t extraCount = 0;
+    uint16_t* extraTypes = nullptr;
+    if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0 &&
+        extraTypes[0] == EXTRASAMPLE_UNASSALPHA) {
+        std::vector<uint16_t> types(extraTypes, extraTypes + extraCount);
+        types[0] = EXTRASAMPLE_ASSOCALPHA;
+        TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extraCount, types.data());
+    }
+    TiffBuffer raster;
+    if (!raster.Allocate(uint64_t(width) * height * 4)) LvRaise(kErrRaster);
+    if (!TIFFReadRGBAImage(tif, width, height, static_cast<uint32_t*>(raster.data), 1))
+        RaiseWithDetail(context, kErrCorrupted);
+    // The raster's first row is the bottom one, as in the image.
+    const uint32_t* pixels = static_cast<const uint32_t*>(raster.data);
+    for (uint32_t r = 0; r < height; r++) {
+        if (image.info.nEscape) LvRaise(kLvErrCancelled);
+        BYTE* row = image.GetBits() + size_t(r) * image.GetEffWidth();
+        BYTE* a = image.pAlpha ? image.pAlpha + size_t(r) * width : nullptr;
+        for (uint32_t x = 0; x < width; x++) {
+            uint32_t p = *pixels++;
+            row[3 * x] = BYTE(TIFFGetB(p));
+            row[3 * x + 1] = BYTE(TIFFGetG(p));
+            row[3 * x + 2] = BYTE(TIFFGetR(p));
+            if (a) a[x] = BYTE(TIFFGetA(p));
+        }
+    }
+}
+
+// The palette of a grey or palette page: the file's colour map, or a grey ramp.
+void SetPagePalette(CLvImage& image, TIFF* tif, const PageFields& page) {
+    RGBQUAD* palette = image.GetPalette();
+    if (!palette) return;
+    const DWORD colors = image.head.biClrUsed;
+    uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
+    if (page.photometric == PHOTOMETRIC_PALETTE && TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
+        // Maps are 16-bit; some writers put 8-bit values in them.
+        const DWORD n = DWORD(1) << page.bps;
+        bool eightBit = true;
+        for (DWORD i = 0; i < n; i++)
+            if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256) eightBit = false;
+        for (DWORD i = 0; i < n && i < colors; i++) {
+            palette[i].rgbRed = BYTE(eightBit ? red[i] : red[i] * 255u / 65535u);
+            palette[i].rgbGreen = BYTE(eightBit ? green[i] : green[i] * 255u / 65535u);
+            palette[i].rgbBlue = BYTE(eightBit ? blue[i] : blue[i] * 255u / 65535u);
+        }
+    } else {
+        const bool inverted = page.photometric == PHOTOMETRIC_MINISWHITE;
+        for (DWORD i = 0; i < colors; i++) {
+            BYTE level = BYTE(255 / (colors - 1) * i);
+            if (inverted) level = BYTE(255 - level);
+            palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = level;
+        }
+    }
+}
+
+// Rows of the page's own layout (spp samples of bps bits, packed), a strip at a time: read as a strip, or
+// put together from the tiles of one tile row.
+class StripReader {
+public:
+    StripReader(TIFF* tif, const LvTiffStreamContext& context, const PageFields& page)
+        : m_tif(tif), m_context(context), m_width(page.width),
+          m_lineSize((uint64_t(page.spp) * page.bps * page.width + 7) / 8), m_rowsPerStrip(page.rowsPerStrip),
+          m_tiled(TIFFIsTiled(tif) != 0), m_tileWidth(0), m_tileRowSize(0) {
+        uint64_t tileSize = 0;
+        if (m_tiled) {
+            uint32_t tileLength = 0;
+            TIFFGetField(tif, TIFFTAG_TILEWIDTH, &m_tileWidth);
+            TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
+            m_tileRowSize = uint64_t(TIFFTileRowSize64(tif));
+            tileSize = uint64_t(TIFFTileSize64(tif));
+            // Tiles may reach past the picture, but one tile is never allowed more pixels than a picture.
+            if (m_tileWidth == 0 || tileLength == 0 || uint64_t(m_tileWidth) * tileLength > kLvMaxPixels ||
+                m_tileRowSize == 0 || tileSize < m_tileRowSize * tileLength)
+                RaiseWithDetail(context, kErrCorruptedTiled);
+            m_rowsPerStrip = tileLength < page.height ? tileLength : page.height;
+        }
+        if (!m_strip.Allocate(m_lineSize * m_rowsPerStrip)) LvRaise(kLvErrNoMemory);
+        if (m_tiled && !m_tile.Allocate(tileSize)) LvRaise(kLvErrNoMemory);
+    }
+
+    uint64_t LineSize() const { return m_lineSize; }
+    uint32_t RowsPerStrip() const { return m_rowsPerStrip; }
+
+    // The n rows from row s on.
+    BYTE* Read(uint32_t s, uint32_t n) {
+        BYTE* const buffer = static_cast<BYTE*>(m_strip.data);
+        memset(buffer, 0, size_t(m_lineSize * m_rowsPerStrip));
+        if (!m_tiled) {
+            if (TIFFReadEncodedStrip(m_tif, TIFFComputeStrip(m_tif, s, 0), buffer, tmsize_t(m_lineSize * n)) < 0)
+                RaiseWithDetail(m_context, kErrCorrupted);
+            return buffer;
+        }
+        // The tiles of one tile row side by side make the strip's rows.
+        for (uint32_t x = 0, column = 0; x < m_width; x += m_tileWidth, column++) {
+            if (TIFFReadTile(m_tif, m_tile.data, x, s, 0, 0) < 0) RaiseWithDetail(m_context, kErrCorruptedTiled);
+            const uint64_t at = column * m_tileRowSize;
+            if (at >= m_lineSize) break;
+            const size_t count = size_t(m_tileRowSize < m_lineSize - at ? m_tileRowSize : m_lineSize - at);
+            for (uint32_t k = 0; k < n; k++)
+                memcpy(buffer + k * m_lineSize + at, static_cast<BYTE*>(m_tile.data) + k * m_tileRowSize, count);
+        }
+        return buffer;
+    }
+
+private:
+    TIFF* m_tif;
+    const LvTiffStreamContext& m_context;
+    uint32_t m_width;
+    uint64_t m_lineSize;
+    uint32_t m_rowsPerStrip;
+    bool m_tiled;
+    uint32_t m_tileWidth;
+    uint64_t m_tileRowSize;
+    TiffBuffer m_strip;
+    TiffBuffer m_tile;
+};
+
+// Stores one row of the file's layout as row y of the picture.
+void StoreLine(CLvImage& image, BYTE* line, size_t y, const PageFields& page, uint64_t lineSize) {
+    const uint32_t width = page.width;
+    const uint16_t spp = page.spp;
+    const DWORD stride = image.GetEffWidth();
+    size_t lineBytes = size_t(lineSize);
+    if (page.bps == 16) {
+        // libtiff gives 16-bit samples in the machine's order: keep each one's high byte.
+        const size_t samples = size_t(width) * spp;
+        for (size_t i = 0; i < samples; i++) {
+            uint16_t v;
+            memcpy(&v, line + 2 * i, 2);
+            line[i] = BYTE(v >> 8);
+        }
+        lineBytes = samples;
+    }
+    BYTE* stored = image.GetBits() + y * stride;
+    if (IsLab(page)) {
+        BYTE* a = image.pAlpha ? image.pAlpha + y * width : nullptr;
+        for (uint32_t x = 0; x < width; x++) {
+            const BYTE* p = line + size_t(x) * spp;
+            LabToRgb(p[0], int8_t(p[1]), int8_t(p[2]), stored + 3 * size_t(x));
+            if (a) a[x] = p[3];
+        }
+    } else if (spp == 2) {
+        BYTE* a = image.pAlpha + y * width;
+        for (uint32_t x = 0; x < width; x++) {
+            stored[x] = line[2 * x];
+            a[x] = line[2 * x + 1];
+        }
+    } else {
+        memcpy(stored, line, lineBytes < stride ? lineBytes : stride);
+    }
+}
+
+// A grey, palette or L*a*b* page, strip by strip.
+void ReadDirectPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    const bool lab = IsLab(page);
+    const int depth = lab ? 24 : page.bps == 1 ? 1 : page.bps == 4 ? 4 : 8;
+    if (!image.Create(int(page.width), int(page.height), depth, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if ((page.spp == 2 || (lab && page.spp == 4)) && !image.AlphaCreate()) LvRaise(kLvErrNoMemory);
+    SetPagePalette(image, tif, page);
+
+    StripReader strips(tif, context, page);
+    const uint32_t height = page.height;
+    const uint32_t rowsPerStrip = strips.RowsPerStrip();
+    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
+        if (image.info.nEscape) LvRaise(kLvErrCancelled);
+        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
+        BYTE* const buffer = strips.Read(s, n);
+        for (uint32_t k = 0; k < n; k++)
+            StoreLine(image, buffer + k * strips.LineSize(), height - 1 - (s + k), page, strips.LineSize());
+    }
 }
 
 } // namespace
@@ -286,197 +532,24 @@ bool CLvCodecTIF::Decode(CLvStream* stream) {
     } catch (const CLvCodecError& e) {
         SetLastErrorText(e.Text());
     } catch (const std::bad_alloc&) {
-        SetLastErrorText(kErrAlloc);
+        SetLastErrorText(kLvErrNoMemory);
     }
     if (tif) TIFFClose(tif);
     return false;
 }
 
 void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
-    uint32_t width = 0, height = 0;
-    if (!TIFFGetField(tif, TIFFTAG_IMAGEWIDTH, &width) || !TIFFGetField(tif, TIFFTAG_IMAGELENGTH, &height))
-        RaiseWithDetail(context, kErrCorrupted);
-    if (const char* sizeError = LvCheckImageSize(width, height, 24)) LvRaise(sizeError);
-    const uint16_t bps = Field16(tif, TIFFTAG_BITSPERSAMPLE, 1);
-    const uint16_t spp = Field16(tif, TIFFTAG_SAMPLESPERPIXEL, 1);
-    const uint16_t orientation = Field16(tif, TIFFTAG_ORIENTATION, ORIENTATION_TOPLEFT);
-    const uint16_t planar = Field16(tif, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
-    const uint16_t sampleFormat = Field16(tif, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_UINT);
-    uint16_t photometric = PHOTOMETRIC_MINISWHITE;
-    TIFFGetField(tif, TIFFTAG_PHOTOMETRIC, &photometric);
-    uint32_t rowsPerStrip = height;
-    TIFFGetFieldDefaulted(tif, TIFFTAG_ROWSPERSTRIP, &rowsPerStrip);
-    if (rowsPerStrip > height || rowsPerStrip == 0) rowsPerStrip = height;
-
-    // Resolution in dots per inch; a file that counts per centimetre is converted.
-    const uint16_t unit = Field16(tif, TIFFTAG_RESOLUTIONUNIT, RESUNIT_INCH);
-    const double perInch = unit == RESUNIT_CENTIMETER ? 2.54 : 1.0;
-    float resolution = 0, position = 0;
-    if (TIFFGetField(tif, TIFFTAG_XRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
-        SetXDPI(int(resolution * perInch));
-    if (TIFFGetField(tif, TIFFTAG_YRESOLUTION, &resolution) && resolution * perInch < INT_MAX && resolution >= 0)
-        SetYDPI(int(resolution * perInch));
-    if (TIFFGetField(tif, TIFFTAG_XPOSITION, &position) && fabs(position) < INT_MAX) info.xOffset = int(position);
-    if (TIFFGetField(tif, TIFFTAG_YPOSITION, &position) && fabs(position) < INT_MAX) info.yOffset = int(position);
+    const PageFields page = ReadPageFields(tif, context);
+    ReadResolution(*this, tif);
     info.nTransIndex = -1;
-
-    // Grey, palette and L*a*b* data in the common layouts are read strip by strip here; everything else
-    // (colour, CMYK, YCbCr, LogLuv, odd depths, separate planes) goes through libtiff's RGBA reader.
-    const bool integer = sampleFormat == SAMPLEFORMAT_UINT || sampleFormat == SAMPLEFORMAT_INT;
-    const bool contiguous = spp == 1 || planar == PLANARCONFIG_CONTIG;
-    const bool grey = photometric == PHOTOMETRIC_MINISBLACK || photometric == PHOTOMETRIC_MINISWHITE;
-    const bool lab = photometric == PHOTOMETRIC_CIELAB;
-    bool direct = false;
-    if (integer && contiguous) {
-        if (grey)
-            direct = ((bps == 1 || bps == 4) && spp == 1) || ((bps == 8 || bps == 16) && (spp == 1 || spp == 2));
-        else if (photometric == PHOTOMETRIC_PALETTE)
-            direct = ((bps == 1 || bps == 4 || bps == 8) && spp == 1) || (bps == 8 && spp == 2); // index, alpha
-        else if (lab)
-            direct = (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
-    }
-    if (info.nEscape) LvRaise(kErrCancelled);
-
+    const bool direct = IsDirect(page);
+    if (info.nEscape) LvRaise(kLvErrCancelled);
     if (!direct) {
-        const bool alpha = (spp == 4 && photometric != PHOTOMETRIC_SEPARATED) || spp == 2;
-        char reason[1024] = "";
-        if (!TIFFRGBAImageOK(tif, reason)) {
-            std::string text = std::string(kErrCorrupted) + " (" + reason + ")";
-            LvRaise(text.c_str());
-        }
-        if (!Create(int(width), int(height), 24, LVFMT_TIF)) LvRaise(kErrAlloc);
-        if (alpha && !AlphaCreate()) LvRaise(kErrAlloc);
-        // The image keeps colour and alpha apart: ask for the stored colours even where the file says
-        // its alpha is unassociated, which the RGBA reader would otherwise premultiply.
-        uint16_t extraCount = 0;
-        uint16_t* extraTypes = nullptr;
-        if (TIFFGetField(tif, TIFFTAG_EXTRASAMPLES, &extraCount, &extraTypes) && extraCount > 0 &&
-            extraTypes[0] == EXTRASAMPLE_UNASSALPHA) {
-            std::vector<uint16_t> types(extraTypes, extraTypes + extraCount);
-            types[0] = EXTRASAMPLE_ASSOCALPHA;
-            TIFFSetField(tif, TIFFTAG_EXTRASAMPLES, extraCount, types.data());
-        }
-        TiffBuffer raster;
-        if (!raster.Allocate(uint64_t(width) * height * 4)) LvRaise(kErrRaster);
-        if (!TIFFReadRGBAImage(tif, width, height, static_cast<uint32_t*>(raster.data), 1))
-            RaiseWithDetail(context, kErrCorrupted);
-        // The raster's first row is the bottom one, as in the image.
-        const uint32_t* pixels = static_cast<const uint32_t*>(raster.data);
-        for (uint32_t r = 0; r < height; r++) {
-            if (info.nEscape) LvRaise(kErrCancelled);
-            BYTE* row = GetBits() + size_t(r) * GetEffWidth();
-            BYTE* a = pAlpha ? pAlpha + size_t(r) * width : nullptr;
-            for (uint32_t x = 0; x < width; x++) {
-                uint32_t p = *pixels++;
-                row[3 * x] = BYTE(TIFFGetB(p));
-                row[3 * x + 1] = BYTE(TIFFGetG(p));
-                row[3 * x + 2] = BYTE(TIFFGetR(p));
-                if (a) a[x] = BYTE(TIFFGetA(p));
-            }
-        }
-        return;
+        ReadRgbaPage(*this, tif, context, page);
+        return; // the orientation tag is applied to the pages read strip by strip only
     }
-
-    const int depth = lab ? 24 : bps == 1 ? 1 : bps == 4 ? 4 : 8;
-    if (!Create(int(width), int(height), depth, LVFMT_TIF)) LvRaise(kErrAlloc);
-    if ((spp == 2 || (lab && spp == 4)) && !AlphaCreate()) LvRaise(kErrAlloc);
-    if (RGBQUAD* palette = GetPalette()) {
-        const DWORD colors = head.biClrUsed;
-        uint16_t *red = nullptr, *green = nullptr, *blue = nullptr;
-        if (photometric == PHOTOMETRIC_PALETTE && TIFFGetField(tif, TIFFTAG_COLORMAP, &red, &green, &blue)) {
-            // Maps are 16-bit; some writers put 8-bit values in them.
-            const DWORD n = DWORD(1) << bps;
-            bool eightBit = true;
-            for (DWORD i = 0; i < n; i++)
-                if (red[i] >= 256 || green[i] >= 256 || blue[i] >= 256) eightBit = false;
-            for (DWORD i = 0; i < n && i < colors; i++) {
-                palette[i].rgbRed = BYTE(eightBit ? red[i] : red[i] * 255u / 65535u);
-                palette[i].rgbGreen = BYTE(eightBit ? green[i] : green[i] * 255u / 65535u);
-                palette[i].rgbBlue = BYTE(eightBit ? blue[i] : blue[i] * 255u / 65535u);
-            }
-        } else {
-            const bool inverted = photometric == PHOTOMETRIC_MINISWHITE;
-            for (DWORD i = 0; i < colors; i++) {
-                BYTE level = BYTE(255 / (colors - 1) * i);
-                if (inverted) level = BYTE(255 - level);
-                palette[i].rgbRed = palette[i].rgbGreen = palette[i].rgbBlue = level;
-            }
-        }
-    }
-
-    // Rows of the file's own layout: spp samples of bps bits, packed.
-    const uint64_t lineSize = (uint64_t(spp) * bps * width + 7) / 8;
-    const bool tiled = TIFFIsTiled(tif) != 0;
-    uint32_t tileWidth = 0, tileLength = 0;
-    uint64_t tileRowSize = 0, tileSize = 0;
-    if (tiled) {
-        TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth);
-        TIFFGetField(tif, TIFFTAG_TILELENGTH, &tileLength);
-        tileRowSize = uint64_t(TIFFTileRowSize64(tif));
-        tileSize = uint64_t(TIFFTileSize64(tif));
-        // Tiles may reach past the picture, but one tile is never allowed more pixels than a picture.
-        if (tileWidth == 0 || tileLength == 0 || uint64_t(tileWidth) * tileLength > kLvMaxPixels || tileRowSize == 0 ||
-            tileSize < tileRowSize * tileLength)
-            RaiseWithDetail(context, kErrCorruptedTiled);
-        rowsPerStrip = tileLength < height ? tileLength : height;
-    }
-    TiffBuffer strip, tile;
-    if (!strip.Allocate(lineSize * rowsPerStrip)) LvRaise(kErrAlloc);
-    if (tiled && !tile.Allocate(tileSize)) LvRaise(kErrAlloc);
-    BYTE* const buffer = static_cast<BYTE*>(strip.data);
-    const DWORD stride = GetEffWidth();
-
-    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
-        if (info.nEscape) LvRaise(kErrCancelled);
-        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
-        memset(buffer, 0, size_t(lineSize * rowsPerStrip));
-        if (tiled) {
-            // The tiles of one tile row side by side make the strip's rows.
-            for (uint32_t x = 0, column = 0; x < width; x += tileWidth, column++) {
-                if (TIFFReadTile(tif, tile.data, x, s, 0, 0) < 0) RaiseWithDetail(context, kErrCorruptedTiled);
-                const uint64_t at = column * tileRowSize;
-                if (at >= lineSize) break;
-                const size_t count = size_t(tileRowSize < lineSize - at ? tileRowSize : lineSize - at);
-                for (uint32_t k = 0; k < n; k++)
-                    memcpy(buffer + k * lineSize + at, static_cast<BYTE*>(tile.data) + k * tileRowSize, count);
-            }
-        } else if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, s, 0), buffer, tmsize_t(lineSize * n)) < 0) {
-            RaiseWithDetail(context, kErrCorrupted);
-        }
-        for (uint32_t k = 0; k < n; k++) {
-            BYTE* line = buffer + k * lineSize;
-            const size_t y = height - 1 - (s + k);
-            size_t lineBytes = size_t(lineSize);
-            if (bps == 16) {
-                // libtiff gives 16-bit samples in the machine's order: keep each one's high byte.
-                const size_t samples = size_t(width) * spp;
-                for (size_t i = 0; i < samples; i++) {
-                    uint16_t v;
-                    memcpy(&v, line + 2 * i, 2);
-                    line[i] = BYTE(v >> 8);
-                }
-                lineBytes = samples;
-            }
-            BYTE* stored = GetBits() + y * stride;
-            if (lab) {
-                BYTE* a = pAlpha ? pAlpha + y * width : nullptr;
-                for (uint32_t x = 0; x < width; x++) {
-                    const BYTE* p = line + size_t(x) * spp;
-                    LabToRgb(p[0], int8_t(p[1]), int8_t(p[2]), stored + 3 * size_t(x));
-                    if (a) a[x] = p[3];
-                }
-            } else if (spp == 2) {
-                BYTE* a = pAlpha + y * width;
-                for (uint32_t x = 0; x < width; x++) {
-                    stored[x] = line[2 * x];
-                    a[x] = line[2 * x + 1];
-                }
-            } else {
-                memcpy(stored, line, lineBytes < stride ? lineBytes : stride);
-            }
-        }
-    }
-    ApplyOrientation(*this, orientation);
+    ReadDirectPage(*this, tif, context, page);
+    ApplyOrientation(*this, page.orientation);
 }
 
 bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {
@@ -485,7 +558,7 @@ bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {
         return false;
     }
     if (!pDib) {
-        SetLastErrorText(kErrEmpty);
+        SetLastErrorText(kLvErrNoImage);
         return false;
     }
     if (!m_tif) {

@@ -8,11 +8,8 @@
 
 namespace {
 
-const char* const kErrCorrupted = "corrupted WMF";
 const char* const kErrEmpty = "empty WMF";
-const char* const kErrCancelled = "Cancelled";
 const char* const kErrSave = "Save WMF not supported";
-const char* const kErrAlloc = "Can't allocate memory";
 
 const uint32_t kPlaceableKey = 0x9AC6CDD7;
 const size_t kPlaceableSize = 22;
@@ -26,9 +23,9 @@ void ReadBytes(CLvStream* stream, std::vector<uint8_t>& bytes, size_t size) {
     try {
         bytes.resize(size);
     } catch (const std::bad_alloc&) {
-        LvRaise(kErrAlloc);
+        LvRaise(kLvErrNoMemory);
     }
-    if (stream->Read(bytes.data(), 1, size) != size) LvRaise(kErrCorrupted);
+    if (stream->Read(bytes.data(), 1, size) != size) LvRaise(kLvErrWmfCorrupted);
 }
 
 // The placeable header and the standard header after it; false when the stream does not hold them.
@@ -69,7 +66,7 @@ bool ReadPlaceable(CLvStream* stream, long start, LvMetafile& metafile) {
     if (!stream->Seek(start + long(kPlaceableSize), SEEK_SET)) return false;
     ReadBytes(stream, metafile.bytes, size_t(std::min(size, after)));
     size_t length = 0;
-    if (!CLvCodecWMF::CheckWmfRecords(metafile.bytes, nullptr, &length)) LvRaise(kErrCorrupted);
+    if (!CLvCodecWMF::CheckWmfRecords(metafile.bytes, nullptr, &length)) LvRaise(kLvErrWmfCorrupted);
     // The GDI gets the records up to the end record, with a header that says so.
     metafile.bytes.resize(length);
     uint32_t words = uint32_t(length / 2);
@@ -81,10 +78,10 @@ bool ReadPlaceable(CLvStream* stream, long start, LvMetafile& metafile) {
 
 void ReadEnhanced(CLvStream* stream, long start, LvMetafile& metafile) {
     long long total = stream->Size();
-    if (total < 0 || !stream->Seek(start, SEEK_SET)) LvRaise(kErrCorrupted);
+    if (total < 0 || !stream->Seek(start, SEEK_SET)) LvRaise(kLvErrWmfCorrupted);
     uint64_t remaining = total > start ? uint64_t(total - start) : 0;
     uint8_t raw[kEmfHeaderSize];
-    if (remaining < kEmfHeaderSize || stream->Read(raw, 1, sizeof(raw)) != sizeof(raw)) LvRaise(kErrCorrupted);
+    if (remaining < kEmfHeaderSize || stream->Read(raw, 1, sizeof(raw)) != sizeof(raw)) LvRaise(kLvErrWmfCorrupted);
     CLvByteReader r(raw, sizeof(raw));
     uint32_t type = r.LE32();
     uint32_t headerSize = r.LE32();
@@ -98,12 +95,12 @@ void ReadEnhanced(CLvStream* stream, long start, LvMetafile& metafile) {
     uint32_t bytes = r.LE32();
     if (type != kEmrHeader || signature != kEmfSignature || headerSize < kEmfHeaderSize || bytes < headerSize ||
         bytes > remaining)
-        LvRaise(kErrCorrupted);
+        LvRaise(kLvErrWmfCorrupted);
     metafile.boundsWidth = int64_t(right) - left;
     metafile.boundsHeight = int64_t(bottom) - top;
-    if (!stream->Seek(start, SEEK_SET)) LvRaise(kErrCorrupted);
+    if (!stream->Seek(start, SEEK_SET)) LvRaise(kLvErrWmfCorrupted);
     ReadBytes(stream, metafile.bytes, bytes);
-    if (!CLvCodecWMF::CheckEmfRecords(metafile.bytes)) LvRaise(kErrCorrupted);
+    if (!CLvCodecWMF::CheckEmfRecords(metafile.bytes)) LvRaise(kLvErrWmfCorrupted);
     metafile.placeable = false;
 }
 
@@ -111,7 +108,7 @@ void ReadEnhanced(CLvStream* stream, long start, LvMetafile& metafile) {
 
 void CLvCodecWMF::ReadMetafile(CLvStream* stream, LvMetafile& metafile) {
     long start = stream->Tell();
-    if (start < 0) LvRaise(kErrCorrupted);
+    if (start < 0) LvRaise(kLvErrWmfCorrupted);
     if (!ReadPlaceable(stream, start, metafile)) ReadEnhanced(stream, start, metafile);
 }
 
@@ -155,7 +152,7 @@ bool CLvCodecWMF::Decode(CLvStream* stream, int width, int height) {
     try {
         LvMetafile metafile;
         ReadMetafile(stream, metafile);
-        if (info.nEscape) LvRaise(kErrCancelled);
+        if (info.nEscape) LvRaise(kLvErrCancelled);
         Render(metafile, width, height);
         return true;
     } catch (const CLvCodecError& e) {

@@ -28,6 +28,9 @@ struct LvMetafileFault {
     uint32_t type = 0;
 };
 
+// The text of every metafile the reader refuses as damaged.
+constexpr const char* kLvErrWmfCorrupted = "corrupted WMF";
+
 // Windows metafiles, rendered into a bitmap by the GDI's metafile player: placeable WMF and EMF. Read only.
 // On other systems the headers are checked the same way, but a sound file fails with a text saying that
 // metafiles need Windows.

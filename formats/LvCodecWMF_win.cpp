@@ -9,9 +9,6 @@
 
 namespace {
 
-const char* const kErrCorrupted = "corrupted WMF";
-const char* const kErrCancelled = "Cancelled";
-const char* const kErrAlloc = "Can't allocate memory";
 // GDI objects that cannot be made fail the read without a text of their own.
 const char* const kNoText = "";
 
@@ -25,7 +22,7 @@ public:
         try {
             block.resize(sizeof(LOGPALETTE) + count * sizeof(PALETTEENTRY));
         } catch (const std::bad_alloc&) {
-            LvRaise(kErrCancelled);
+            LvRaise(kLvErrCancelled);
         }
         LOGPALETTE* logical = reinterpret_cast<LOGPALETTE*>(block.data());
         logical->palVersion = 0x300;
@@ -64,16 +61,17 @@ void CLvCodecWMF::Render(const LvMetafile& metafile, int width, int height) {
         PlaceableExtents(metafile, dpiX, dpiY, &picture.xExt, &picture.yExt);
         picture.hMF = nullptr;
         enhanced.Reset(SetWinMetaFileBits(UINT(metafile.bytes.size()), metafile.bytes.data(), screen.Get(), &picture));
-        if (!enhanced) LvRaise(kErrCorrupted);
+        if (!enhanced) LvRaise(kLvErrWmfCorrupted);
         PlaceableSize(metafile, dpiX, dpiY, &cx, &cy);
     } else {
         enhanced.Reset(SetEnhMetaFileBits(UINT(metafile.bytes.size()), metafile.bytes.data()));
         ENHMETAHEADER header;
-        if (!enhanced || GetEnhMetaFileHeader(enhanced.Get(), sizeof(header), &header) == 0) LvRaise(kErrCorrupted);
+        if (!enhanced || GetEnhMetaFileHeader(enhanced.Get(), sizeof(header), &header) == 0)
+            LvRaise(kLvErrWmfCorrupted);
         cx = int64_t(header.rclBounds.right) - header.rclBounds.left;
         cy = int64_t(header.rclBounds.bottom) - header.rclBounds.top;
     }
-    if (info.nEscape) LvRaise(kErrCancelled);
+    if (info.nEscape) LvRaise(kLvErrCancelled);
     int w, h;
     RenderSize(cx, cy, width, height, &w, &h);
 
@@ -91,10 +89,10 @@ void CLvCodecWMF::Render(const LvMetafile& metafile, int width, int height) {
         PlayEnhMetaFile(memory.Get(), enhanced.Get(), &area);
     }
     enhanced.Reset();
-    if (info.nEscape) LvRaise(kErrCancelled);
+    if (info.nEscape) LvRaise(kLvErrCancelled);
 
     // The image takes the screen's depth (a 32-bit screen gives 24 bits).
-    if (!Create(w, h, GetDeviceCaps(memory.Get(), BITSPIXEL), LVFMT_WMF)) LvRaise(kErrAlloc);
+    if (!Create(w, h, GetDeviceCaps(memory.Get(), BITSPIXEL), LVFMT_WMF)) LvRaise(kLvErrNoMemory);
     int rows = GetDIBits(memory.Get(), bitmap.Get(), 0, UINT(h), info.pBits, reinterpret_cast<BITMAPINFO*>(pDib),
                          DIB_RGB_COLORS);
     // GetDIBits rewrites the header it was given; the block keeps the image's own.

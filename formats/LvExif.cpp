@@ -342,195 +342,228 @@ struct ExifBytes {
 
 } // namespace
 
+// One directory entry, its value found in the block.
+struct CLvExifReader::Entry {
+    unsigned tag;
+    uint32_t components;
+    const uint8_t* value;
+    size_t size;   // bytes of the value
+    double number; // its first component as a number, 0 when it has none
+};
+
 // Walks one directory of the EXIF block at offset start from its TIFF header, and the directories it
 // links to. Every offset is checked against the block before it is read. A bad entry or link (an unknown
 // format, a value or directory outside the block) is skipped with its text noted, so that one damaged
 // entry does not lose the camera data around it; false only when the directory itself does not fit.
 bool CLvExifReader::ProcessDirectory(size_t start, int depth, bool thumbnail) {
-    // A link back to a directory already walked, or nesting no real file has, is not followed.
-    if (depth > kMaxDepth) return true;
-    for (int i = 0; i < m_visitedCount; i++)
-        if (m_visited[i] == start) return true;
-    if (m_visitedCount == int(sizeof(m_visited) / sizeof(m_visited[0]))) return true;
-    m_visited[m_visitedCount++] = start;
-
+    if (!EnterDirectory(start, depth)) return true;
     const uint64_t n = m_tiffLength;
     const ExifBytes b{m_tiff, m_motorola};
     if (uint64_t(start) + 2 > n) return SetError(kErrDirectorySize);
     const unsigned count = b.U16(start);
     if (uint64_t(start) + 2 + 12 * uint64_t(count) > n) return SetError(kErrDirectorySize);
 
-    ExifInfo& info = *m_info;
     for (unsigned i = 0; i < count; i++) {
-        const size_t entry = start + 2 + 12 * size_t(i);
-        const unsigned tag = b.U16(entry);
-        const unsigned format = b.U16(entry + 2);
-        const uint32_t components = b.U32(entry + 4);
-        if (format < 1 || format > 12) {
-            SetError(kErrFormatCode);
-            continue;
-        }
-        const uint64_t bytes = uint64_t(components) * kBytesPerFormat[format];
-        size_t at = entry + 8;
-        if (bytes > 4) {
-            uint64_t offset = b.U32(entry + 8);
-            if (offset + bytes > n) {
-                SetError(kErrPointerOffset);
-                continue;
-            }
-            at = size_t(offset);
-        }
-        const uint8_t* value = m_tiff + at;
-        const size_t size = size_t(bytes);
-        const double number = components ? b.Number(at, int(format)) : 0.0;
-        // The thumbnail's directory has its own resolution and size: only its place is taken from it.
-        if (thumbnail && tag != kTagThumbnailOffset && tag != kTagThumbnailLength) continue;
-
-        switch (tag) {
-        case kTagMake:
-            CopyText(info.szMake, sizeof(info.szMake) - 1, value, size);
-            break;
-        case kTagModel:
-            CopyText(info.szModel, sizeof(info.szModel) - 1, value, size);
-            break;
-        case kTagDateTimeOriginal:
-            CopyText(info.szDateTime, sizeof(info.szDateTime) - 1, value, size);
-            break;
-        case kTagExifVersion:
-            CopyText(info.szExifVersion, sizeof(info.szExifVersion) - 1, value, size);
-            break;
-        case kTagOrientation:
-            info.nOrientation = ToInt(number);
-            if (info.nOrientation < 1 || info.nOrientation > 8) {
-                SetError(kErrRotation); // noted; the walk goes on
-                info.nOrientation = 0;
-            }
-            break;
-        case kTagFlash:
-            info.bFlashFired = (ToInt(number) & 7) != 0;
-            break;
-        case kTagFocalLength:
-            info.fFocalLength = ToFloat(number);
-            break;
-        case kTagExposureTime:
-            info.fExposureTime = ToFloat(number);
-            break;
-        case kTagShutterSpeed:
-            // An APEX value: the exposure time is 1 / 2^value.
-            if (info.fExposureTime == 0) info.fExposureTime = ToFloat(1.0 / pow(2.0, number));
-            break;
-        case kTagFNumber:
-            info.fFNumber = ToFloat(number);
-            break;
-        case kTagAperture:
-        case kTagMaxAperture:
-            // An APEX value: the f-number is 2^(value / 2).
-            if (info.fFNumber == 0) info.fFNumber = ToFloat(pow(2.0, number / 2));
-            break;
-        case kTagSubjectDistance:
-            info.fSubjectDistance = ToFloat(number);
-            break;
-        case kTagExposureBias:
-            info.fExposureBias = ToFloat(number);
-            break;
-        case kTagLightSource:
-            info.nLightSource = ToInt(number);
-            break;
-        case kTagMeteringMode:
-            info.nMeteringMode = ToInt(number);
-            break;
-        case kTagExposureProgram:
-            info.nExposureProgram = ToInt(number);
-            break;
-        case kTagIsoSpeed: {
-            // Some cameras store the ISO value divided by 200.
-            int64_t iso = ToInt(number);
-            if (iso < 50) iso *= 200;
-            info.nIsoSpeed = iso < INT32_MIN ? INT32_MIN : static_cast<int32_t>(iso);
-            break;
-        }
-        case kTagCompressedBpp:
-            info.nCompressedBpp = ToInt(number);
-            break;
-        case kTagFocalPlaneXRes:
-            info.fFocalPlaneXRes = ToFloat(number);
-            break;
-        case kTagFocalPlaneYRes:
-            info.fFocalPlaneYRes = ToFloat(number);
-            break;
-        case kTagFocalPlaneUnit:
-            ConvertUnit(number, &info.fFocalPlaneUnit);
-            break;
-        case kTagXResolution:
-            info.fXResolution = ToFloat(number);
-            break;
-        case kTagYResolution:
-            info.fYResolution = ToFloat(number);
-            break;
-        case kTagResolutionUnit:
-            ConvertUnit(number, &info.fResolutionUnit);
-            break;
-        case kTagBrightness:
-            info.fBrightness = ToFloat(number);
-            break;
-        case kTagUserComment: {
-            // Trailing blanks go; an "ASCII" character code is skipped together with its padding.
-            size_t end = size;
-            while (end > 0 && value[end - 1] == ' ')
-                end--;
-            const size_t maxComment = 199;
-            if (end >= 5 && memcmp(value, "ASCII", 5) == 0) {
-                for (size_t a = 5; a < 10 && a < end; a++) {
-                    if (value[a] != 0 && value[a] != ' ') {
-                        CopyText(info.szComment, maxComment, value + a, end - a);
-                        break;
-                    }
-                }
-            } else {
-                CopyText(info.szComment, maxComment, value, end);
-            }
-            break;
-        }
-        case kTagThumbnailOffset:
-            m_thumbnailOffset = ToOffset(number);
-            m_haveThumbnailOffset = components != 0;
-            break;
-        case kTagThumbnailLength:
-            m_thumbnailLength = ToOffset(number);
-            m_haveThumbnailLength = components != 0;
-            break;
-        case kTagExifImageWidth:
-        case kTagExifImageHeight:
-            if (ToInt(number) > m_exifImageWidth) m_exifImageWidth = ToInt(number);
-            break;
-        case kTagExifOffset:
-        case kTagInteropOffset: {
-            uint64_t link = components ? ToOffset(number) : n + 1;
-            if (link > n)
-                SetError(kErrSubdirectory);
-            else
-                ProcessDirectory(size_t(link), depth + 1, thumbnail); // a bad one only loses itself
-            break;
-        }
-        default:
-            break;
-        }
+        Entry entry;
+        if (ReadEntry(start + 2 + 12 * size_t(i), entry)) StoreEntry(entry, depth, thumbnail);
     }
 
     // The link to the next directory, the thumbnail's, when the block holds one.
     const uint64_t linkAt = uint64_t(start) + 2 + 12 * uint64_t(count);
     if (linkAt + 4 <= n) {
         uint64_t link = b.U32(size_t(linkAt));
-        if (link > n)
-            SetError(kErrSubdirectory);
-        else if (link != 0)
-            ProcessDirectory(size_t(link), depth + 1, true);
+        if (link != 0) FollowLink(link, depth + 1, true);
     }
 
     if (m_haveThumbnailOffset && m_haveThumbnailLength && m_thumbnailLength > 0 &&
         uint64_t(m_thumbnailOffset) + m_thumbnailLength <= n) {
-        info.pThumbnail = m_tiff + m_thumbnailOffset;
-        info.nThumbnailSize = static_cast<int32_t>(m_thumbnailLength);
+        m_info->pThumbnail = m_tiff + m_thumbnailOffset;
+        m_info->nThumbnailSize = static_cast<int32_t>(m_thumbnailLength);
     }
     return true;
+}
+
+// False for a link back to a directory already walked, or for nesting no real file has: it is not followed.
+bool CLvExifReader::EnterDirectory(size_t start, int depth) {
+    if (depth > kMaxDepth) return false;
+    for (int i = 0; i < m_visitedCount; i++)
+        if (m_visited[i] == start) return false;
+    if (m_visitedCount == int(sizeof(m_visited) / sizeof(m_visited[0]))) return false;
+    m_visited[m_visitedCount++] = start;
+    return true;
+}
+
+// Walks the directory a link points at; a link outside the block is noted and only loses itself.
+void CLvExifReader::FollowLink(uint64_t link, int depth, bool thumbnail) {
+    if (link > m_tiffLength)
+        SetError(kErrSubdirectory);
+    else
+        ProcessDirectory(size_t(link), depth, thumbnail);
+}
+
+// Reads the 12-byte entry at offset at and finds its value: in the entry when it takes at most 4 bytes,
+// else at the offset the entry gives. False, with the text noted, for an unknown format or a value outside
+// the block.
+bool CLvExifReader::ReadEntry(size_t at, Entry& entry) {
+    const ExifBytes b{m_tiff, m_motorola};
+    entry.tag = b.U16(at);
+    const unsigned format = b.U16(at + 2);
+    entry.components = b.U32(at + 4);
+    if (format < 1 || format > 12) return SetError(kErrFormatCode);
+    const uint64_t bytes = uint64_t(entry.components) * kBytesPerFormat[format];
+    size_t valueAt = at + 8;
+    if (bytes > 4) {
+        uint64_t offset = b.U32(at + 8);
+        if (offset + bytes > m_tiffLength) return SetError(kErrPointerOffset);
+        valueAt = size_t(offset);
+    }
+    entry.value = m_tiff + valueAt;
+    entry.size = size_t(bytes);
+    entry.number = entry.components ? b.Number(valueAt, int(format)) : 0.0;
+    return true;
+}
+
+namespace {
+
+// The tags whose one number the record keeps as it is, as a float or as an integer.
+struct PlainTag {
+    unsigned tag;
+    float ExifInfo::*asFloat;
+    int32_t ExifInfo::*asInt;
+};
+const PlainTag kPlainTags[] = {
+    {kTagFocalLength, &ExifInfo::fFocalLength, nullptr},
+    {kTagExposureTime, &ExifInfo::fExposureTime, nullptr},
+    {kTagFNumber, &ExifInfo::fFNumber, nullptr},
+    {kTagSubjectDistance, &ExifInfo::fSubjectDistance, nullptr},
+    {kTagExposureBias, &ExifInfo::fExposureBias, nullptr},
+    {kTagFocalPlaneXRes, &ExifInfo::fFocalPlaneXRes, nullptr},
+    {kTagFocalPlaneYRes, &ExifInfo::fFocalPlaneYRes, nullptr},
+    {kTagXResolution, &ExifInfo::fXResolution, nullptr},
+    {kTagYResolution, &ExifInfo::fYResolution, nullptr},
+    {kTagBrightness, &ExifInfo::fBrightness, nullptr},
+    {kTagLightSource, nullptr, &ExifInfo::nLightSource},
+    {kTagMeteringMode, nullptr, &ExifInfo::nMeteringMode},
+    {kTagExposureProgram, nullptr, &ExifInfo::nExposureProgram},
+    {kTagCompressedBpp, nullptr, &ExifInfo::nCompressedBpp},
+};
+
+// Stores a text tag's value; false when the tag is not a text the record keeps.
+bool StoreText(ExifInfo& info, unsigned tag, const uint8_t* value, size_t size) {
+    struct TextTag {
+        unsigned tag;
+        char* field;
+        size_t max;
+    };
+    const TextTag texts[] = {
+        {kTagMake, info.szMake, sizeof(info.szMake) - 1},
+        {kTagModel, info.szModel, sizeof(info.szModel) - 1},
+        {kTagDateTimeOriginal, info.szDateTime, sizeof(info.szDateTime) - 1},
+        {kTagExifVersion, info.szExifVersion, sizeof(info.szExifVersion) - 1},
+    };
+    for (const TextTag& t : texts)
+        if (t.tag == tag) {
+            CopyText(t.field, t.max, value, size);
+            return true;
+        }
+    return false;
+}
+
+// Stores a tag whose value is one number; false when the tag is not one of those the record keeps.
+bool StoreNumber(ExifInfo& info, unsigned tag, double number) {
+    for (const PlainTag& t : kPlainTags)
+        if (t.tag == tag) {
+            if (t.asFloat)
+                info.*t.asFloat = ToFloat(number);
+            else
+                info.*t.asInt = ToInt(number);
+            return true;
+        }
+    switch (tag) {
+    case kTagFlash:
+        info.bFlashFired = (ToInt(number) & 7) != 0;
+        return true;
+    case kTagShutterSpeed:
+        // An APEX value: the exposure time is 1 / 2^value.
+        if (info.fExposureTime == 0) info.fExposureTime = ToFloat(1.0 / pow(2.0, number));
+        return true;
+    case kTagAperture:
+    case kTagMaxAperture:
+        // An APEX value: the f-number is 2^(value / 2).
+        if (info.fFNumber == 0) info.fFNumber = ToFloat(pow(2.0, number / 2));
+        return true;
+    case kTagIsoSpeed: {
+        // Some cameras store the ISO value divided by 200.
+        int64_t iso = ToInt(number);
+        if (iso < 50) iso *= 200;
+        info.nIsoSpeed = iso < INT32_MIN ? INT32_MIN : static_cast<int32_t>(iso);
+        return true;
+    }
+    case kTagFocalPlaneUnit:
+        ConvertUnit(number, &info.fFocalPlaneUnit);
+        return true;
+    case kTagResolutionUnit:
+        ConvertUnit(number, &info.fResolutionUnit);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The user comment: trailing blanks go; an "ASCII" character code is skipped together with its padding.
+void StoreUserComment(ExifInfo& info, const uint8_t* value, size_t size) {
+    size_t end = size;
+    while (end > 0 && value[end - 1] == ' ')
+        end--;
+    const size_t maxComment = 199;
+    if (end >= 5 && memcmp(value, "ASCII", 5) == 0) {
+        for (size_t a = 5; a < 10 && a < end; a++) {
+            if (value[a] != 0 && value[a] != ' ') {
+                CopyText(info.szComment, maxComment, value + a, end - a);
+                break;
+            }
+        }
+    } else {
+        CopyText(info.szComment, maxComment, value, end);
+    }
+}
+
+} // namespace
+
+// Takes what the record keeps from one entry, or follows the directory it links to.
+void CLvExifReader::StoreEntry(const Entry& entry, int depth, bool thumbnail) {
+    // The thumbnail's directory has its own resolution and size: only its place is taken from it.
+    if (thumbnail && entry.tag != kTagThumbnailOffset && entry.tag != kTagThumbnailLength) return;
+    ExifInfo& info = *m_info;
+    if (StoreText(info, entry.tag, entry.value, entry.size) || StoreNumber(info, entry.tag, entry.number)) return;
+    switch (entry.tag) {
+    case kTagOrientation:
+        info.nOrientation = ToInt(entry.number);
+        if (info.nOrientation < 1 || info.nOrientation > 8) {
+            SetError(kErrRotation); // noted; the walk goes on
+            info.nOrientation = 0;
+        }
+        break;
+    case kTagUserComment:
+        StoreUserComment(info, entry.value, entry.size);
+        break;
+    case kTagThumbnailOffset:
+        m_thumbnailOffset = ToOffset(entry.number);
+        m_haveThumbnailOffset = entry.components != 0;
+        break;
+    case kTagThumbnailLength:
+        m_thumbnailLength = ToOffset(entry.number);
+        m_haveThumbnailLength = entry.components != 0;
+        break;
+    case kTagExifImageWidth:
+    case kTagExifImageHeight:
+        if (ToInt(entry.number) > m_exifImageWidth) m_exifImageWidth = ToInt(entry.number);
+        break;
+    case kTagExifOffset:
+    case kTagInteropOffset:
+        FollowLink(entry.components ? ToOffset(entry.number) : uint64_t(m_tiffLength) + 1, depth + 1, thumbnail);
+        break;
+    default:
+        break;
+    }
 }

@@ -69,8 +69,14 @@ private:
         size_t size;
     };
 
+    struct Entry;
+
     // thumbnail: the directory that describes the thumbnail, whose other tags are not the picture's.
     bool ProcessDirectory(size_t start, int depth, bool thumbnail);
+    bool EnterDirectory(size_t start, int depth);
+    void FollowLink(uint64_t link, int depth, bool thumbnail);
+    bool ReadEntry(size_t at, Entry& entry);
+    void StoreEntry(const Entry& entry, int depth, bool thumbnail);
     void ProcessComment(const uint8_t* data, size_t size);
     bool SetError(const char* text);
     void FreeSections();

@@ -72,8 +72,8 @@ inline void LvPutLE32(uint8_t* p, uint32_t value) {
     LvPutLE16(p + 2, value >> 16);
 }
 
-// Buffered byte-at-a-time reading from a stream, for run-length decoders: one virtual call per 64 KiB
-// instead of one per byte.
+// Buffered byte-at-a-time reading from a stream, for run-length and LZW decoders: one virtual call per
+// 64 KiB instead of one per byte.
 class CLvStreamReader {
 public:
     explicit CLvStreamReader(CLvStream* stream) : m_stream(stream), m_position(0), m_length(0) {}
@@ -96,6 +96,24 @@ public:
             n -= chunk;
         }
         return true;
+    }
+
+    // Skips n bytes; false when the stream ends first.
+    bool Skip(size_t n) {
+        while (n) {
+            if (m_position == m_length && !Refill()) return false;
+            size_t chunk = m_length - m_position;
+            if (chunk > n) chunk = n;
+            m_position += chunk;
+            n -= chunk;
+        }
+        return true;
+    }
+
+    // Forgets the buffered bytes and moves the stream to a position from its start.
+    bool Seek(long position) {
+        m_position = m_length = 0;
+        return m_stream && m_stream->Seek(position, SEEK_SET);
     }
 
 private:

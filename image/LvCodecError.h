@@ -3,6 +3,11 @@
 #include <cstring>
 #include <new>
 
+// Texts that every codec gives for the same failure.
+constexpr const char* kLvErrCancelled = "Cancelled";
+constexpr const char* kLvErrNoMemory = "Can't allocate memory";
+constexpr const char* kLvErrNoImage = "No image to write";
+
 // The failure a codec raises inside its own Decode or Encode. The codec catches it at its boundary, stores
 // the text as the image's last error and returns false; it never leaves the codec.
 class CLvCodecError {

@@ -1,5 +1,6 @@
 #include "image/LvImage.h"
 
+#include "image/LvPackedPixels.h"
 #include "image/LvSizeCheck.h"
 
 #include <cmath>
@@ -227,45 +228,16 @@ void CLvImage::Clear(BYTE value) {
 BYTE CLvImage::GetPixelIndex(int x, int y) const {
     if (!pDib || head.biClrUsed == 0) return 0;
     if (!IsInside(x, y)) return info.nTransIndex != -1 ? static_cast<BYTE>(info.nTransIndex) : 0;
-    const BYTE* row = info.pBits + size_t(y) * info.dwRowBytes;
-    switch (head.biBitCount) {
-    case 8:
-        return row[x];
-    case 4:
-        return (x & 1) ? (row[x >> 1] & 0x0F) : (row[x >> 1] >> 4);
-    case 1:
-        return (row[x >> 3] >> (7 - (x & 7))) & 1;
-    default:
-        return 0;
-    }
+    const int bpp = head.biBitCount;
+    if (bpp != 1 && bpp != 4 && bpp != 8) return 0;
+    return LvGetPackedIndex(info.pBits + size_t(y) * info.dwRowBytes, x, bpp);
 }
 
 void CLvImage::SetPixelIndex(int x, int y, BYTE index) {
     if (!pDib || head.biClrUsed == 0 || !IsInside(x, y)) return;
-    BYTE* row = info.pBits + size_t(y) * info.dwRowBytes;
-    switch (head.biBitCount) {
-    case 8:
-        row[x] = index;
-        break;
-    case 4: {
-        BYTE& b = row[x >> 1];
-        if (x & 1)
-            b = static_cast<BYTE>((b & 0xF0) | (index & 0x0F));
-        else
-            b = static_cast<BYTE>((b & 0x0F) | ((index & 0x0F) << 4));
-        break;
-    }
-    case 1: {
-        BYTE mask = static_cast<BYTE>(0x80 >> (x & 7));
-        if (index & 1)
-            row[x >> 3] |= mask;
-        else
-            row[x >> 3] &= static_cast<BYTE>(~mask);
-        break;
-    }
-    default:
-        break;
-    }
+    const int bpp = head.biBitCount;
+    if (bpp != 1 && bpp != 4 && bpp != 8) return;
+    LvSetPackedIndex(info.pBits + size_t(y) * info.dwRowBytes, x, bpp, index);
 }
 
 RGBQUAD CLvImage::GetPixelColor(int x, int y) const {

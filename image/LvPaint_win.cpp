@@ -1,5 +1,6 @@
 #include "image/LvImage.h"
 
+#include "image/LvPackedPixels.h"
 #include "image/LvScopedWin.h"
 #include "image/LvWideText_win.h"
 
@@ -109,18 +110,6 @@ ScaleMap MakeScaleMap(const RECT& paint, int x, int y, int cx, int cy, int width
     return map;
 }
 
-// The palette index of pixel sx of a row of 1, 4 or 8 bits.
-inline BYTE IndexAt(const BYTE* row, int sx, int bpp) {
-    switch (bpp) {
-    case 8:
-        return row[sx];
-    case 4:
-        return (sx & 1) ? (row[sx >> 1] & 0x0F) : (row[sx >> 1] >> 4);
-    default:
-        return (row[sx >> 3] >> (7 - (sx & 7))) & 1;
-    }
-}
-
 } // namespace
 
 bool CLvImage::Draw(HDC hdc, int x, int y, int cx, int cy, const RECT* clipRect) {
@@ -161,7 +150,7 @@ bool CLvImage::Draw(HDC hdc, int x, int y, int cx, int cy, const RECT* clipRect)
                 }
             } else {
                 for (int j = 0; j < pw; j++, out += 3) {
-                    const RGBQUAD& c = palette[IndexAt(source, map.columns[size_t(j)], bpp)];
+                    const RGBQUAD& c = palette[LvGetPackedIndex(source, map.columns[size_t(j)], bpp)];
                     out[0] = c.rgbBlue;
                     out[1] = c.rgbGreen;
                     out[2] = c.rgbRed;
@@ -204,7 +193,7 @@ bool CLvImage::Draw(HDC hdc, int x, int y, int cx, int cy, const RECT* clipRect)
             a = ((alphaMax + 1) * a) >> 8;
             BYTE blue, green, red;
             if (palette) {
-                const RGBQUAD& c = palette[IndexAt(source, sx, bpp)];
+                const RGBQUAD& c = palette[LvGetPackedIndex(source, sx, bpp)];
                 blue = c.rgbBlue;
                 green = c.rgbGreen;
                 red = c.rgbRed;

@@ -1,6 +1,7 @@
 #include "image/LvImage.h"
 
 #include "image/LvNearestColor.h"
+#include "image/LvPackedPixels.h"
 
 #include <cstring>
 #include <vector>
@@ -65,19 +66,6 @@ int Luminance(const RGBQUAD& c) {
 
 inline BYTE Clamp(int v) {
     return static_cast<BYTE>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
-
-// Writes an index into a stored row of 1, 4 or 8 bits.
-inline void PutIndex(BYTE* row, int x, int bpp, BYTE index) {
-    if (bpp == 8) {
-        row[x] = index;
-    } else if (bpp == 4) {
-        BYTE& b = row[x >> 1];
-        b = (x & 1) ? BYTE((b & 0xF0) | (index & 0x0F)) : BYTE((b & 0x0F) | (index << 4));
-    } else {
-        BYTE mask = BYTE(0x80 >> (x & 7));
-        row[x >> 3] = (index & 1) ? BYTE(row[x >> 3] | mask) : BYTE(row[x >> 3] & ~mask);
-    }
 }
 
 } // namespace
@@ -192,9 +180,9 @@ void CLvImage::SwapIndex(BYTE index1, BYTE index2) {
         for (int x = 0; x < width; x++) {
             BYTE v = GetPixelIndex(x, y);
             if (v == index1)
-                PutIndex(row, x, bpp, index2);
+                LvSetPackedIndex(row, x, bpp, index2);
             else if (v == index2)
-                PutIndex(row, x, bpp, index1);
+                LvSetPackedIndex(row, x, bpp, index1);
         }
     }
 }
@@ -223,7 +211,7 @@ bool CLvImage::IncreaseBpp(DWORD bits) {
         for (int y = 0; y < height && !info.nEscape; y++) {
             BYTE* row = result.info.pBits + size_t(y) * result.info.dwRowBytes;
             for (int x = 0; x < width; x++)
-                PutIndex(row, x, int(bits), GetPixelIndex(x, y));
+                LvSetPackedIndex(row, x, int(bits), GetPixelIndex(x, y));
         }
     } else {
         // Palette alpha moves into a new alpha plane.
@@ -297,7 +285,7 @@ bool CLvImage::DecreaseBpp(DWORD bits, bool errorDiffusion, const RGBQUAD* palet
                     lastKey = key;
                     lastIndex = nearest.Find(p[2], p[1], p[0]);
                 }
-                PutIndex(out, x, outBpp, lastIndex);
+                LvSetPackedIndex(out, x, outBpp, lastIndex);
                 if (!errorDiffusion) continue;
                 const RGBQUAD& q = outPalette[lastIndex];
                 int e[3] = {p[0] - q.rgbBlue, p[1] - q.rgbGreen, p[2] - q.rgbRed};
@@ -323,7 +311,7 @@ bool CLvImage::DecreaseBpp(DWORD bits, bool errorDiffusion, const RGBQUAD* palet
             for (int x = 0; x < width; x++) {
                 RGBQUAD c = GetPixelColor(x, y);
                 BYTE index = nearest.Find(c.rgbRed, c.rgbGreen, c.rgbBlue);
-                PutIndex(out, x, outBpp, index);
+                LvSetPackedIndex(out, x, outBpp, index);
                 if (!errorDiffusion) continue;
                 const RGBQUAD& q = outPalette[index];
                 int er = c.rgbRed - q.rgbRed, eg = c.rgbGreen - q.rgbGreen, eb = c.rgbBlue - q.rgbBlue;
