@@ -1,5 +1,6 @@
 #include "formats/LvCodecGIF.h"
 
+#include "formats/LvFormatTable.h"
 #include "formats/LvWriteBuffer.h"
 #include "image/LvByteReader.h"
 #include "image/LvCodecError.h"
@@ -866,12 +867,12 @@ void CLvCodecGIF::WriteFrame(CLvWriteBuffer& out, const CLvImage& image, int lef
     CodeWriter writer(out);
     DecoderModel model(writer, codeSize + 1);
     switch (info.dwCodecOption) {
-    case 1: {
+    case kLvGifUncompressed: {
         PlainCoder coder(model);
         FeedPixels(image, coder);
         break;
     }
-    case 2: {
+    case kLvGifLzw: {
         LzwCoder coder(model);
         FeedPixels(image, coder);
         break;
