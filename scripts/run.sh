@@ -3,7 +3,8 @@
 #   scripts/run.sh [IMAGE]
 # With no display it runs on a virtual one, waits until the picture is drawn, writes a PNG screenshot of the
 # screen, prints that file's path as its last line and closes the program. With a display the program stays
-# open until you close it. LV_SCREENSHOT=FILE.png chooses the screenshot's name.
+# open until you close it. LV_SCREENSHOT=FILE.png chooses the screenshot's name; LV_KEYS="alt+a l" types
+# keys into the program (xdotool's key names) once the picture is drawn, before the screenshot is taken.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
@@ -38,7 +39,7 @@ cleanup() {
   "$WINESERVER" -k 2>/dev/null || true
   kill "$xvfb_pid" 2>/dev/null || true
   wait "$xvfb_pid" 2>/dev/null || true
-  rm -f "$display_file" "$shot.prev.png"
+  rm -f "$display_file" "$shot.prev.png" "$shot.xwd"
 }
 trap cleanup EXIT
 for _ in $(seq 100); do
@@ -56,14 +57,27 @@ for _ in $(seq 200); do
   xdotool search --name "^${want}\$" >/dev/null 2>&1 && break
   sleep 0.1
 done
+# A screenshot: the X server's dump of the screen as a PNG.
+screenshot() {
+  xwd -root -silent >"$shot.xwd" 2>/dev/null && python3 "$root/scripts/xwd2png.py" "$shot.xwd" "$1"
+}
 # Drawn: two screenshots in a row are the same.
-rm -f "$shot" "$shot.prev.png"
-for _ in $(seq 50); do
-  sleep 0.3
-  import -window root "$shot" 2>/dev/null || continue
-  if [ -f "$shot.prev.png" ] && cmp -s <(convert "$shot" rgb:- 2>/dev/null) <(convert "$shot.prev.png" rgb:- 2>/dev/null); then
-    break
-  fi
-  cp "$shot" "$shot.prev.png"
-done
+settle() {
+  rm -f "$shot" "$shot.prev.png"
+  for _ in $(seq 50); do
+    sleep 0.3
+    screenshot "$shot" || continue
+    if [ -f "$shot.prev.png" ] && cmp -s "$shot" "$shot.prev.png"; then
+      break
+    fi
+    cp "$shot" "$shot.prev.png"
+  done
+}
+settle
+if [ -n "${LV_KEYS:-}" ]; then
+  # shellcheck disable=SC2086
+  xdotool key --delay 200 $LV_KEYS
+  settle
+fi
+rm -f "$shot.xwd"
 echo "$shot"
