@@ -67,7 +67,7 @@ public:
     std::string m_folder;
     std::vector<std::string> m_folderFiles;
     int m_fileIndex = -1;
-    ExifInfo m_exif;
+    ExifInfo m_exif{}; // all zero until a JPEG file is loaded
 
 protected:
     void PreCloseDocument() override;
