@@ -340,6 +340,7 @@ void CLvDoc::ReleaseImage() {
 // ---- commands ---------------------------------------------------------------------------------------------------
 
 bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
+    if (OnUpdatePhotoInfoCommand(ui)) return true;
     const bool canRunCommands = CanRunCommands();
     const int count = int(m_folderFiles.size());
     switch (ui.id) {
@@ -418,6 +419,7 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
 }
 
 bool CLvDoc::OnCommand(int id) {
+    if (OnPhotoInfoCommand(id)) return true;
     switch (id) {
     case ID_FILE_SAVE:
         DoSave(GetPathName().c_str(), true);

@@ -71,7 +71,19 @@ public:
     std::string m_folder;
     std::vector<std::string> m_folderFiles;
     int m_fileIndex = -1;
-    ExifInfo m_exif;
+    ExifInfo m_exif{}; // all zero until a JPEG file is loaded
+
+    // ---- photo information: EXIF report, thumbnail, time stamp, watermark (LvDocPhotoInfo_win.cpp) ----
+    bool OnUpdatePhotoInfoCommand(CFwCmdUI& ui);
+    bool OnPhotoInfoCommand(int id);
+    void OnExifInformation();
+    void OnThumbnail();
+    void OnTimeStamp();
+    void OnWatermarkEmbed();
+    void OnWatermarkDetect();
+    LOGFONTW m_stampFont{};
+    COLORREF m_stampColor = RGB(255, 0, 0);
+    std::string m_stampText;
 
 protected:
     void PreCloseDocument() override;

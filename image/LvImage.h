@@ -227,6 +227,9 @@ public:
     // corner. A null hdc means the screen's.
     bool DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color, const char* faceName, int height,
                     int weight = FW_NORMAL, bool italic = false, bool underline = false);
+    // The width and height of the text box DrawString measures for the same text and font.
+    static SIZE MeasureString(HDC hdc, const char* text, const char* faceName, int height, int weight = FW_NORMAL,
+                              bool italic = false, bool underline = false);
 #endif
 
     // ---- geometric transforms ----

@@ -245,13 +245,10 @@ bool CLvImage::Tile(HDC hdc, const RECT* rect) {
     return true;
 }
 
-bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color, const char* faceName, int height,
-                          int weight, bool italic, bool underline) {
-    if (!pDib) return true;
-    ScopedGetDC screen(nullptr);
-    if (!hdc) hdc = screen.Get();
-    if (!hdc) return false;
+namespace {
 
+// The font DrawString draws and measures with.
+HFONT CreateTextFont(const char* faceName, int height, int weight, bool italic, bool underline) {
     LOGFONTW font;
     memset(&font, 0, sizeof(font));
     font.lfHeight = height;
@@ -260,7 +257,43 @@ bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color
     font.lfUnderline = underline ? TRUE : FALSE;
     std::wstring face = LvUtf8ToWide(faceName ? faceName : "");
     wcsncpy(font.lfFaceName, face.c_str(), 31);
-    ScopedGdiObj<HFONT> created(CreateFontIndirectW(&font));
+    return CreateFontIndirectW(&font);
+}
+
+// The text's box from (0, 0) on a device context with the font selected.
+RECT TextBox(HDC hdc, const std::wstring& text) {
+    RECT box = {0, 0, 0, 0};
+    DrawTextW(hdc, text.c_str(), int(text.size()), &box, DT_CALCRECT);
+    return box;
+}
+
+} // namespace
+
+SIZE CLvImage::MeasureString(HDC hdc, const char* text, const char* faceName, int height, int weight, bool italic,
+                             bool underline) {
+    SIZE size = {0, 0};
+    ScopedGetDC screen(nullptr);
+    if (!hdc) hdc = screen.Get();
+    if (!hdc) return size;
+    ScopedGdiObj<HFONT> created(CreateTextFont(faceName, height, weight, italic, underline));
+    ScopedMemDC memory(hdc);
+    if (!memory) return size;
+    ScopedSelectObject selectFont(memory.Get(),
+                                  created ? static_cast<HGDIOBJ>(created.Get()) : GetStockObject(DEFAULT_GUI_FONT));
+    const RECT box = TextBox(memory.Get(), LvUtf8ToWide(text ? text : ""));
+    size.cx = box.right - box.left;
+    size.cy = box.bottom - box.top;
+    return size;
+}
+
+bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color, const char* faceName, int height,
+                          int weight, bool italic, bool underline) {
+    if (!pDib) return true;
+    ScopedGetDC screen(nullptr);
+    if (!hdc) hdc = screen.Get();
+    if (!hdc) return false;
+
+    ScopedGdiObj<HFONT> created(CreateTextFont(faceName, height, weight, italic, underline));
     HGDIOBJ useFont = created ? static_cast<HGDIOBJ>(created.Get()) : GetStockObject(DEFAULT_GUI_FONT);
 
     ScopedMemDC memory(hdc);
@@ -270,8 +303,7 @@ bool CLvImage::DrawString(HDC hdc, int x, int y, const char* text, RGBQUAD color
     SetBkColor(memory.Get(), RGB(0, 0, 0));
     SetBkMode(memory.Get(), OPAQUE);
     std::wstring wide = LvUtf8ToWide(text ? text : "");
-    RECT box = {0, 0, 0, 0};
-    DrawTextW(memory.Get(), wide.c_str(), int(wide.size()), &box, DT_CALCRECT);
+    RECT box = TextBox(memory.Get(), wide);
     long long boxHeight = (long long)box.bottom - box.top;
     // Room on the right for the overhang of slanted glyphs.
     long long boxWidth = (long long)box.right - box.left + boxHeight;

@@ -266,3 +266,20 @@
 #define WM_DOC_REFRESH (WM_USER + 1)
 #define WM_DOC_PROGRESS (WM_USER + 2)
 #define WM_SHARE_DOCUMENT 0x07ED
+
+// Photo information: the thumbnail, time-stamp and watermark dialogs
+#define IDD_THUMBNAIL 400
+#define IDD_TIME_STAMP 401
+#define IDD_WATERMARK 402
+#define IDC_THUMB_TEXT 1400
+#define IDC_THUMB_SIZE 1401
+#define IDC_THUMB_SIZE_TEXT 1402
+#define IDC_THUMB_EXIF 1403
+#define IDC_STAMP_DATE 1410
+#define IDC_STAMP_TIME 1411
+#define IDC_STAMP_FONT 1412
+#define IDC_WM_STRING 1420
+#define IDC_WM_FILE 1421
+#define IDC_WM_TEXT 1422
+#define IDC_WM_PATH 1423
+#define IDC_WM_BROWSE 1424

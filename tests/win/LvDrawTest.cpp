@@ -302,6 +302,10 @@ TEST(DrawString, PaintsTheColourExactlyWhereGlyphsAre) {
     std::vector<std::vector<bool>> mask = GlyphMask(L"Hig\u00e7 \u65e5", L"Tahoma", 22);
     ASSERT_FALSE(mask.empty());
     int maskHeight = int(mask.size()), maskWidth = int(mask[0].size());
+    // The text box MeasureString gives is the one the glyphs are drawn in, without the room for overhang.
+    const SIZE box = CLvImage::MeasureString(nullptr, "Hig\xc3\xa7 \xe6\x97\xa5", "Tahoma", 22, FW_BOLD);
+    EXPECT_EQ(box.cy, maskHeight);
+    EXPECT_EQ(box.cx + box.cy, maskWidth);
     for (int bpp : {24, 8}) {
         CLvImage image(90, 40, bpp);
         if (bpp == 8) {
