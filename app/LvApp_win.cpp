@@ -28,8 +28,11 @@ std::string PathOfCommandLine(const std::string& line) {
 
 void LvAddImageCommandMenus(HMENU menu) {
     if (!menu) return;
-    // In front of the Color popup, which sits before Window and Help.
-    int position = GetMenuItemCount(menu) - 3;
+    // In front of the Color popup (the one that holds the 2-colour command).
+    int position = -1;
+    for (int i = 0; i < GetMenuItemCount(menu) && position < 0; i++)
+        if (HMENU sub = GetSubMenu(menu, i))
+            if (GetMenuState(sub, ID_COLOR_2, MF_BYCOMMAND) != UINT(-1)) position = i;
     if (position < 0) return;
     for (const LvCommandPopup& popup : LvCommandPopups()) {
         HMENU sub = CreatePopupMenu();

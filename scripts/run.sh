@@ -4,7 +4,8 @@
 # With no display it runs on a virtual one, waits until the picture is drawn, writes a PNG screenshot of the
 # screen, prints that file's path as its last line and closes the program. With a display the program stays
 # open until you close it. LV_SCREENSHOT=FILE.png chooses the screenshot's name; LV_KEYS="alt+a l" types
-# keys into the program (xdotool's key names) once the picture is drawn, before the screenshot is taken.
+# keys into the program (xdotool's key names) once the picture is drawn, before the screenshot is taken;
+# LV_SCREENSHOT_AREA=WIDTHxHEIGHT+X+Y keeps only that part of the screen.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
@@ -59,7 +60,8 @@ for _ in $(seq 200); do
 done
 # A screenshot: the X server's dump of the screen as a PNG.
 screenshot() {
-  xwd -root -silent >"$shot.xwd" 2>/dev/null && python3 "$root/scripts/xwd2png.py" "$shot.xwd" "$1"
+  xwd -root -silent >"$shot.xwd" 2>/dev/null &&
+    python3 "$root/scripts/xwd2png.py" "$shot.xwd" "$1" ${LV_SCREENSHOT_AREA:+"$LV_SCREENSHOT_AREA"}
 }
 # Drawn: two screenshots in a row are the same.
 settle() {

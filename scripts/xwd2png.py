@@ -1,11 +1,13 @@
 #!/usr/bin/env python3
-"""Turns an X window dump (xwd -root) of a true-colour display into a PNG: xwd2png.py IN.xwd OUT.png"""
+"""Turns an X window dump (xwd -root) of a true-colour display into a PNG:
+    xwd2png.py IN.xwd OUT.png [WIDTHxHEIGHT+X+Y]
+The optional geometry keeps only that part of the screen."""
 import struct
 import sys
 import zlib
 
 
-def main(source, target):
+def main(source, target, area=None):
     data = open(source, "rb").read()
     fields = struct.unpack(">25I", data[:100])
     header_size, _, _, _, width, height, _, byte_order = fields[:8]
@@ -21,10 +23,17 @@ def main(source, target):
         return (mask & -mask).bit_length() - 1
 
     rs, gs, bs = shift(red_mask), shift(green_mask), shift(blue_mask)
+    left, top = 0, 0
+    if area:
+        size, left, top = area.split("+")
+        w, h = (int(v) for v in size.split("x"))
+        left, top = int(left), int(top)
+        width, height = min(w, width - left), min(h, height - top)
     raw = bytearray()
-    for y in range(height):
+    for y in range(top, top + height):
         raw.append(0)
-        row = data[start + y * bytes_per_line : start + y * bytes_per_line + 4 * width]
+        at = start + y * bytes_per_line + 4 * left
+        row = data[at : at + 4 * width]
         for (p,) in struct.iter_unpack(order + "I", row):
             raw += bytes(((p & red_mask) >> rs, (p & green_mask) >> gs, (p & blue_mask) >> bs))
 
@@ -37,4 +46,4 @@ def main(source, target):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1], sys.argv[2])
+    main(sys.argv[1], sys.argv[2], sys.argv[3] if len(sys.argv) > 3 else None)

@@ -179,6 +179,22 @@ TEST_F(ParamDialogTest, FirstUseShowsTheDefaultsOkKeepsTheValuesCancelChangesNot
     }));
 }
 
+// The editor's menu bar: the image commands' menus stand in front of Color.
+TEST_F(ParamDialogTest, TheMenuBarInItsOrder) {
+    ASSERT_NE(Open(MakePicture(m_dir, "menus.bmp", 16, 16, 24, LVFMT_BMP)), nullptr);
+    HMENU bar = GetMenu(FrameHwnd());
+    std::string titles;
+    for (int i = 0; i < GetMenuItemCount(bar); i++) {
+        wchar_t text[64] = {};
+        GetMenuStringW(bar, UINT(i), text, 64, MF_BYPOSITION);
+        titles += (titles.empty() ? "" : " ") + LvWideToUtf8(text);
+    }
+    // An MDI child's system menu may stand first when the child is maximised.
+    EXPECT_NE(titles.find("&File &Edit &View &Trans &Adjust F&ilter Effe&ct &Photo C&olor &Tools &Window &Help"),
+              std::string::npos)
+        << titles;
+}
+
 // Every dialog command, on every colour depth: OK with the first value one step up from its default gives the
 // operation's own result with those values, and undo restores the picture.
 TEST_F(ParamDialogTest, EveryDialogCommandRunsItsOperationOnEveryDepth) {
