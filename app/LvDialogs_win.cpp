@@ -4,6 +4,8 @@
 #include "formats/LvFormatTable.h"
 #include "res/resource.h"
 
+#include "LvVersion.h"
+
 #include <commctrl.h>
 #include <commdlg.h>
 #include <shellapi.h>
@@ -97,6 +99,11 @@ INT_PTR CJpegOptionsDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 }
 
 CAboutDlg::CAboutDlg() : CFwDialog(IDD_ABOUTBOX) {}
+
+bool CAboutDlg::OnInitDialog() {
+    SetText(IDC_ABOUT_VERSION, std::string("Lumivue ") + LV_VERSION_STRING);
+    return true;
+}
 
 INT_PTR CAboutDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     if (msg == WM_NOTIFY) {

@@ -91,7 +91,7 @@ bool CLvDoc::LoadFile(const std::string& path) {
     image->Load(path.c_str(), format);
     StopWatch(1);
     if (!image->IsValid()) {
-        Message("Invalid image path!");
+        if (!m_showingSlides) Message("Invalid image path!");
         m_image.reset();
         return false;
     }
@@ -104,7 +104,7 @@ bool CLvDoc::LoadFile(const std::string& path) {
     // Every further frame or page becomes a document of its own.
     const int frames = m_image->GetFrameCount();
     CLumivueApp* app = CLumivueApp::Get();
-    for (int i = 1; i < frames && app && app->m_pDocTemplate; i++) {
+    for (int i = 1; i < frames && app && app->m_pDocTemplate && !m_showingSlides; i++) {
         CLvDoc* doc = dynamic_cast<CLvDoc*>(app->m_pDocTemplate->OpenDocumentFile(nullptr));
         if (!doc) continue;
         std::unique_ptr<CLvImage> frame(new CLvImage());
@@ -341,6 +341,7 @@ void CLvDoc::ReleaseImage() {
 
 bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
     if (OnUpdatePhotoInfoCommand(ui)) return true;
+    if (OnUpdateDesktopCommand(ui)) return true;
     const bool canRunCommands = CanRunCommands();
     const int count = int(m_folderFiles.size());
     switch (ui.id) {
@@ -420,6 +421,7 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
 
 bool CLvDoc::OnCommand(int id) {
     if (OnPhotoInfoCommand(id)) return true;
+    if (OnDesktopCommand(id)) return true;
     switch (id) {
     case ID_FILE_SAVE:
         DoSave(GetPathName().c_str(), true);

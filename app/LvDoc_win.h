@@ -85,6 +85,16 @@ public:
     COLORREF m_stampColor = RGB(255, 0, 0);
     std::string m_stampText;
 
+    // ---- desktop: the wallpaper commands and the slide show's pictures (LvDocDesktop_win.cpp) ----
+    bool OnUpdateDesktopCommand(CFwCmdUI& ui);
+    bool OnDesktopCommand(int id);
+    void OnSetWallpaper(int style);
+    // Shows a file of the folder as the folder walk does, but quietly and with its first frame only: false
+    // when it cannot be read.
+    bool ShowSlide(const std::string& name);
+    std::vector<std::string> m_slideFiles; // the slide list: the folder's files in the show's order
+    bool m_showingSlides = false;
+
 protected:
     void PreCloseDocument() override;
 

@@ -1,5 +1,7 @@
 #include "app/LvMainFrame_win.h"
 
+#include "acquire/LvDesktop_win.h"
+#include "acquire/LvWindowListDlg_win.h"
 #include "app/LvApp_win.h"
 #include "framework/FwApp_win.h"
 #include "res/resource.h"
@@ -207,6 +209,16 @@ bool CMainFrame::OnCommand(int id) {
     case ID_WINDOW_ARRANGE:
         SendMessageW(m_mdiClient, WM_MDIICONARRANGE, 0, 0);
         return true;
+    case ID_DESKTOP_FILE_ASSOCIATION: {
+        CFileAssocDlg dialog(LvProgramPath());
+        dialog.DoModal(m_hwnd);
+        return true;
+    }
+    case ID_WINDOW_LIST: {
+        CWindowListDlg dialog(this);
+        dialog.DoModal(m_hwnd);
+        return true;
+    }
     default:
         return false;
     }

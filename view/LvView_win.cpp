@@ -251,12 +251,21 @@ bool CLvView::OnUpdateCommand(CFwCmdUI& ui) {
         ui.Enable(GetDoc() && GetDoc()->DisplayImage() != nullptr);
         return true;
     }
+    if (ui.id == ID_VIEW_SLIDE_SHOW) {
+        ui.Enable(GetDoc() && GetDoc()->m_folderFiles.size() >= 2);
+        ui.SetCheck(m_slideShow);
+        return true;
+    }
     return false;
 }
 
 bool CLvView::OnCommand(int id) {
     if (id == ID_FILE_PRINT) {
         OnFilePrint();
+        return true;
+    }
+    if (id == ID_VIEW_SLIDE_SHOW) {
+        OnSlideShow();
         return true;
     }
     return false;
@@ -276,6 +285,7 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         break;
     case WM_TIMER:
         if (wParam == kAntTimer) OnTimer();
+        if (wParam == kLvSlideTimer) OnSlideTimer();
         return 0;
     case WM_DOC_PROGRESS:
         if (CMainFrame* frame = Frame()) {
@@ -291,6 +301,7 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DESTROY:
         KillTimer(m_hwnd, kAntTimer);
+        if (m_slideShow) StopSlideShow();
         if (m_bkBrush) DeleteObject(m_bkBrush);
         m_bkBrush = nullptr;
         break;

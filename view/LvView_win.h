@@ -5,6 +5,10 @@
 
 class CLvDoc;
 
+// The slide show's timer, and the slide index the whole program shares (0 at start).
+const UINT_PTR kLvSlideTimer = 2;
+int& LvSharedSlideIndex();
+
 // The image view: the picture centred on black at the document's fit mode and zoom, drawn through an
 // off-screen bitmap; the child window sized to the picture after each change; the animated selection
 // outline; printing; the worker's progress and refresh messages.
@@ -26,6 +30,12 @@ public:
 
     int m_antCount = 0;
     int m_antPhase = 0;
+    // The slide show (LvSlideShow_win.cpp): running, repeating, and its steps.
+    bool m_slideShow = false;
+    bool m_slideRepeat = false;
+    void OnSlideShow();
+    void StopSlideShow();
+    void OnSlideTimer();
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

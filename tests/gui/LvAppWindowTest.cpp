@@ -5,6 +5,8 @@
 #include "app/LvDocRules.h"
 #include "image/LvFileExt.h"
 
+#include "LvVersion.h"
+
 #include <commctrl.h>
 
 #include <cmath>
@@ -446,16 +448,27 @@ TEST_F(GuiTest, NewDocumentHasNoImageAndNoImageCommands) {
     EXPECT_EQ(doc->m_undo.Level(), 0);
 }
 
-TEST_F(GuiTest, AboutBox) {
+TEST_F(GuiTest, AboutBoxShowsTheVersion) {
     DialogAnswers answers;
-    std::string caption;
-    answers.Expect("Lumivue 1.8", [&](HWND dialog) {
-        caption = FwWindowText(dialog);
+    std::string version;
+    answers.Expect("About Lumivue", [&](HWND dialog) {
+        version = FwWindowText(GetDlgItem(dialog, IDC_ABOUT_VERSION));
         DialogAnswers::Press(dialog, IDOK);
     });
     Command(ID_APP_ABOUT);
     EXPECT_TRUE(answers.AllAnswered());
-    EXPECT_EQ(caption, "Lumivue 1.8");
+    EXPECT_EQ(version, std::string("Lumivue ") + LV_VERSION_STRING);
+    // The program file carries the same version in its version resource.
+    const std::wstring program = LvUtf8ToWide(LV_PROGRAM);
+    DWORD handle = 0;
+    std::vector<BYTE> info(GetFileVersionInfoSizeW(program.c_str(), &handle));
+    ASSERT_FALSE(info.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(program.c_str(), 0, DWORD(info.size()), info.data()));
+    wchar_t* text = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(info.data(), L"\\StringFileInfo\\040904b0\\ProductVersion",
+                               reinterpret_cast<void**>(&text), &length));
+    EXPECT_EQ(LvWideToUtf8(text), LV_VERSION_STRING);
 }
 
 // The texts of the recent-file entries of the main window's File menu as it shows them when it opens.
