@@ -191,8 +191,7 @@ void CFileAssocDlg::OnAssociate() {
         HKEY existing = nullptr;
         if (RegOpenKeyExW(classes, extension.c_str(), 0, KEY_READ, &existing) == ERROR_SUCCESS) {
             RegCloseKey(existing);
-            if (RegDeleteTreeW(classes, extension.c_str()) != ERROR_SUCCESS ||
-                RegDeleteKeyW(classes, extension.c_str()) != ERROR_SUCCESS) {
+            if (RegDeleteTreeW(classes, extension.c_str()) != ERROR_SUCCESS) {
                 Say("Can not recursively delete the registry key\t\n(You may not have permission to WRITE into "
                     "registry)\t\nMission aborted\t",
                     MB_OK | MB_ICONERROR);
@@ -243,8 +242,7 @@ void CFileAssocDlg::OnClear() {
         RegCloseKey(key);
         // Another program's association is not ours to remove.
         if (!ours) continue;
-        if (RegDeleteTreeW(classes, extension.c_str()) != ERROR_SUCCESS ||
-            RegDeleteKeyW(classes, extension.c_str()) != ERROR_SUCCESS) {
+        if (RegDeleteTreeW(classes, extension.c_str()) != ERROR_SUCCESS) {
             Say("Can not recursively delete the registry key\t\n(You may not have permission to WRITE into "
                 "registry)\t\n\t",
                 MB_OK | MB_ICONERROR);

@@ -187,6 +187,9 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_WINDOW_ARRANGE:
         ui.Enable(MdiActiveHwnd() != nullptr);
         return true;
+    case ID_DESKTOP_FILE_ASSOCIATION:
+    case ID_WINDOW_LIST:
+        return true;
     default:
         return false;
     }

@@ -90,6 +90,7 @@ TEST_F(DesktopTest, WallpaperStylesFileRestoreAndDelete) {
         ASSERT_TRUE(written.IsValid());
         EXPECT_TRUE(SamePicture(written, *doc->m_image));
         Command(ID_TRANS_MIRROR);
+        WaitIdle(doc);
     }
     Command(ID_WALLPAPER_DELETE);
     EXPECT_EQ(DesktopWallpaper(), "");
@@ -369,6 +370,7 @@ TEST_F(WindowListTest, CloseStopsAtTheFirstCancelledSaveQuestion) {
     for (CLvDoc* doc : {m_docs[0], m_docs[1]}) {
         SendMessageW(Frame()->MdiClient(), WM_MDIACTIVATE, reinterpret_cast<WPARAM>(ChildOf(doc)), 0);
         Command(ID_TRANS_MIRROR);
+        WaitIdle(doc);
         ASSERT_TRUE(doc->IsModified());
     }
     DialogAnswers answers;
