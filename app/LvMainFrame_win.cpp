@@ -95,6 +95,7 @@ bool CMainFrame::OnCreateBars() {
     if (!m_progress.CreateIndicator(m_statusBar, IDC_PROGRESS_INDICATOR)) return false;
     SetProgress(0);
     m_bFullScreen = false;
+    OnCreateAcquisition();
     return true;
 }
 
@@ -186,7 +187,7 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
         ui.Enable(MdiActiveHwnd() != nullptr);
         return true;
     default:
-        return false;
+        return OnUpdateAcquireCommand(ui);
     }
 }
 
@@ -208,11 +209,13 @@ bool CMainFrame::OnCommand(int id) {
         SendMessageW(m_mdiClient, WM_MDIICONARRANGE, 0, 0);
         return true;
     default:
-        return false;
+        return OnAcquireCommand(id);
     }
 }
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnAcquireMessage(msg, wParam, lParam, result)) return result;
     switch (msg) {
     case WM_SHARE_DOCUMENT:
         if (CLumivueApp::Get()) CLumivueApp::Get()->OnShareDocument();

@@ -283,3 +283,34 @@
 #define IDC_WM_TEXT 1422
 #define IDC_WM_PATH 1423
 #define IDC_WM_BROWSE 1424
+
+// Acquisition: the capture, hot key and download dialogs, their controls and texts, the download worker's
+// messages and the capture hot key
+#define IDD_CAPTURE 800
+#define IDD_HOT_KEY 801
+#define IDD_DOWNLOAD 802
+#define IDC_CAPTURE_WINDOWS 1800
+#define IDC_DEST_CLIPBOARD 1801
+#define IDC_DEST_FILE 1802
+#define IDC_DEST_EDITOR 1803
+#define IDC_HOT_KEY 1804
+#define IDC_AREA_ENTIRE 1805
+#define IDC_AREA_CURRENT 1806
+#define IDC_DOWNLOAD_URL 1807
+#define IDC_DOWNLOAD_STATUS 1808
+#define IDC_DOWNLOAD_TOTAL 1809
+#define IDC_DOWNLOAD_FILE 1810
+#define IDS_DL_CONNECTING 61400
+#define IDS_DL_CONNECTING_SERVER 61401
+#define IDS_DL_REQUEST 61402
+#define IDS_DL_FILE_SIZE 61403
+#define IDS_DL_GET_FILE 61404
+#define IDS_DL_FINISHED 61405
+#define IDS_DL_NO_FILE_SIZE 61406
+#define IDS_DL_ABORTING 61407
+#define IDS_DL_ABORTING_WAIT 61408
+#define IDS_DL_SAMPLE_URL 61409
+#define WM_DOWNLOAD_DONE (WM_USER + 1000)
+#define WM_DOWNLOAD_PROGRESS (WM_USER + 1001)
+#define WM_DOWNLOAD_STEP (WM_USER + 1003)
+#define LV_HOT_KEY_ID 2000
