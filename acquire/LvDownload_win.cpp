@@ -204,9 +204,17 @@ unsigned __stdcall CDownloadDlg::Worker(void* arg) {
     return 0;
 }
 
-int CDownloadDlg::Transfer() {
-    PostStep(0, IDS_DL_CONNECTING);
-    const std::wstring url = LvUtf8ToWide(m_url);
+namespace {
+
+// An address split into what the connection and the request need.
+struct UrlParts {
+    bool ok = false, secure = false;
+    std::wstring host, object;
+    INTERNET_PORT port = 80;
+};
+
+UrlParts SplitUrl(const std::wstring& url) {
+    UrlParts result;
     wchar_t host[256] = {}, path[2048] = {}, extra[2048] = {};
     URL_COMPONENTSW parts = {};
     parts.dwStructSize = sizeof(parts);
@@ -216,12 +224,28 @@ int CDownloadDlg::Transfer() {
     parts.dwUrlPathLength = 2048;
     parts.lpszExtraInfo = extra;
     parts.dwExtraInfoLength = 2048;
-    const bool cracked = InternetCrackUrlW(url.c_str(), 0, 0, &parts) != FALSE;
-    const bool secure = cracked && parts.nScheme == INTERNET_SCHEME_HTTPS;
-    const INTERNET_PORT port =
-        cracked && parts.nPort ? parts.nPort : INTERNET_PORT(secure ? INTERNET_DEFAULT_HTTPS_PORT : 80);
-    std::wstring object = std::wstring(path) + extra;
-    if (object.empty()) object = L"/";
+    result.ok = InternetCrackUrlW(url.c_str(), 0, 0, &parts) != FALSE;
+    if (!result.ok) return result;
+    result.secure = parts.nScheme == INTERNET_SCHEME_HTTPS;
+    result.port = parts.nPort ? parts.nPort : INTERNET_PORT(result.secure ? INTERNET_DEFAULT_HTTPS_PORT : 80);
+    result.host = host;
+    result.object = std::wstring(path) + extra;
+    if (result.object.empty()) result.object = L"/";
+    return result;
+}
+
+bool IsRedirection(DWORD status) {
+    return status == 301 || status == 302 || status == 303 || status == 307 || status == 308;
+}
+
+// Redirections are followed by the dialog itself, so that a loop ends.
+const int kMaxRedirections = 10;
+
+} // namespace
+
+int CDownloadDlg::Transfer() {
+    PostStep(0, IDS_DL_CONNECTING);
+    std::wstring url = LvUtf8ToWide(m_url);
 
     m_session = InternetOpenW(L"Lumivue", INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0);
     if (!m_session) return kLvDownloadNoSession;
@@ -230,32 +254,52 @@ int CDownloadDlg::Transfer() {
     InternetSetOptionW(m_session, INTERNET_OPTION_RECEIVE_TIMEOUT, &timeout, sizeof(timeout));
     InternetSetOptionW(m_session, INTERNET_OPTION_SEND_TIMEOUT, &timeout, sizeof(timeout));
 
-    if (!m_abort) {
-        PostStep(1, IDS_DL_CONNECTING_SERVER);
-        // An address without a host has nowhere to connect to.
-        if (!cracked || !host[0]) return kLvDownloadNoConnection;
-        m_connection = InternetConnectW(m_session, host, port, nullptr, nullptr, INTERNET_SERVICE_HTTP, 0,
-                                        reinterpret_cast<DWORD_PTR>(this));
-        if (!m_connection) return kLvDownloadNoConnection;
+    for (int hop = 0;; hop++) {
+        const UrlParts parts = SplitUrl(url);
+        if (m_request) InternetCloseHandle(m_request);
+        if (m_connection) InternetCloseHandle(m_connection);
+        m_request = m_connection = nullptr;
+        if (!m_abort) {
+            if (hop == 0) PostStep(1, IDS_DL_CONNECTING_SERVER);
+            // An address without a host has nowhere to connect to.
+            if (!parts.ok || parts.host.empty()) return kLvDownloadNoConnection;
+            m_connection = InternetConnectW(m_session, parts.host.c_str(), parts.port, nullptr, nullptr,
+                                            INTERNET_SERVICE_HTTP, 0, reinterpret_cast<DWORD_PTR>(this));
+            if (!m_connection) return kLvDownloadNoConnection;
+        }
+        if (!m_abort) {
+            if (hop == 0) PostStep(2, IDS_DL_REQUEST);
+            const wchar_t* accept[] = {L"*/*", nullptr};
+            DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION |
+                          INTERNET_FLAG_NO_AUTO_REDIRECT;
+            if (parts.secure) flags |= INTERNET_FLAG_SECURE;
+            m_request = HttpOpenRequestW(m_connection, L"GET", parts.object.c_str(), nullptr, nullptr, accept, flags,
+                                         reinterpret_cast<DWORD_PTR>(this));
+            if (!m_request) return kLvDownloadNoRequest;
+        }
+        if (m_abort) return kLvDownloadAborted;
+        const bool sent = HttpSendRequestW(m_request, nullptr, 0, nullptr, 0) != FALSE;
+        if (m_abort) return kLvDownloadAborted;
+        // A refused connection or a time-out.
+        if (!sent) return kLvDownloadReadError;
+        DWORD status = 0, statusSize = sizeof(status);
+        if (!HttpQueryInfoW(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
+                            nullptr))
+            break;
+        if (IsRedirection(status) && hop < kMaxRedirections) {
+            wchar_t location[2048] = {};
+            DWORD locationSize = sizeof(location);
+            wchar_t combined[4096] = {};
+            DWORD combinedSize = 4096;
+            if (HttpQueryInfoW(m_request, HTTP_QUERY_LOCATION, location, &locationSize, nullptr) &&
+                InternetCombineUrlW(url.c_str(), location, combined, &combinedSize, 0)) {
+                url = combined;
+                continue;
+            }
+        }
+        if (LvHttpStatusFailed(status, m_error)) return kLvDownloadHttpError;
+        break;
     }
-    if (!m_abort) {
-        PostStep(2, IDS_DL_REQUEST);
-        const wchar_t* accept[] = {L"*/*", nullptr};
-        DWORD flags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | INTERNET_FLAG_KEEP_CONNECTION;
-        if (secure) flags |= INTERNET_FLAG_SECURE;
-        m_request = HttpOpenRequestW(m_connection, L"GET", object.c_str(), nullptr, nullptr, accept, flags,
-                                     reinterpret_cast<DWORD_PTR>(this));
-        if (!m_request) return kLvDownloadNoRequest;
-    }
-    if (m_abort) return kLvDownloadAborted;
-    const bool sent = HttpSendRequestW(m_request, nullptr, 0, nullptr, 0) != FALSE;
-    if (m_abort) return kLvDownloadAborted;
-    // A refused connection, a time-out or endless redirections.
-    if (!sent) return kLvDownloadReadError;
-    DWORD status = 0, statusSize = sizeof(status);
-    if (HttpQueryInfoW(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr) &&
-        LvHttpStatusFailed(status, m_error))
-        return kLvDownloadHttpError;
 
     PostStep(3, IDS_DL_FILE_SIZE);
     uint64_t length = 0;
