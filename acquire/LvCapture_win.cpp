@@ -271,8 +271,7 @@ int CMainFrame::CaptureWindow(HWND window, int destination) {
     }
     case kLvCaptureToFile: {
         const LvLogTime now = LvLocalTime();
-        const std::string folder =
-            GetAppDir() + "\\Capture\\" + LvCaptureFolderName(now.year, now.month, now.day);
+        const std::string folder = GetAppDir() + "\\Capture\\" + LvCaptureFolderName(now.year, now.month, now.day);
         CreateDirectoryW(LvUtf8ToWide(GetAppDir() + "\\Capture").c_str(), nullptr);
         CreateDirectoryW(LvUtf8ToWide(folder).c_str(), nullptr);
         // The engine writes beside the file and replaces it only when the write is complete.

@@ -283,8 +283,7 @@ int CDownloadDlg::Transfer() {
         // A refused connection or a time-out.
         if (!sent) return kLvDownloadReadError;
         DWORD status = 0, statusSize = sizeof(status);
-        if (!HttpQueryInfoW(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize,
-                            nullptr))
+        if (!HttpQueryInfoW(m_request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &status, &statusSize, nullptr))
             break;
         if (IsRedirection(status) && hop < kMaxRedirections) {
             wchar_t location[2048] = {};

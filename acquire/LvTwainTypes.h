@@ -83,7 +83,7 @@ struct TW_PENDINGXFERS {
 #pragma pack(pop)
 
 typedef TW_UINT16(LV_TWAIN_CALL* DSMENTRYPROC)(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat,
-                                                TW_UINT16 msg, TW_MEMREF data);
+                                               TW_UINT16 msg, TW_MEMREF data);
 
 constexpr TW_UINT32 DG_CONTROL = 0x0001;
 constexpr TW_UINT32 DG_IMAGE = 0x0002;

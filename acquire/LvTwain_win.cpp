@@ -92,8 +92,8 @@ bool CTwain::SelectSource() {
     if (!m_dsmOpen) return false;
     memset(&m_srcId, 0, sizeof(m_srcId));
     if (!m_sourceSelected)
-        m_sourceSelected = CallDSM(&m_appId, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_srcId) ==
-                           TWRC_SUCCESS;
+        m_sourceSelected =
+            CallDSM(&m_appId, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_GETDEFAULT, &m_srcId) == TWRC_SUCCESS;
     if (CallDSM(&m_appId, nullptr, DG_CONTROL, DAT_IDENTITY, MSG_USERSELECT, &m_srcId) == TWRC_SUCCESS)
         m_sourceSelected = 1;
     return m_sourceSelected != 0;
@@ -177,8 +177,7 @@ bool CTwain::Acquire(int count) {
 bool CTwain::PreTranslate(MSG& msg) {
     if (!m_sourceEnabled) return false;
     TW_EVENT event = {&msg, MSG_NULL};
-    const bool claimed =
-        CallDSM(&m_appId, &m_srcId, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT;
+    const bool claimed = CallDSM(&m_appId, &m_srcId, DG_CONTROL, DAT_EVENT, MSG_PROCESSEVENT, &event) == TWRC_DSEVENT;
     switch (event.TWMessage) {
     case MSG_XFERREADY:
         TransferImages();

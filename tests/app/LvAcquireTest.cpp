@@ -178,12 +178,23 @@ TEST(LvAcquire, DownloadedFilesDecodeByTheExtensionOfTheirAddress) {
     const struct {
         const char* url;
         DWORD format;
-    } cases[] = {{"http://h/a.bmp", LVFMT_BMP},   {"http://h/a.JPG", LVFMT_JPG},  {"http://h/a.jpeg", LVFMT_JPG},
-                 {"http://h/a.gif", LVFMT_GIF},   {"http://h/a.png", LVFMT_PNG},  {"http://h/a.ico", LVFMT_ICO},
-                 {"http://h/a.tif", LVFMT_TIF},   {"http://h/a.tiff", LVFMT_TIF}, {"http://h/a.tga", LVFMT_TGA},
-                 {"http://h/a.pcx", LVFMT_PCX},   {"http://h/a.wbmp", 0},         {"http://h/a.wmf", 0},
-                 {"http://h/a.emf", 0},           {"http://h/page.html", 0},      {"http://h/noext", 0},
-                 {"http://h/a.png?size=2", 0},    {"", 0}};
+    } cases[] = {{"http://h/a.bmp", LVFMT_BMP},
+                 {"http://h/a.JPG", LVFMT_JPG},
+                 {"http://h/a.jpeg", LVFMT_JPG},
+                 {"http://h/a.gif", LVFMT_GIF},
+                 {"http://h/a.png", LVFMT_PNG},
+                 {"http://h/a.ico", LVFMT_ICO},
+                 {"http://h/a.tif", LVFMT_TIF},
+                 {"http://h/a.tiff", LVFMT_TIF},
+                 {"http://h/a.tga", LVFMT_TGA},
+                 {"http://h/a.pcx", LVFMT_PCX},
+                 {"http://h/a.wbmp", 0},
+                 {"http://h/a.wmf", 0},
+                 {"http://h/a.emf", 0},
+                 {"http://h/page.html", 0},
+                 {"http://h/noext", 0},
+                 {"http://h/a.png?size=2", 0},
+                 {"", 0}};
     for (const auto& c : cases)
         EXPECT_EQ(LvDownloadFormatOfUrl(c.url), c.format) << c.url;
     EXPECT_EQ(LvDownloadFrameTitle("http://h/anim.gif", 1), "http://h/anim.gif (2)");

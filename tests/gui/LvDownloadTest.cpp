@@ -41,9 +41,7 @@ public:
         WSACleanup();
     }
     void On(const std::string& path, Handler handler) { m_handlers[path] = std::move(handler); }
-    void Start() {
-        m_thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Serve, this, 0, nullptr));
-    }
+    void Start() { m_thread = reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, Serve, this, 0, nullptr)); }
     std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(m_port) + path; }
     bool Stopping() const { return m_stop; }
     int Requests() const { return m_requests; }
@@ -135,9 +133,8 @@ protected:
         m_picture = FileBytes(bmp);
         ASSERT_LT(m_picture.size(), 2000u);
         m_picture.resize(2000, '\0');
-        m_server.On("/pic.bmp", [this](SOCKET s) {
-            TestHttpServer::SendAll(s, TestHttpServer::Answer("200 OK", m_picture));
-        });
+        m_server.On("/pic.bmp",
+                    [this](SOCKET s) { TestHttpServer::SendAll(s, TestHttpServer::Answer("200 OK", m_picture)); });
         m_server.On("/nolength.bmp", [this](SOCKET s) {
             TestHttpServer::SendAll(s, TestHttpServer::Answer("200 OK", m_picture, false));
         });
@@ -188,9 +185,7 @@ protected:
             DialogAnswers::Press(dialog, IDOK);
         });
         for (int i = 0; i < 2; i++)
-            answers.Expect("Lumivue", [&](HWND box) {
-                DialogAnswers::Press(box, readAllFrames ? IDOK : IDCANCEL);
-            });
+            answers.Expect("Lumivue", [&](HWND box) { DialogAnswers::Press(box, readAllFrames ? IDOK : IDCANCEL); });
         m_app->OnDownloadFromUrl(url);
         g_log = nullptr;
         EXPECT_TRUE(answers.Unexpected().empty());

@@ -37,7 +37,7 @@ CLvImage ScannedPicture(int index) {
 }
 
 TW_UINT16 LV_TWAIN_CALL FakeEntry(TW_IDENTITY* origin, TW_IDENTITY* dest, TW_UINT32 dg, TW_UINT16 dat, TW_UINT16 msg,
-                                 TW_MEMREF data) {
+                                  TW_MEMREF data) {
     FakeDsm& dsm = *g_dsm;
     if (dat == DAT_STATUS) return TWRC_SUCCESS;
     // The source a call is about: its destination, or for the identity calls the identity they carry.
@@ -202,8 +202,8 @@ TEST_F(TwainTest, SelectSourceTakesTheChosenSource) {
     // Closing the main window closes the source and the source manager.
     const size_t before = m_dsm.calls.size();
     SendMessageW(FrameHwnd(), WM_CLOSE, 0, 0);
-    EXPECT_EQ(CallsFrom(before), (std::vector<std::string>{"1/0009/0501 Chosen Scanner", "1/0003/0402 Chosen Scanner",
-                                                           "1/0004/0302 "}));
+    EXPECT_EQ(CallsFrom(before),
+              (std::vector<std::string>{"1/0009/0501 Chosen Scanner", "1/0003/0402 Chosen Scanner", "1/0004/0302 "}));
 }
 
 class NoTwainTest : public GuiTest {
