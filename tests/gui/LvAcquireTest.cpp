@@ -97,11 +97,6 @@ bool SamePixels(const CLvImage& a, const CLvImage& b) {
 
 class AcquireTest : public GuiTest {
 protected:
-    CLvDoc* DocTitled(const std::string& title) const {
-        for (CLvDoc* doc : Docs())
-            if (doc->GetTitle() == title) return doc;
-        return nullptr;
-    }
     std::string Numbered(const char* prefix, int n) const { return prefix + std::to_string(n); }
     // Handles what is waiting, including the clipboard notifications that a change just caused.
     void Settle() {

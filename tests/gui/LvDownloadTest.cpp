@@ -195,12 +195,6 @@ protected:
         return boxes;
     }
 
-    CLvDoc* DocTitled(const std::string& title) const {
-        for (CLvDoc* doc : Docs())
-            if (doc->GetTitle() == title) return doc;
-        return nullptr;
-    }
-
     TestHttpServer m_server;
     std::string m_picture;
 };

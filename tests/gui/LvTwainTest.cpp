@@ -125,11 +125,6 @@ protected:
         }
         return out;
     }
-    CLvDoc* DocTitled(const std::string& title) const {
-        for (CLvDoc* doc : Docs())
-            if (doc->GetTitle() == title) return doc;
-        return nullptr;
-    }
     FakeDsm m_dsm;
 };
 
@@ -227,6 +222,74 @@ TEST_F(NoTwainTest, WithoutASourceManagerTheCommandsDoNothing) {
     EXPECT_TRUE(Docs().empty());
     EXPECT_TRUE(answers.Unexpected().empty());
     EXPECT_FALSE(Frame()->Twain().IsSourceEnabled());
+}
+
+} // namespace
+
+namespace {
+
+// The system's source manager with the tests' own source: the source manager loads its sources by full names
+// from the Windows folder's "twain_64" ("twain_32") folder, so the test scanner stands in for "sane.ds"
+// there (the original is put back afterwards) and is loaded as a native library.
+class RealTwainTest : public GuiTest {
+protected:
+    static std::wstring Folder(bool system) {
+        wchar_t path[MAX_PATH] = {};
+        if (system) {
+            GetWindowsDirectoryW(path, MAX_PATH);
+            return std::wstring(path) + (sizeof(void*) == 8 ? L"\\twain_64" : L"\\twain_32");
+        }
+        GetModuleFileNameW(nullptr, path, MAX_PATH);
+        std::wstring exe = path;
+        return exe.substr(0, exe.rfind(L'\\'));
+    }
+    void SetUp() override {
+        m_installed = Folder(true) + L"\\sane.ds";
+        m_backup = m_installed + L".lumivue-test";
+        CreateDirectoryW(Folder(true).c_str(), nullptr);
+        MoveFileW(m_installed.c_str(), m_backup.c_str());
+        ASSERT_TRUE(CopyFileW((Folder(false) + L"\\sane.ds").c_str(), m_installed.c_str(), FALSE));
+        SetOverride(true);
+        GuiTest::SetUp();
+    }
+    void TearDown() override {
+        GuiTest::TearDown();
+        SetOverride(false);
+        // The source manager may keep its sources loaded until the process ends; the test scanner then stays
+        // in the tests' prefix (harmless without the override) until the next run puts it there again.
+        if (DeleteFileW(m_installed.c_str())) MoveFileW(m_backup.c_str(), m_installed.c_str());
+    }
+    static void SetOverride(bool native) {
+        HKEY key = nullptr;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Wine\\DllOverrides", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                            nullptr) != ERROR_SUCCESS)
+            return;
+        const wchar_t value[] = L"native";
+        if (native)
+            RegSetValueExW(key, L"sane.ds", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), sizeof(value));
+        else
+            RegDeleteValueW(key, L"sane.ds");
+        RegCloseKey(key);
+    }
+    std::wstring m_installed, m_backup;
+};
+
+TEST_F(RealTwainTest, TheTestScannerTransfersThreePicturesIntoThreeDocuments) {
+    ASSERT_TRUE(Frame()->Twain().IsLoaded());
+    const int n = m_app->m_imageCounter;
+    Command(ID_TWAIN_ACQUIRE);
+    ASSERT_TRUE(Frame()->Twain().IsSourceEnabled());
+    EXPECT_STREQ(Frame()->Twain().SourceIdentity().ProductName, "Lumivue Test Scanner");
+    ASSERT_TRUE(PumpUntil([&] { return !Frame()->Twain().IsSourceOpen(); }));
+    for (int i = 0; i < 3; i++) {
+        CLvDoc* doc = DocTitled("Acquired Image " + std::to_string(n + i));
+        ASSERT_NE(doc, nullptr) << i;
+        ASSERT_TRUE(doc->m_image);
+        EXPECT_EQ(doc->m_image->GetWidth(), 16 + i);
+        EXPECT_EQ(doc->m_image->GetHeight(), 12);
+        EXPECT_TRUE(SameColor(doc->m_image->GetPixelColor(5, 5), RGBQUAD{200, 100, BYTE(i * 40), 0}));
+    }
+    EXPECT_EQ(Docs().size(), 3u);
 }
 
 } // namespace
