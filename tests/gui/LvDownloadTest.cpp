@@ -164,6 +164,25 @@ protected:
         m_server.On("/huge.bmp", [](SOCKET s) {
             TestHttpServer::SendAll(s, "HTTP/1.1 200 OK\r\nConnection: close\r\nContent-Length: 4000000000\r\n\r\nBM");
         });
+        m_server.On("/giant.bmp", [](SOCKET s) {
+            // A BMP header that claims 70,000 x 70,000 pixels, far beyond what the engine takes.
+            std::string header = "BM";
+            auto le32 = [&header](uint32_t v) {
+                for (int i = 0; i < 4; i++)
+                    header += char((v >> (8 * i)) & 0xFF);
+            };
+            le32(54 + 64);
+            le32(0);
+            le32(54);
+            le32(40);
+            le32(70000);
+            le32(70000);
+            header += std::string("\x01\x00\x18\x00", 4);
+            for (int i = 0; i < 6; i++)
+                le32(0);
+            header += std::string(64, '\x7F');
+            TestHttpServer::SendAll(s, TestHttpServer::Answer("200 OK", header));
+        });
         m_server.On("/page.bmp", [](SOCKET s) {
             TestHttpServer::SendAll(s, TestHttpServer::Answer("200 OK", "<html>a page, not a picture</html>"));
         });
@@ -255,6 +274,7 @@ TEST_F(DownloadTest, FailuresAreReportedAndMakeNoDocument) {
         {m_server.Url("/short.bmp"), "An error occurred while downloading the file"},
         {m_server.Url("/huge.bmp"), "The file is too large to download (more than 512 MB)."},
         {m_server.Url("/page.bmp"), "The downloaded file is not a picture Lumivue can read"},
+        {m_server.Url("/giant.bmp"), "The downloaded file is not a picture Lumivue can read: Image too large"},
         {"http:///nohost.bmp", "cannot connect to remote server"},
     };
     for (const auto& c : cases) {
