@@ -308,7 +308,11 @@ int CDownloadDlg::Transfer() {
         length = LvParseContentLength(LvWideToUtf8(lengthText));
     else
         PostStep(kLvFileBarTextOnly, IDS_DL_NO_FILE_SIZE);
-    if (length > kLvMaxDownloadBytes || !m_data.Reserve(length)) return kLvDownloadTooLarge;
+    // Room for an announced length up to a first 16 MiB at once; a server that announces much and sends
+    // little cannot make the program hold memory it never fills.
+    const uint64_t kFirstReservation = uint64_t(16) << 20;
+    if (length > kLvMaxDownloadBytes || !m_data.Reserve(length < kFirstReservation ? length : kFirstReservation))
+        return kLvDownloadTooLarge;
 
     PostStep(4, IDS_DL_GET_FILE);
     uint32_t total = 0;
