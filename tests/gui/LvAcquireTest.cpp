@@ -254,6 +254,18 @@ TEST_F(AcquireTest, HotKeyCapturesTheProgramInFrontIntoTheEditor) {
     EXPECT_EQ(doc->m_image->GetWidth(), frame.right - frame.left);
     EXPECT_EQ(doc->m_image->GetHeight(), frame.bottom - frame.top);
 
+    // The keys themselves, typed: the system hands the combination to the program as its hot key.
+    const int m = m_app->m_imageCounter;
+    INPUT keys[6] = {};
+    const WORD sequence[6] = {VK_CONTROL, VK_MENU, '7', '7', VK_MENU, VK_CONTROL};
+    for (int i = 0; i < 6; i++) {
+        keys[i].type = INPUT_KEYBOARD;
+        keys[i].ki.wVk = sequence[i];
+        keys[i].ki.dwFlags = i < 3 ? 0 : KEYEVENTF_KEYUP;
+    }
+    ASSERT_EQ(SendInput(6, keys, sizeof(INPUT)), 6u);
+    ASSERT_TRUE(PumpUntil([&] { return DocTitled(Numbered("Captured Image ", m)) != nullptr; }));
+
     // Chosen again, the command disarms the key without a dialog.
     Command(ID_CAPTURE_HOT_KEY);
     EXPECT_EQ(Frame()->m_hotKeyArmed, 0);
