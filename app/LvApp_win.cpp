@@ -159,10 +159,17 @@ bool CLumivueApp::OnUpdateCommand(CFwCmdUI& ui) {
     switch (ui.id) {
     case ID_WINDOW_CLOSE_ALL:
     case ID_APP_ABOUT:
+    case ID_ACQUIRE_DOWNLOAD_URL:
         return true;
     default:
         return CFwApp::OnUpdateCommand(ui);
     }
+}
+
+bool CLumivueApp::PreTranslateMessage(MSG& msg) {
+    // While a scanner's own window is up, the source sees every message instead of the accelerators.
+    if (Frame() && Frame()->Twain().IsSourceEnabled()) return Frame()->Twain().PreTranslate(msg);
+    return CFwApp::PreTranslateMessage(msg);
 }
 
 bool CLumivueApp::OnCommand(int id) {
@@ -172,6 +179,9 @@ bool CLumivueApp::OnCommand(int id) {
         return true;
     case ID_APP_ABOUT:
         OnAbout();
+        return true;
+    case ID_ACQUIRE_DOWNLOAD_URL:
+        OnDownloadFromUrl(std::string());
         return true;
     default:
         return CFwApp::OnCommand(id);

@@ -34,6 +34,9 @@ public:
 
     bool OnUpdateCommand(CFwCmdUI& ui) override;
     bool OnCommand(int id) override;
+    bool PreTranslateMessage(MSG& msg) override;
+    // Downloads a picture from an address (asked for when empty) into new documents (acquire/LvDownload_win.cpp).
+    void OnDownloadFromUrl(const std::string& address);
 
     HANDLE m_hMutex = nullptr;
     CFwDocTemplate* m_pDocTemplate = nullptr;

@@ -97,6 +97,7 @@ bool CMainFrame::OnCreateBars() {
     if (!m_progress.CreateIndicator(m_statusBar, IDC_PROGRESS_INDICATOR)) return false;
     SetProgress(0);
     m_bFullScreen = false;
+    OnCreateAcquisition();
     return true;
 }
 
@@ -191,7 +192,7 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_WINDOW_LIST:
         return true;
     default:
-        return false;
+        return OnUpdateAcquireCommand(ui);
     }
 }
 
@@ -223,11 +224,13 @@ bool CMainFrame::OnCommand(int id) {
         return true;
     }
     default:
-        return false;
+        return OnAcquireCommand(id);
     }
 }
 
 LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (OnAcquireMessage(msg, wParam, lParam, result)) return result;
     switch (msg) {
     case WM_SHARE_DOCUMENT:
         if (CLumivueApp::Get()) CLumivueApp::Get()->OnShareDocument();

@@ -1,11 +1,15 @@
 #pragma once
 
+#include "acquire/LvTwain_win.h"
 #include "framework/FwFrame_win.h"
 #include "image/LvWinTypes.h"
 
+#include <memory>
 #include <string>
 
 // A progress bar that also shows a line of text, laid over a status-bar pane.
+class CLvImage;
+
 class CProgressIndicator : public CFwWnd {
 public:
     bool CreateIndicator(HWND parent, int id);
@@ -43,6 +47,34 @@ public:
     RECT m_fullScreenRect = {0, 0, 0, 0};
     WINDOWPLACEMENT m_savedPlacement = {};
 
+    // ---- acquisition: capture (acquire/LvCapture_win.cpp), clipboard (acquire/LvClipboard_win.cpp),
+    // scanners (acquire/LvTwain_win.cpp) ----
+    bool OnUpdateAcquireCommand(CFwCmdUI& ui);
+    bool OnAcquireCommand(int id);
+    // The hot key, clipboard updates, closing and destruction; true (with the result) when handled whole.
+    bool OnAcquireMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // The "Capture" folder and the scanner link, when the window is made.
+    void OnCreateAcquisition();
+    // Copies the window's pixels on the screen to a destination (LvCaptureDest); 1 when there were pixels.
+    int CaptureWindow(HWND window, int destination);
+    void OnCaptureScreen();
+    void OnHotKeyCapture();
+    void OnHotKey();
+    void OnFromClipboard();
+    void OnAutoMonitorClipboard();
+    void OnClipboardChanged();
+    // A new untitled document holding image (which it takes; null leaves it empty), titled by the prefix and
+    // the application's image counter.
+    bool NewAcquiredDocument(std::unique_ptr<CLvImage> image, const char* titlePrefix);
+    CFrameTwain& Twain() { return m_twain; }
+
+    int m_hotKeyArmed = 0;
+    WORD m_hotKeyModifiers = 2; // the hot key control's flags: 1 Shift, 2 Ctrl, 4 Alt
+    WORD m_hotKeyVk = 0x31;
+    int m_captureDest = 2;
+    int m_captureArea = 0;
+    int m_clipMonitor = 0;
+
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     bool OnCreateBars() override;
@@ -54,6 +86,7 @@ private:
 
     HWND m_statusBar = nullptr;
     CProgressIndicator m_progress;
+    CFrameTwain m_twain{*this};
     RGBQUAD m_foreground = {0, 0, 0, 0};
 };
 

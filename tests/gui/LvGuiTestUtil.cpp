@@ -51,6 +51,12 @@ std::vector<CLvDoc*> GuiTest::Docs() const {
     return docs;
 }
 
+CLvDoc* GuiTest::DocTitled(const std::string& title) const {
+    for (CLvDoc* doc : Docs())
+        if (doc->GetTitle() == title) return doc;
+    return nullptr;
+}
+
 CLvDoc* GuiTest::Open(const std::string& path) {
     CLvDoc* doc = dynamic_cast<CLvDoc*>(m_app->OpenDocumentFile(path));
     m_app->PumpWaitingMessages();

@@ -25,6 +25,8 @@ protected:
     CLvDoc* ActiveDoc() const;
     CLvView* ActiveView() const;
     std::vector<CLvDoc*> Docs() const;
+    // The open document of that title, or null.
+    CLvDoc* DocTitled(const std::string& title) const;
     CLvDoc* Open(const std::string& path);
     // Sends WM_COMMAND as a menu item does.
     void Command(int id);
