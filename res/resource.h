@@ -283,3 +283,14 @@
 #define IDC_WM_TEXT 1422
 #define IDC_WM_PATH 1423
 #define IDC_WM_BROWSE 1424
+
+// Help, the Help menu's links, the notification-area icon's menu and the memory messages
+#define IDR_TRAY_MENU 650
+#define IDS_HELP_FILE 61100
+#define IDS_LINK_BUG_REPORT 61101
+#define IDS_LINK_SUPPORT 61102
+#define IDS_LINK_HOME_PAGE 61103
+#define IDS_LINK_BBS 61104
+#define IDS_UNDO_DROPPED 61105
+#define IDS_OUT_OF_MEMORY 61106
+#define WM_TRAY_NOTIFY (WM_USER + 1010)
