@@ -10,7 +10,7 @@ packages=(
   # tools; the help compiler and reader (chmcmd, chmls); the Wine test run: wine64, a virtual display, fonts,
   # input and screen dumps.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm dpkg-dev xz-utils bzip2
-  googletest wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
+  googletest fp-utils wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
 )
 
 missing=()
