@@ -107,6 +107,9 @@ bool CLumivueApp::InitInstance() {
     CMainFrame* frame = new CMainFrame();
     m_mainFrame = frame;
     if (!frame->CreateMainFrame(0x00CF8000)) return false;
+    // From here on a second start finds this window and hands its file over, also while the command line's
+    // file is being opened or its error shown.
+    SetPropW(frame->GetHwnd(), LvUtf8ToWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
     frame->SetSharedMenu(m_pDocTemplate->Menu());
     SetAccelerators(LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
 
@@ -118,7 +121,6 @@ bool CLumivueApp::InitInstance() {
 
     const std::string path = PathOfCommandLine(m_commandLine);
     if (!path.empty()) OpenDocumentFile(path);
-    SetPropW(frame->GetHwnd(), LvUtf8ToWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
     return true;
 }
 

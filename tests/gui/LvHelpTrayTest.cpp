@@ -1,0 +1,154 @@
+#include "LvGuiTestUtil.h"
+
+#include "acquire/LvLogFile.h"
+
+// The main window's help, its Help menu links and its notification-area icon.
+
+namespace {
+
+std::vector<std::string> g_opened;
+bool g_opens = true;
+
+bool RecordLocation(HWND, const std::string& location) {
+    g_opened.push_back(location);
+    return g_opens;
+}
+
+class MainFrameTest : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        g_opened.clear();
+        g_opens = true;
+        LvSetHelpOpener(RecordLocation);
+        LvSetLinkOpener(RecordLocation);
+    }
+    void TearDown() override {
+        LvSetHelpOpener(nullptr);
+        LvSetLinkOpener(nullptr);
+        GuiTest::TearDown();
+    }
+    // A key pressed in a window, through the message loop's accelerators as the user types it.
+    bool Key(HWND hwnd, WPARAM key) {
+        MSG msg = {};
+        msg.hwnd = hwnd;
+        msg.message = WM_KEYDOWN;
+        msg.wParam = key;
+        const bool translated = m_app->PreTranslateMessage(msg);
+        m_app->PumpWaitingMessages();
+        return translated;
+    }
+};
+
+TEST_F(MainFrameTest, ContentAndF1OpenTheHelpFileAtItsStartPage) {
+    const std::string expected = GetAppDir() + "\\Lumivue.chm::/default.htm";
+    EXPECT_EQ(LvHelpLocation(), expected);
+    EXPECT_TRUE(MenuItem(ID_HELP_CONTENT).enabled);
+    Command(ID_HELP_CONTENT);
+    ASSERT_EQ(g_opened, std::vector<std::string>{expected});
+
+    // F1 with no picture, and in a picture's view.
+    EXPECT_TRUE(Key(FrameHwnd(), VK_F1));
+    CLvDoc* doc = Open(MakePicture(m_dir, "p.bmp", 8, 8, 24, LVFMT_BMP));
+    ASSERT_NE(doc, nullptr);
+    EXPECT_TRUE(Key(ActiveView()->GetHwnd(), VK_F1));
+    EXPECT_EQ(g_opened, std::vector<std::string>(3, expected));
+
+    // A help viewer that cannot open the file: the user is told where the help was looked for.
+    g_opens = false;
+    DialogAnswers answers;
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    Command(ID_HELP_CONTENT);
+    ASSERT_EQ(answers.Texts().size(), 1u);
+    EXPECT_NE(answers.Texts()[0].find(expected), std::string::npos) << answers.Texts()[0];
+}
+
+TEST_F(MainFrameTest, HelpMenuLinksOpenTheProjectsAddresses) {
+    const struct {
+        int command;
+        const char* address;
+    } links[] = {
+        {ID_HELP_HOME_PAGE, "https://quillmarsh.example/lumivue/"},
+        {ID_HELP_BBS, "https://quillmarsh.example/bbs/entry.php"},
+        {ID_HELP_SUPPORT, "mailto:support@quillmarsh.example"},
+        {ID_HELP_BUG_REPORT, "mailto:bugs@quillmarsh.example"},
+    };
+    for (const auto& link : links) {
+        g_opened.clear();
+        EXPECT_TRUE(MenuItem(link.command).found) << link.address;
+        Command(link.command);
+        EXPECT_EQ(g_opened, std::vector<std::string>{link.address});
+    }
+}
+
+// The popup menu of the icon, item by item ("-" a separator, "> " a submenu's item).
+std::vector<std::string> MenuTexts(HMENU menu, const std::string& prefix = std::string()) {
+    std::vector<std::string> texts;
+    for (int i = 0; i < GetMenuItemCount(menu); i++) {
+        wchar_t text[128] = {};
+        GetMenuStringW(menu, UINT(i), text, 128, MF_BYPOSITION);
+        if (HMENU sub = GetSubMenu(menu, i)) {
+            texts.push_back(prefix + LvWideToUtf8(text));
+            for (const std::string& t : MenuTexts(sub, prefix + "> "))
+                texts.push_back(t);
+        } else {
+            texts.push_back(prefix + (GetMenuItemID(menu, i) == 0 ? std::string("-") : LvWideToUtf8(text)));
+        }
+    }
+    return texts;
+}
+
+TEST_F(MainFrameTest, MinimisingShowsTheIconWhoseMenuAndDoubleClickRestore) {
+    HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+    ASSERT_NE(menu, nullptr);
+    const std::vector<std::string> expected = {"&Capture Screen", "&Hot Key Capture", "-", "&From Clipboard",
+                                               "&Auto Monitor Clipboard", "-", "&Download From URL",
+                                               "&Twain Compatible", "> &Select Source", "> A&cquire", "-",
+                                               "&Batch Effect", "Batch &Convert Format", "Batch C&onvert Color", "-",
+                                               "Restore", "E&xit"};
+    EXPECT_EQ(MenuTexts(GetSubMenu(menu, 0)), expected);
+    DestroyMenu(menu);
+
+    // Minimise: the window goes, the icon comes.
+    SendMessageW(FrameHwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    m_app->PumpWaitingMessages();
+    ASSERT_TRUE(Frame()->TrayIconShown()) << "no notification area";
+    EXPECT_FALSE(IsWindowVisible(FrameHwnd()));
+    // A double click on the icon brings the window back maximised, without the icon.
+    SendMessageW(FrameHwnd(), WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_LBUTTONDBLCLK);
+    EXPECT_TRUE(IsWindowVisible(FrameHwnd()));
+    EXPECT_TRUE(IsZoomed(FrameHwnd()));
+    EXPECT_FALSE(Frame()->TrayIconShown());
+
+    // Again, and Restore chosen from the icon's menu with the keyboard: Up from the bottom is Exit, again
+    // Restore.
+    SendMessageW(FrameHwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(Frame()->TrayIconShown());
+    static bool s_chosen;
+    s_chosen = false;
+    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        if (!popup || s_chosen || !IsWindowVisible(popup)) return;
+        s_chosen = true;
+        for (WPARAM key : {WPARAM(VK_UP), WPARAM(VK_UP), WPARAM(VK_RETURN)})
+            PostMessageW(popup, WM_KEYDOWN, key, 0);
+    });
+    SendMessageW(FrameHwnd(), WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_RBUTTONDOWN);
+    KillTimer(nullptr, timer);
+    EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(FrameHwnd()) != FALSE; }));
+    EXPECT_TRUE(s_chosen);
+    EXPECT_TRUE(IsZoomed(FrameHwnd()));
+    EXPECT_FALSE(Frame()->TrayIconShown());
+}
+
+TEST_F(MainFrameTest, WindowsCommandNeedsAWindow) {
+    EXPECT_FALSE(MenuItem(ID_WINDOW_LIST).enabled);
+    ASSERT_NE(Open(MakePicture(m_dir, "a.bmp", 8, 8, 24, LVFMT_BMP)), nullptr);
+    ASSERT_NE(Open(MakePicture(m_dir, "b.bmp", 8, 8, 24, LVFMT_BMP)), nullptr);
+    EXPECT_TRUE(MenuItem(ID_WINDOW_LIST).enabled);
+    CLvDoc* before = ActiveDoc();
+    Command(ID_WINDOW_LIST);
+    EXPECT_NE(ActiveDoc(), before);
+}
+
+} // namespace
