@@ -59,6 +59,7 @@ CLvDoc::CLvDoc() {
 
 CLvDoc::~CLvDoc() {
     ReleaseImage();
+    if (m_watcherWake) CloseHandle(m_watcherWake);
 }
 
 void CLvDoc::PreCloseDocument() {
@@ -245,6 +246,7 @@ void CLvDoc::UpdateStatusBar() {
     // The scale the picture is drawn at: the zoom counts only in Fit Size.
     frame->SetPaneText(4, LvZoomText(LvDrawScale(m_fitMode, m_zoom, m_fitFactor), 1.0f));
     frame->SetProgress(0);
+    if (m_undo.DroppedByBudget() > 0) frame->SetPaneText(0, LvLoadString(IDS_UNDO_DROPPED));
 }
 
 // ---- worker -----------------------------------------------------------------------------------------------------
@@ -256,6 +258,7 @@ void CLvDoc::JoinThreads() {
         m_workerHandle = nullptr;
     }
     if (HANDLE watcher = m_progressHandle.exchange(nullptr)) {
+        if (m_watcherWake) SetEvent(m_watcherWake);
         LvWaitHandlingSentMessages(watcher);
         CloseHandle(watcher);
     }
@@ -272,6 +275,7 @@ void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     // Reset here, before the worker exists, so that a cancel that comes in meanwhile is never undone.
     m_image->SetProgress(0);
     m_image->SetEscape(0);
+    if (m_watcherWake) ResetEvent(m_watcherWake);
     CFwView* view = dynamic_cast<CFwView*>(FirstView());
     m_notifyWnd = view ? view->GetHwnd() : nullptr;
     // Suspended first: the busy mark is in place before the worker can clear it.
@@ -311,15 +315,20 @@ unsigned __stdcall CLvDoc::ProgressWatcher(void* arg) {
     CLvDoc* doc = static_cast<CLvDoc*>(arg);
     CLvImage* image = doc->m_image.get();
     const HWND view = doc->m_notifyWnd.load();
+    // Sleeps for the interval unless told to finish; true when told.
+    auto toldToFinish = [doc](DWORD ms) {
+        return doc->m_watcherWake ? WaitForSingleObject(doc->m_watcherWake, ms) == WAIT_OBJECT_0 : (Sleep(ms), false);
+    };
+    bool finish = false;
     for (;;) {
         const int p = image->GetProgress();
         if (p >= 100) break;
-        Sleep(333);
-        if (image->GetEscape()) break;
+        finish = toldToFinish(333);
+        if (finish || image->GetEscape()) break;
         if (view) SendMessageW(view, WM_DOC_PROGRESS, WPARAM(p), 0);
     }
     if (view) SendMessageW(view, WM_DOC_PROGRESS, 100, 0);
-    Sleep(111);
+    if (!finish) toldToFinish(111);
     // The refresh comes once the worker is done, so that the view shows the result.
     while (doc->m_workerThread.load())
         Sleep(10);

@@ -110,6 +110,9 @@ private:
     std::atomic<HANDLE> m_progressHandle{nullptr}; // owned handle of the last watcher
     std::atomic<const CLvImage*> m_busySnapshot{nullptr};
     std::atomic<HWND> m_notifyWnd{nullptr}; // the first view's window, where the watcher reports
+    // Set when the watcher is to finish at once (its command is over and the next one waits), so that it
+    // does not sleep out its interval.
+    HANDLE m_watcherWake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
 
 // The wait of the interface thread for a thread of a document: messages sent to its windows meanwhile (the

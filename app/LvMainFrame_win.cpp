@@ -27,8 +27,8 @@ bool OpenWithHelpViewer(HWND owner, const std::string& location) {
     static HtmlHelpFunction htmlHelp = nullptr;
     if (!htmlHelp) {
         if (HMODULE library = LoadLibraryW(L"hhctrl.ocx"))
-            htmlHelp = reinterpret_cast<HtmlHelpFunction>(
-                reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpW")));
+            htmlHelp =
+                reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpW")));
     }
     return htmlHelp && htmlHelp(owner, LvUtf8ToWide(location).c_str(), kHelpDisplayTopic, 0) != nullptr;
 }
@@ -378,8 +378,7 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
-            OnMinimizeToTray();
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) OnMinimizeToTray();
         break;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);

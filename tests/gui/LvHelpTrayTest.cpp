@@ -101,11 +101,23 @@ std::vector<std::string> MenuTexts(HMENU menu, const std::string& prefix = std::
 TEST_F(MainFrameTest, MinimisingShowsTheIconWhoseMenuAndDoubleClickRestore) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     ASSERT_NE(menu, nullptr);
-    const std::vector<std::string> expected = {"&Capture Screen", "&Hot Key Capture", "-", "&From Clipboard",
-                                               "&Auto Monitor Clipboard", "-", "&Download From URL",
-                                               "&Twain Compatible", "> &Select Source", "> A&cquire", "-",
-                                               "&Batch Effect", "Batch &Convert Format", "Batch C&onvert Color", "-",
-                                               "Restore", "E&xit"};
+    const std::vector<std::string> expected = {"&Capture Screen",
+                                               "&Hot Key Capture",
+                                               "-",
+                                               "&From Clipboard",
+                                               "&Auto Monitor Clipboard",
+                                               "-",
+                                               "&Download From URL",
+                                               "&Twain Compatible",
+                                               "> &Select Source",
+                                               "> A&cquire",
+                                               "-",
+                                               "&Batch Effect",
+                                               "Batch &Convert Format",
+                                               "Batch C&onvert Color",
+                                               "-",
+                                               "Restore",
+                                               "E&xit"};
     EXPECT_EQ(MenuTexts(GetSubMenu(menu, 0)), expected);
     DestroyMenu(menu);
 
