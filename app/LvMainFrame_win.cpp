@@ -242,7 +242,6 @@ void CMainFrame::OnWindowList() {
 }
 
 void CMainFrame::OnMinimizeToTray() {
-    ShowWindow(m_hwnd, SW_HIDE);
     NOTIFYICONDATAW data = {};
     data.cbSize = sizeof(data);
     data.hWnd = m_hwnd;
@@ -252,9 +251,9 @@ void CMainFrame::OnMinimizeToTray() {
     data.hIcon = m_trayIcon;
     const std::wstring tip = LvUtf8ToWide(LvLoadString(IDS_TRAY_TIP)).substr(0, 63);
     wcsncpy(data.szTip, tip.c_str(), sizeof(data.szTip) / sizeof(data.szTip[0]) - 1);
-    // Without a notification area the icon cannot be shown; the window is then only minimised, not hidden.
+    // Without a notification area the icon cannot be shown; the window then stays on the task bar, minimised.
     m_trayShown = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
-    if (!m_trayShown) ShowWindow(m_hwnd, SW_SHOW);
+    if (m_trayShown) ShowWindow(m_hwnd, SW_HIDE);
 }
 
 void CMainFrame::RemoveTrayIcon() {
@@ -378,7 +377,12 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         }
         break;
     case WM_SYSCOMMAND:
-        if ((wParam & 0xFFF0) == SC_MINIMIZE) OnMinimizeToTray();
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            // Minimised first: minimising shows a window again, so it is hidden afterwards.
+            LRESULT r = CFwMDIFrame::WindowProc(msg, wParam, lParam);
+            OnMinimizeToTray();
+            return r;
+        }
         break;
     case WM_TRAY_NOTIFY:
         OnTrayNotify(lParam);
