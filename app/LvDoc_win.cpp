@@ -86,7 +86,15 @@ bool CLvDoc::OnOpenDocument(const std::string& path) {
 bool CLvDoc::LoadFile(const std::string& path) {
     SetPathNameOnly(path);
     const DWORD format = LvLoadFormatOfPath(path);
-    if (format == 0) return false;
+    if (format == 0) {
+        // A dropped folder or a file of another kind: say why nothing opens.
+        const DWORD attributes = GetFileAttributesW(LvUtf8ToWide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            Message(path + " is a folder, not a picture.");
+        else
+            Message(path + " is not a kind of picture that Lumivue opens.");
+        return false;
+    }
     StopWatch(0);
     std::unique_ptr<CLvImage> image(new CLvImage());
     image->Load(path.c_str(), format);

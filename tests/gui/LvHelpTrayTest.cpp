@@ -2,6 +2,8 @@
 
 #include "acquire/LvLogFile.h"
 
+#include <shlobj.h>
+
 // The main window's help, its Help menu links and its notification-area icon.
 
 namespace {
@@ -161,6 +163,58 @@ TEST_F(MainFrameTest, WindowsCommandNeedsAWindow) {
     CLvDoc* before = ActiveDoc();
     Command(ID_WINDOW_LIST);
     EXPECT_NE(ActiveDoc(), before);
+}
+
+// The drop data Explorer sends: a DROPFILES block with the wide names one after another, ending with an
+// empty one.
+HGLOBAL DropData(const std::vector<std::string>& paths) {
+    std::wstring names;
+    for (const std::string& path : paths)
+        names += LvUtf8ToWide(path) + L'\0';
+    names += L'\0';
+    HGLOBAL block = GlobalAlloc(GHND, sizeof(DROPFILES) + names.size() * sizeof(wchar_t));
+    if (!block) return nullptr;
+    DROPFILES* drop = static_cast<DROPFILES*>(GlobalLock(block));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->fWide = TRUE;
+    memcpy(drop + 1, names.data(), names.size() * sizeof(wchar_t));
+    GlobalUnlock(block);
+    return block;
+}
+
+TEST_F(MainFrameTest, DroppedFilesOpenEachInAWindowAndFailuresAreReported) {
+    const std::string first = MakePicture(m_dir, "first.bmp", 12, 10, 24, LVFMT_BMP);
+    const std::string second = MakePicture(m_dir, "second.png", 9, 7, 8, LVFMT_PNG);
+    const std::string damaged = m_dir.Path("damaged.png");
+    WriteFileBytes(damaged, Bytes{0x89, 'P', 'N', 'G', 1, 2, 3});
+    const std::string folder = m_dir.Path("folder");
+    ASSERT_TRUE(CreateDirectoryW(LvUtf8ToWide(folder).c_str(), nullptr));
+    const std::string text = m_dir.Path("notes.txt");
+    WriteFileBytes(text, Bytes{'h', 'i'});
+
+    DialogAnswers answers;
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    HGLOBAL drop = DropData({first, folder, damaged, second, text});
+    ASSERT_NE(drop, nullptr);
+    // Posted as Explorer posts it; the window frees the block.
+    ASSERT_TRUE(PostMessageW(FrameHwnd(), WM_DROPFILES, reinterpret_cast<WPARAM>(drop), 0));
+    ASSERT_TRUE(PumpUntil([&] { return answers.AllAnswered(); }));
+    m_app->PumpWaitingMessages();
+
+    std::vector<std::string> titles;
+    for (CLvDoc* doc : Docs())
+        titles.push_back(doc->GetTitle());
+    EXPECT_EQ(titles, (std::vector<std::string>{"first.bmp", "second.png"}));
+    ASSERT_EQ(answers.Texts().size(), 3u);
+    EXPECT_EQ(answers.Texts()[0], folder + " is a folder, not a picture.");
+    EXPECT_EQ(answers.Texts()[1], "Invalid image path!");
+    EXPECT_EQ(answers.Texts()[2], text + " is not a kind of picture that Lumivue opens.");
+    EXPECT_TRUE(answers.Unexpected().empty());
+    CLvDoc* shown = ActiveDoc();
+    ASSERT_NE(shown, nullptr);
+    EXPECT_EQ(shown->m_image->GetWidth(), 9);
 }
 
 } // namespace
