@@ -14,6 +14,9 @@
 #include <commdlg.h>
 #include <process.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace {
 
 CMainFrame* Frame() {
@@ -34,12 +37,22 @@ void ShowWriteError(const CLvImage& image) {
     Message(text && *text ? text : "Can't write the file");
 }
 
+LvCommandHook g_commandHook = nullptr;
+
+void ShowOutOfMemory() {
+    Message(LvLoadString(IDS_OUT_OF_MEMORY));
+}
+
 int64_t PerformanceCounter() {
     LARGE_INTEGER v;
     return QueryPerformanceCounter(&v) ? int64_t(v.QuadPart) : 0;
 }
 
 } // namespace
+
+void LvSetCommandHook(LvCommandHook hook) {
+    g_commandHook = hook;
+}
 
 void LvWaitHandlingSentMessages(HANDLE handle) {
     if (!handle) return;
@@ -96,9 +109,21 @@ bool CLvDoc::LoadFile(const std::string& path) {
         return false;
     }
     StopWatch(0);
-    std::unique_ptr<CLvImage> image(new CLvImage());
-    image->Load(path.c_str(), format);
+    std::unique_ptr<CLvImage> image;
+    try {
+        image.reset(new CLvImage());
+        image->Load(path.c_str(), format);
+    } catch (const std::bad_alloc&) {
+        image.reset();
+    } catch (const std::length_error&) {
+        image.reset();
+    }
     StopWatch(1);
+    if (!image) {
+        ShowOutOfMemory();
+        m_image.reset();
+        return false;
+    }
     if (!image->IsValid()) {
         Message("Invalid image path!");
         m_image.reset();
@@ -116,10 +141,15 @@ bool CLvDoc::LoadFile(const std::string& path) {
     for (int i = 1; i < frames && app && app->m_pDocTemplate; i++) {
         CLvDoc* doc = dynamic_cast<CLvDoc*>(app->m_pDocTemplate->OpenDocumentFile(nullptr));
         if (!doc) continue;
-        std::unique_ptr<CLvImage> frame(new CLvImage());
-        frame->SetFrame(i);
-        frame->Load(path.c_str(), format);
-        doc->m_image = std::move(frame);
+        try {
+            std::unique_ptr<CLvImage> frame(new CLvImage());
+            frame->SetFrame(i);
+            frame->Load(path.c_str(), format);
+            doc->m_image = std::move(frame);
+        } catch (const std::exception&) {
+            // Out of memory for this frame: its window says so by staying empty; the others go on.
+            doc->m_image.reset();
+        }
         doc->SetTitle(LvFrameTitle(title, i));
         doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
     }
@@ -284,6 +314,8 @@ void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     m_image->SetProgress(0);
     m_image->SetEscape(0);
     if (m_watcherWake) ResetEvent(m_watcherWake);
+    m_commandFault = kNoFault;
+    m_modifiedBeforeCommand = IsModified();
     CFwView* view = dynamic_cast<CFwView*>(FirstView());
     m_notifyWnd = view ? view->GetHwnd() : nullptr;
     // Suspended first: the busy mark is in place before the worker can clear it.
@@ -302,8 +334,15 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         doc->m_workerThread = nullptr;
         return 0;
     }
-    doc->m_busySnapshot = doc->m_undo.Submit(image);
-    doc->SetModifiedFlag(true);
+    // No memory for the undo copy: the command does not run, so that nothing is changed beyond recall.
+    const CLvImage* snapshot = nullptr;
+    try {
+        snapshot = doc->m_undo.Submit(image);
+    } catch (const std::exception&) {
+        snapshot = nullptr;
+    }
+    doc->m_busySnapshot = snapshot;
+    if (snapshot) doc->SetModifiedFlag(true);
     HANDLE watcher =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ProgressWatcher, doc, CREATE_SUSPENDED, nullptr));
     if (watcher) {
@@ -312,7 +351,10 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         ResumeThread(watcher);
     }
     doc->StopWatch(0);
-    LvRunImageCommand(doc->m_command, doc->m_param, *image, doc->CommandContext());
+    if (!snapshot)
+        doc->m_commandFault = kFaultNoUndoMemory;
+    else if (!doc->RunGuarded(nullptr, doc->m_command, doc->m_param, *image))
+        doc->m_commandFault = kFaultRanOutOfMemory;
     doc->StopWatch(1);
     image->SetProgress(100);
     doc->m_workerThread = nullptr;
@@ -343,6 +385,42 @@ unsigned __stdcall CLvDoc::ProgressWatcher(void* arg) {
     if (view) SendMessageW(view, WM_DOC_REFRESH, 0, 0);
     doc->m_progressThread = nullptr;
     return 0;
+}
+
+bool CLvDoc::RunGuarded(const LvOperation* op, int command, const LvOpParams& params, CLvImage& image) {
+    // An operation that cannot get its memory throws out of the engine's containers.
+    try {
+        if (g_commandHook) g_commandHook(image);
+        if (op)
+            LvRunOperation(*op, image, params, CommandContext());
+        else
+            LvRunImageCommand(command, params, image, CommandContext());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+void CLvDoc::TakeBackFailedCommand(bool wasModified) {
+    // Exchanges pointers only: taking back needs no memory.
+    m_undo.Undo(m_image);
+    m_undo.DropRedo();
+    SetModifiedFlag(wasModified);
+}
+
+void CLvDoc::OnCommandDone() {
+    const int fault = m_commandFault.exchange(kNoFault);
+    if (fault == kNoFault) return;
+    if (fault == kFaultRanOutOfMemory) TakeBackFailedCommand(m_modifiedBeforeCommand);
+    // Told after the message that carries this call has returned: the watcher waits for it.
+    CFwView* view = dynamic_cast<CFwView*>(FirstView());
+    if (view) PostMessageW(view->GetHwnd(), WM_DOC_OUT_OF_MEMORY, 0, 0);
+}
+
+void LvShowOutOfMemory() {
+    ShowOutOfMemory();
 }
 
 void CLvDoc::ReleaseImage() {
@@ -549,8 +627,23 @@ void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
     if (!m_image) return;
     // The last command's progress watcher may still read the picture that the snapshot below can drop.
     JoinThreads();
-    SubmitUndo();
-    LvRunOperation(op, *m_image, params, CommandContext());
+    const bool wasModified = IsModified();
+    const CLvImage* snapshot = nullptr;
+    try {
+        snapshot = m_undo.Submit(m_image.get());
+    } catch (const std::exception&) {
+        snapshot = nullptr;
+    }
+    if (!snapshot) {
+        ShowOutOfMemory();
+        return;
+    }
+    if (!RunGuarded(&op, 0, params, *m_image)) {
+        TakeBackFailedCommand(wasModified);
+        UpdateAllViews(nullptr, WM_DOC_REFRESH);
+        ShowOutOfMemory();
+        return;
+    }
     // The picture changed: the document must ask before it closes.
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);

@@ -53,6 +53,11 @@ void LvUndoStack::Redo(std::unique_ptr<CLvImage>& current) {
     m_level++;
 }
 
+void LvUndoStack::DropRedo() {
+    for (int i = m_level; i < kSlots; i++)
+        m_slots[i].reset();
+}
+
 void LvUndoStack::Clear() {
     for (auto& slot : m_slots)
         slot.reset();

@@ -30,6 +30,8 @@ public:
     // Exchanges current with the snapshot below the level (undo) or at it (redo) and moves the level.
     void Undo(std::unique_ptr<CLvImage>& current);
     void Redo(std::unique_ptr<CLvImage>& current);
+    // Forgets what redo would bring back (a command that failed and was taken back).
+    void DropRedo();
     void Clear();
 
 private:

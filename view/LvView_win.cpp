@@ -277,6 +277,9 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     case WM_TIMER:
         if (wParam == kAntTimer) OnTimer();
         return 0;
+    case WM_DOC_OUT_OF_MEMORY:
+        LvShowOutOfMemory();
+        return 0;
     case WM_DOC_PROGRESS:
         if (CMainFrame* frame = Frame()) {
             frame->SetProgress(int(wParam));
@@ -285,6 +288,7 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DOC_REFRESH:
         if (CLvDoc* doc = GetDoc()) {
+            doc->OnCommandDone();
             doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
             doc->UpdateStatusBar();
         }
