@@ -151,22 +151,10 @@ void AddImageCommandMenus(MenuItem& menu) {
     for (const LvCommandPopup& source : LvCommandPopups()) {
         MenuItem popup;
         SplitMenuText(source.title, popup.text, popup.key);
-        bool separatorPending = false;
-        for (const char* name : source.names) {
-            if (!*name) {
-                separatorPending = !popup.items.empty();
-                continue;
-            }
-            const LvOperation* op = LvFindOperation(name);
-            if (!op || !LvIsMenuCommand(*op)) continue;
-            if (separatorPending) {
-                MenuItem separator;
-                separator.separator = true;
-                popup.items.push_back(separator);
-            }
-            separatorPending = false;
+        for (const LvOperation* op : LvPopupItems(source)) {
             MenuItem item;
-            SplitMenuText(op->menuText, item.text, item.key);
+            item.separator = op == nullptr;
+            if (op) SplitMenuText(op->menuText, item.text, item.key);
             item.op = op;
             popup.items.push_back(item);
         }
@@ -237,16 +225,6 @@ std::string Anchor(const std::string& text) {
     return a;
 }
 
-std::string OperationLine(const LvOperation& op) {
-    std::string ranges;
-    for (const LvOpArg& arg : op.args) {
-        if (!arg.name) break;
-        if (arg.kind == kLvArgChoice || arg.kind == kLvArgSize || arg.maxValue > 10000) continue;
-        ranges += (ranges.empty() ? "" : ", ") + std::string(arg.name) + " " + LvArgRangeText(arg);
-    }
-    return std::string(op.help) + (ranges.empty() ? "" : " (" + ranges + ")");
-}
-
 // The written page that tells about the commands of a menu that the operation table does not hold.
 std::string PageOfMenu(const std::string& menu) {
     static const std::map<std::string, std::string> pages = {
@@ -266,7 +244,7 @@ void WriteItems(std::ostringstream& page, const MenuItem& popup, const std::stri
         }
         page << "<tr><td>" << path << " &gt; " << Html(item.text) << "</td><td>" << Html(item.key) << "</td><td>";
         if (item.op) {
-            page << Html(OperationLine(*item.op)) << " <a href=\"operations.htm#" << item.op->name << "\">("
+            page << Html(LvOperationHelp(*item.op)) << " <a href=\"operations.htm#" << item.op->name << "\">("
                  << item.op->name << ")</a>";
             if (item.op->enable == kLvEnableSelection) page << " Needs a selection.";
         } else {
@@ -351,7 +329,7 @@ int main(int argc, char** argv) {
         std::string text, key;
         SplitMenuText(op.menuText, text, key);
         operations << "<tr id=\"" << op.name << "\"><td><code>" << Html(LvOperationUsage(op)) << "</code></td><td>"
-                   << Html(text) << "</td><td>" << Html(OperationLine(op)) << "</td></tr>\n";
+                   << Html(text) << "</td><td>" << Html(LvOperationHelp(op)) << "</td></tr>\n";
     }
     operations << "</table>\n" << kPageFoot;
 
