@@ -43,6 +43,7 @@ public:
     CAboutDlg();
 
 protected:
+    bool OnInitDialog() override;
     INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
 };
 

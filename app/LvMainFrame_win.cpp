@@ -51,6 +51,10 @@ void LvSetLinkOpener(LvLocationOpener opener) {
     g_linkOpener = opener ? opener : OpenWithShell;
 }
 
+bool LvOpenLink(HWND owner, const std::string& link) {
+    return g_linkOpener(owner, link);
+}
+
 std::string LvLoadString(UINT id) {
     const wchar_t* text = nullptr;
     // With a zero length LoadString hands out the resource's own read-only text.
@@ -232,7 +236,7 @@ void CMainFrame::OnHelpContent() {
 
 void CMainFrame::OnLink(UINT stringId) {
     const std::string link = LvLoadString(stringId);
-    if (!link.empty() && !g_linkOpener(m_hwnd, link) && CFwApp::Get())
+    if (!link.empty() && !LvOpenLink(m_hwnd, link) && CFwApp::Get())
         CFwApp::Get()->ShowMessage("Can't open " + link + ".");
 }
 

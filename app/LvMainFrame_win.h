@@ -23,6 +23,8 @@ private:
 typedef bool (*LvLocationOpener)(HWND owner, const std::string& location);
 void LvSetHelpOpener(LvLocationOpener opener);
 void LvSetLinkOpener(LvLocationOpener opener);
+// Opens a web or mail link through the link opener; true when it was opened.
+bool LvOpenLink(HWND owner, const std::string& link);
 // Where the help opens: the help file beside the program at its start page.
 std::string LvHelpLocation();
 // A text of the program's string table.

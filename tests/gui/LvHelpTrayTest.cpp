@@ -2,6 +2,7 @@
 
 #include "acquire/LvLogFile.h"
 
+#include <commctrl.h>
 #include <shlobj.h>
 
 // The main window's help, its Help menu links and its notification-area icon.
@@ -81,6 +82,37 @@ TEST_F(MainFrameTest, HelpMenuLinksOpenTheProjectsAddresses) {
         Command(link.command);
         EXPECT_EQ(g_opened, std::vector<std::string>{link.address});
     }
+}
+
+// The address of a link control's first link.
+std::string LinkAddress(HWND control) {
+    LITEM item = {};
+    item.mask = LIF_ITEMINDEX | LIF_URL;
+    item.iLink = 0;
+    if (!SendMessageW(control, LM_GETITEM, 0, reinterpret_cast<LPARAM>(&item))) return std::string();
+    return LvWideToUtf8(item.szUrl);
+}
+
+TEST_F(MainFrameTest, AboutBoxLinksAreTheHelpMenusAddresses) {
+    DialogAnswers answers;
+    std::vector<std::string> shown;
+    answers.Expect("Lumivue 1.8", [&](HWND dialog) {
+        for (int id : {IDC_HOMEPAGE, IDC_SUPPORT_MAIL})
+            shown.push_back(LinkAddress(GetDlgItem(dialog, id)));
+        // A click on the home page link, as the control reports it.
+        NMLINK click = {};
+        click.hdr.hwndFrom = GetDlgItem(dialog, IDC_HOMEPAGE);
+        click.hdr.idFrom = IDC_HOMEPAGE;
+        click.hdr.code = NM_CLICK;
+        wcscpy(click.item.szUrl, LvUtf8ToWide(shown[0]).c_str());
+        SendMessageW(dialog, WM_NOTIFY, IDC_HOMEPAGE, reinterpret_cast<LPARAM>(&click));
+        DialogAnswers::Press(dialog, IDOK);
+    });
+    Command(ID_APP_ABOUT);
+    EXPECT_TRUE(answers.AllAnswered());
+    EXPECT_EQ(shown,
+              (std::vector<std::string>{"https://quillmarsh.example/lumivue/", "mailto:support@quillmarsh.example"}));
+    EXPECT_EQ(g_opened, std::vector<std::string>{"https://quillmarsh.example/lumivue/"});
 }
 
 // The popup menu of the icon, item by item ("-" a separator, "> " a submenu's item).
