@@ -132,6 +132,19 @@ std::vector<std::string> MenuTexts(HMENU menu, const std::string& prefix = std::
     return texts;
 }
 
+// Chooses an item of the popup menu that the next call opens by typing keys into it once it shows.
+UINT_PTR TypeIntoNextPopup(std::vector<WPARAM> keys) {
+    static std::vector<WPARAM> s_keys;
+    s_keys = std::move(keys);
+    return SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND popup = FindWindowW(L"#32768", nullptr);
+        if (!popup || s_keys.empty() || !IsWindowVisible(popup)) return;
+        for (WPARAM key : s_keys)
+            PostMessageW(popup, WM_KEYDOWN, key, 0);
+        s_keys.clear();
+    });
+}
+
 TEST_F(MainFrameTest, MinimisingShowsTheIconWhoseMenuAndDoubleClickRestore) {
     HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
     ASSERT_NE(menu, nullptr);
@@ -170,20 +183,37 @@ TEST_F(MainFrameTest, MinimisingShowsTheIconWhoseMenuAndDoubleClickRestore) {
     // Restore.
     SendMessageW(FrameHwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
     ASSERT_TRUE(Frame()->TrayIconShown());
-    static bool s_chosen;
-    s_chosen = false;
-    UINT_PTR timer = SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR, DWORD) {
-        HWND popup = FindWindowW(L"#32768", nullptr);
-        if (!popup || s_chosen || !IsWindowVisible(popup)) return;
-        s_chosen = true;
-        for (WPARAM key : {WPARAM(VK_UP), WPARAM(VK_UP), WPARAM(VK_RETURN)})
-            PostMessageW(popup, WM_KEYDOWN, key, 0);
-    });
+    UINT_PTR timer = TypeIntoNextPopup({VK_UP, VK_UP, VK_RETURN});
     SendMessageW(FrameHwnd(), WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_RBUTTONDOWN);
     KillTimer(nullptr, timer);
     EXPECT_TRUE(PumpUntil([&] { return IsWindowVisible(FrameHwnd()) != FALSE; }));
-    EXPECT_TRUE(s_chosen);
     EXPECT_TRUE(IsZoomed(FrameHwnd()));
+    EXPECT_FALSE(Frame()->TrayIconShown());
+}
+
+TEST_F(MainFrameTest, ExitFromTheIconsMenuClosesTheProgram) {
+    ASSERT_NE(Open(MakePicture(m_dir, "p.bmp", 8, 8, 24, LVFMT_BMP)), nullptr);
+    SendMessageW(FrameHwnd(), WM_SYSCOMMAND, SC_MINIMIZE, 0);
+    ASSERT_TRUE(Frame()->TrayIconShown());
+    HWND frame = FrameHwnd();
+    // Up from the bottom is Exit.
+    UINT_PTR timer = TypeIntoNextPopup({VK_UP, VK_RETURN});
+    SendMessageW(frame, WM_TRAY_NOTIFY, IDR_MAINFRAME, WM_RBUTTONDOWN);
+    KillTimer(nullptr, timer);
+    // The window closes with its documents and ends the message loop.
+    const DWORD deadline = GetTickCount() + 60000;
+    MSG msg = {};
+    while (IsWindow(frame) && GetTickCount() < deadline) {
+        if (!PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 20, QS_ALLINPUT);
+            continue;
+        }
+        if (msg.message == WM_QUIT) break;
+        TranslateMessage(&msg);
+        DispatchMessageW(&msg);
+    }
+    EXPECT_FALSE(IsWindow(frame));
+    EXPECT_TRUE(Docs().empty());
     EXPECT_FALSE(Frame()->TrayIconShown());
 }
 
