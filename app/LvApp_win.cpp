@@ -35,24 +35,14 @@ void LvAddImageCommandMenus(HMENU menu) {
             if (GetMenuState(sub, ID_COLOR_2, MF_BYCOMMAND) != UINT(-1)) position = i;
     if (position < 0) return;
     for (const LvCommandPopup& popup : LvCommandPopups()) {
+        const std::vector<const LvOperation*> items = LvPopupItems(popup);
+        if (items.empty()) continue;
         HMENU sub = CreatePopupMenu();
-        bool separatorPending = false;
-        int items = 0;
-        for (const char* name : popup.names) {
-            if (!*name) {
-                separatorPending = items > 0;
-                continue;
-            }
-            const LvOperation* op = LvFindOperation(name);
-            if (!op || !LvIsMenuCommand(*op)) continue;
-            if (separatorPending) AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
-            separatorPending = false;
-            AppendMenuW(sub, MF_STRING, UINT_PTR(op->commandId), LvUtf8ToWide(op->menuText).c_str());
-            items++;
-        }
-        if (items == 0) {
-            DestroyMenu(sub);
-            continue;
+        for (const LvOperation* op : items) {
+            if (op)
+                AppendMenuW(sub, MF_STRING, UINT_PTR(op->commandId), LvUtf8ToWide(op->menuText).c_str());
+            else
+                AppendMenuW(sub, MF_SEPARATOR, 0, nullptr);
         }
         InsertMenuW(menu, UINT(position++), MF_BYPOSITION | MF_POPUP, reinterpret_cast<UINT_PTR>(sub),
                     LvUtf8ToWide(popup.title).c_str());
@@ -107,6 +97,9 @@ bool CLumivueApp::InitInstance() {
     CMainFrame* frame = new CMainFrame();
     m_mainFrame = frame;
     if (!frame->CreateMainFrame(0x00CF8000)) return false;
+    // From here on a second start finds this window and hands its file over, also while the command line's
+    // file is being opened or its error shown.
+    SetPropW(frame->GetHwnd(), LvUtf8ToWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
     frame->SetSharedMenu(m_pDocTemplate->Menu());
     SetAccelerators(LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
 
@@ -118,7 +111,6 @@ bool CLumivueApp::InitInstance() {
 
     const std::string path = PathOfCommandLine(m_commandLine);
     if (!path.empty()) OpenDocumentFile(path);
-    SetPropW(frame->GetHwnd(), LvUtf8ToWide(m_instanceName).c_str(), reinterpret_cast<HANDLE>(1));
     return true;
 }
 

@@ -1,5 +1,7 @@
 #include "app/LvDialogs_win.h"
 
+#include "app/LvMainFrame_win.h"
+
 #include "app/LvDocRules.h"
 #include "formats/LvFormatTable.h"
 #include "res/resource.h"
@@ -8,6 +10,7 @@
 
 #include <commctrl.h>
 #include <commdlg.h>
+#include <cstring>
 #include <shellapi.h>
 
 #include <vector>
@@ -100,8 +103,27 @@ INT_PTR CJpegOptionsDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
 
 CAboutDlg::CAboutDlg() : CFwDialog(IDD_ABOUTBOX) {}
 
+namespace {
+// "https://quillmarsh.example/lumivue/" shown as "quillmarsh.example/lumivue", a mail link as its address.
+std::string LinkShownAs(std::string link) {
+    for (const char* scheme : {"https://", "http://", "mailto:"})
+        if (link.compare(0, strlen(scheme), scheme) == 0) link = link.substr(strlen(scheme));
+    if (!link.empty() && link.back() == '/') link.pop_back();
+    return link;
+}
+} // namespace
+
 bool CAboutDlg::OnInitDialog() {
     SetText(IDC_ABOUT_VERSION, std::string("Lumivue ") + LV_VERSION_STRING);
+    // The addresses are the Help menu's, from the string table.
+    const struct {
+        int control;
+        UINT link;
+    } links[] = {{IDC_HOMEPAGE, IDS_LINK_HOME_PAGE}, {IDC_SUPPORT_MAIL, IDS_LINK_SUPPORT}};
+    for (const auto& l : links) {
+        const std::string address = LvLoadString(l.link);
+        SetText(l.control, "<a href=\"" + address + "\">" + LinkShownAs(address) + "</a>");
+    }
     return true;
 }
 
@@ -111,7 +133,7 @@ INT_PTR CAboutDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if ((hdr->code == NM_CLICK || hdr->code == NM_RETURN) &&
             (hdr->idFrom == IDC_HOMEPAGE || hdr->idFrom == IDC_SUPPORT_MAIL)) {
             const NMLINK* link = reinterpret_cast<const NMLINK*>(lParam);
-            ShellExecuteW(m_hwnd, L"open", link->item.szUrl, nullptr, nullptr, SW_SHOWNORMAL);
+            LvOpenLink(m_hwnd, LvWideToUtf8(link->item.szUrl));
             return TRUE;
         }
     }

@@ -14,6 +14,9 @@
 #include <commdlg.h>
 #include <process.h>
 
+#include <new>
+#include <stdexcept>
+
 namespace {
 
 CMainFrame* Frame() {
@@ -34,12 +37,22 @@ void ShowWriteError(const CLvImage& image) {
     Message(text && *text ? text : "Can't write the file");
 }
 
+LvCommandHook g_commandHook = nullptr;
+
+void ShowOutOfMemory() {
+    Message(LvLoadString(IDS_OUT_OF_MEMORY));
+}
+
 int64_t PerformanceCounter() {
     LARGE_INTEGER v;
     return QueryPerformanceCounter(&v) ? int64_t(v.QuadPart) : 0;
 }
 
 } // namespace
+
+void LvSetCommandHook(LvCommandHook hook) {
+    g_commandHook = hook;
+}
 
 void LvWaitHandlingSentMessages(HANDLE handle) {
     if (!handle) return;
@@ -59,6 +72,7 @@ CLvDoc::CLvDoc() {
 
 CLvDoc::~CLvDoc() {
     ReleaseImage();
+    if (m_watcherWake) CloseHandle(m_watcherWake);
 }
 
 void CLvDoc::PreCloseDocument() {
@@ -85,11 +99,31 @@ bool CLvDoc::OnOpenDocument(const std::string& path) {
 bool CLvDoc::LoadFile(const std::string& path) {
     SetPathNameOnly(path);
     const DWORD format = LvLoadFormatOfPath(path);
-    if (format == 0) return false;
+    if (format == 0) {
+        // A dropped folder or a file of another kind: say why nothing opens.
+        const DWORD attributes = GetFileAttributesW(LvUtf8ToWide(path).c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+            Message(path + " is a folder, not a picture.");
+        else
+            Message(path + " is not a kind of picture that Lumivue opens.");
+        return false;
+    }
     StopWatch(0);
-    std::unique_ptr<CLvImage> image(new CLvImage());
-    image->Load(path.c_str(), format);
+    std::unique_ptr<CLvImage> image;
+    try {
+        image.reset(new CLvImage());
+        image->Load(path.c_str(), format);
+    } catch (const std::bad_alloc&) {
+        image.reset();
+    } catch (const std::length_error&) {
+        image.reset();
+    }
     StopWatch(1);
+    if (!image) {
+        ShowOutOfMemory();
+        m_image.reset();
+        return false;
+    }
     if (!image->IsValid()) {
         if (!m_showingSlides) Message("Invalid image path!");
         m_image.reset();
@@ -107,10 +141,15 @@ bool CLvDoc::LoadFile(const std::string& path) {
     for (int i = 1; i < frames && app && app->m_pDocTemplate && !m_showingSlides; i++) {
         CLvDoc* doc = dynamic_cast<CLvDoc*>(app->m_pDocTemplate->OpenDocumentFile(nullptr));
         if (!doc) continue;
-        std::unique_ptr<CLvImage> frame(new CLvImage());
-        frame->SetFrame(i);
-        frame->Load(path.c_str(), format);
-        doc->m_image = std::move(frame);
+        try {
+            std::unique_ptr<CLvImage> frame(new CLvImage());
+            frame->SetFrame(i);
+            frame->Load(path.c_str(), format);
+            doc->m_image = std::move(frame);
+        } catch (const std::exception&) {
+            // Out of memory for this frame: its window says so by staying empty; the others go on.
+            doc->m_image.reset();
+        }
         doc->SetTitle(LvFrameTitle(title, i));
         doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
     }
@@ -245,6 +284,7 @@ void CLvDoc::UpdateStatusBar() {
     // The scale the picture is drawn at: the zoom counts only in Fit Size.
     frame->SetPaneText(4, LvZoomText(LvDrawScale(m_fitMode, m_zoom, m_fitFactor), 1.0f));
     frame->SetProgress(0);
+    if (m_undo.DroppedByBudget() > 0) frame->SetPaneText(0, LvLoadString(IDS_UNDO_DROPPED));
 }
 
 // ---- worker -----------------------------------------------------------------------------------------------------
@@ -256,6 +296,7 @@ void CLvDoc::JoinThreads() {
         m_workerHandle = nullptr;
     }
     if (HANDLE watcher = m_progressHandle.exchange(nullptr)) {
+        if (m_watcherWake) SetEvent(m_watcherWake);
         LvWaitHandlingSentMessages(watcher);
         CloseHandle(watcher);
     }
@@ -272,6 +313,9 @@ void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     // Reset here, before the worker exists, so that a cancel that comes in meanwhile is never undone.
     m_image->SetProgress(0);
     m_image->SetEscape(0);
+    if (m_watcherWake) ResetEvent(m_watcherWake);
+    m_commandFault = kNoFault;
+    m_modifiedBeforeCommand = IsModified();
     CFwView* view = dynamic_cast<CFwView*>(FirstView());
     m_notifyWnd = view ? view->GetHwnd() : nullptr;
     // Suspended first: the busy mark is in place before the worker can clear it.
@@ -290,8 +334,15 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         doc->m_workerThread = nullptr;
         return 0;
     }
-    doc->m_busySnapshot = doc->m_undo.Submit(image);
-    doc->SetModifiedFlag(true);
+    // No memory for the undo copy: the command does not run, so that nothing is changed beyond recall.
+    const CLvImage* snapshot = nullptr;
+    try {
+        snapshot = doc->m_undo.Submit(image);
+    } catch (const std::exception&) {
+        snapshot = nullptr;
+    }
+    doc->m_busySnapshot = snapshot;
+    if (snapshot) doc->SetModifiedFlag(true);
     HANDLE watcher =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ProgressWatcher, doc, CREATE_SUSPENDED, nullptr));
     if (watcher) {
@@ -300,7 +351,10 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         ResumeThread(watcher);
     }
     doc->StopWatch(0);
-    LvRunImageCommand(doc->m_command, doc->m_param, *image, doc->CommandContext());
+    if (!snapshot)
+        doc->m_commandFault = kFaultNoUndoMemory;
+    else if (!doc->RunGuarded(nullptr, doc->m_command, doc->m_param, *image))
+        doc->m_commandFault = kFaultRanOutOfMemory;
     doc->StopWatch(1);
     image->SetProgress(100);
     doc->m_workerThread = nullptr;
@@ -311,21 +365,62 @@ unsigned __stdcall CLvDoc::ProgressWatcher(void* arg) {
     CLvDoc* doc = static_cast<CLvDoc*>(arg);
     CLvImage* image = doc->m_image.get();
     const HWND view = doc->m_notifyWnd.load();
+    // Sleeps for the interval unless told to finish; true when told.
+    auto toldToFinish = [doc](DWORD ms) {
+        return doc->m_watcherWake ? WaitForSingleObject(doc->m_watcherWake, ms) == WAIT_OBJECT_0 : (Sleep(ms), false);
+    };
+    bool finish = false;
     for (;;) {
         const int p = image->GetProgress();
         if (p >= 100) break;
-        Sleep(333);
-        if (image->GetEscape()) break;
+        finish = toldToFinish(333);
+        if (finish || image->GetEscape()) break;
         if (view) SendMessageW(view, WM_DOC_PROGRESS, WPARAM(p), 0);
     }
     if (view) SendMessageW(view, WM_DOC_PROGRESS, 100, 0);
-    Sleep(111);
+    if (!finish) toldToFinish(111);
     // The refresh comes once the worker is done, so that the view shows the result.
     while (doc->m_workerThread.load())
         Sleep(10);
     if (view) SendMessageW(view, WM_DOC_REFRESH, 0, 0);
     doc->m_progressThread = nullptr;
     return 0;
+}
+
+bool CLvDoc::RunGuarded(const LvOperation* op, int command, const LvOpParams& params, CLvImage& image) {
+    // An operation that cannot get its memory throws out of the engine's containers.
+    try {
+        if (g_commandHook) g_commandHook(image);
+        if (op)
+            LvRunOperation(*op, image, params, CommandContext());
+        else
+            LvRunImageCommand(command, params, image, CommandContext());
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    } catch (const std::length_error&) {
+        return false;
+    }
+}
+
+void CLvDoc::TakeBackFailedCommand(bool wasModified) {
+    // Exchanges pointers only: taking back needs no memory.
+    m_undo.Undo(m_image);
+    m_undo.DropRedo();
+    SetModifiedFlag(wasModified);
+}
+
+void CLvDoc::OnCommandDone() {
+    const int fault = m_commandFault.exchange(kNoFault);
+    if (fault == kNoFault) return;
+    if (fault == kFaultRanOutOfMemory) TakeBackFailedCommand(m_modifiedBeforeCommand);
+    // Told after the message that carries this call has returned: the watcher waits for it.
+    CFwView* view = dynamic_cast<CFwView*>(FirstView());
+    if (view) PostMessageW(view->GetHwnd(), WM_DOC_OUT_OF_MEMORY, 0, 0);
+}
+
+void LvShowOutOfMemory() {
+    ShowOutOfMemory();
 }
 
 void CLvDoc::ReleaseImage() {
@@ -534,8 +629,23 @@ void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
     if (!m_image) return;
     // The last command's progress watcher may still read the picture that the snapshot below can drop.
     JoinThreads();
-    SubmitUndo();
-    LvRunOperation(op, *m_image, params, CommandContext());
+    const bool wasModified = IsModified();
+    const CLvImage* snapshot = nullptr;
+    try {
+        snapshot = m_undo.Submit(m_image.get());
+    } catch (const std::exception&) {
+        snapshot = nullptr;
+    }
+    if (!snapshot) {
+        ShowOutOfMemory();
+        return;
+    }
+    if (!RunGuarded(&op, 0, params, *m_image)) {
+        TakeBackFailedCommand(wasModified);
+        UpdateAllViews(nullptr, WM_DOC_REFRESH);
+        ShowOutOfMemory();
+        return;
+    }
     // The picture changed: the document must ask before it closes.
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);

@@ -51,6 +51,9 @@ public:
     void StartWorker(int command, const LvOpParams& params);
     // What the commands paint with: the colour bar's foreground colour, and the pattern or frame picture.
     LvOpContext CommandContext();
+    // The end of a worker command, on the interface thread (the view's WM_DOC_REFRESH): a command that ran
+    // out of memory is taken back and the user told.
+    void OnCommandDone();
 
     std::unique_ptr<CLvImage> m_image;
     std::atomic<HANDLE> m_workerThread{nullptr};   // busy mark: set while a command runs
@@ -116,11 +119,28 @@ private:
     // Waits for the previous command's threads to be gone and closes their handles.
     void JoinThreads();
 
+    // Runs an operation on the image; false when memory ran out on the way (the picture may be half changed).
+    bool RunGuarded(const LvOperation* op, int command, const LvOpParams& params, CLvImage& image);
+    // Puts the picture back as it was before the last snapshot and forgets the snapshot.
+    void TakeBackFailedCommand(bool wasModified);
+
+    enum { kNoFault, kFaultNoUndoMemory, kFaultRanOutOfMemory };
+    std::atomic<int> m_commandFault{kNoFault}; // what went wrong in the worker, read at its end
+    bool m_modifiedBeforeCommand = false;
     HANDLE m_workerHandle = nullptr;               // owned handle of the last worker
     std::atomic<HANDLE> m_progressHandle{nullptr}; // owned handle of the last watcher
     std::atomic<const CLvImage*> m_busySnapshot{nullptr};
     std::atomic<HWND> m_notifyWnd{nullptr}; // the first view's window, where the watcher reports
+    // Set when the watcher is to finish at once (its command is over and the next one waits), so that it
+    // does not sleep out its interval.
+    HANDLE m_watcherWake = CreateEventW(nullptr, TRUE, FALSE, nullptr);
 };
+
+// Called with the image just before a command's operation runs; tests make it fail there. Null: nothing.
+typedef void (*LvCommandHook)(CLvImage& image);
+void LvSetCommandHook(LvCommandHook hook);
+// The message box of a command, an open or a paste that ran out of memory.
+void LvShowOutOfMemory();
 
 // The wait of the interface thread for a thread of a document: messages sent to its windows meanwhile (the
 // watcher's) are handled, so that neither side waits for the other.

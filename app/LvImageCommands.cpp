@@ -61,6 +61,23 @@ const std::vector<LvCommandPopup>& LvCommandPopups() {
     return popups;
 }
 
+std::vector<const LvOperation*> LvPopupItems(const LvCommandPopup& popup) {
+    std::vector<const LvOperation*> items;
+    bool separatorPending = false;
+    for (const char* name : popup.names) {
+        if (!*name) {
+            separatorPending = !items.empty();
+            continue;
+        }
+        const LvOperation* op = LvFindOperation(name);
+        if (!op || !LvIsMenuCommand(*op)) continue;
+        if (separatorPending) items.push_back(nullptr);
+        separatorPending = false;
+        items.push_back(op);
+    }
+    return items;
+}
+
 bool LvIsMenuCommand(const LvOperation& op) {
     if (op.commandId == 0 || !op.menuText || !*op.menuText) return false;
     // Arguments and pictures come from the command's dialog; Crop takes the selection's box.

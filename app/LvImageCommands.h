@@ -28,6 +28,9 @@ struct LvCommandPopup {
     std::vector<const char*> names;
 };
 const std::vector<LvCommandPopup>& LvCommandPopups();
+// The menu commands of a popup in menu order, a null where a separator stands (never first, last or twice
+// in a row).
+std::vector<const LvOperation*> LvPopupItems(const LvCommandPopup& popup);
 // Whether a table operation is a menu command: it has a menu command, and its arguments or picture come from
 // its parameter dialog, or it takes none, or the program gives them (Crop takes the selection's box).
 bool LvIsMenuCommand(const LvOperation& op);

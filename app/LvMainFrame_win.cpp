@@ -6,13 +6,67 @@
 #include "framework/FwApp_win.h"
 #include "res/resource.h"
 
+#include "acquire/LvLogFile.h"
+
 #include <commctrl.h>
+#include <shellapi.h>
 
 namespace {
 const wchar_t kProgressClass[] = L"LumivueProgress";
 // Pane widths as parts of the screen's width.
 const double kPaneShare[CMainFrame::kPaneCount] = {0.25, 0.01, 0.4, 0.1, 0.05, 0.1};
 } // namespace
+
+// ---- help and links ------------------------------------------------------------------------------------------
+
+namespace {
+
+// The HTML help viewer's entry, loaded on first use.
+typedef HWND(WINAPI* HtmlHelpFunction)(HWND, LPCWSTR, UINT, DWORD_PTR);
+const UINT kHelpDisplayTopic = 0; // HH_DISPLAY_TOPIC
+
+bool OpenWithHelpViewer(HWND owner, const std::string& location) {
+    static HtmlHelpFunction htmlHelp = nullptr;
+    if (!htmlHelp) {
+        if (HMODULE library = LoadLibraryW(L"hhctrl.ocx"))
+            htmlHelp =
+                reinterpret_cast<HtmlHelpFunction>(reinterpret_cast<void (*)()>(GetProcAddress(library, "HtmlHelpW")));
+    }
+    return htmlHelp && htmlHelp(owner, LvUtf8ToWide(location).c_str(), kHelpDisplayTopic, 0) != nullptr;
+}
+
+bool OpenWithShell(HWND owner, const std::string& location) {
+    HINSTANCE r = ShellExecuteW(owner, L"open", LvUtf8ToWide(location).c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(r) > 32;
+}
+
+LvLocationOpener g_helpOpener = OpenWithHelpViewer;
+LvLocationOpener g_linkOpener = OpenWithShell;
+
+} // namespace
+
+void LvSetHelpOpener(LvLocationOpener opener) {
+    g_helpOpener = opener ? opener : OpenWithHelpViewer;
+}
+
+void LvSetLinkOpener(LvLocationOpener opener) {
+    g_linkOpener = opener ? opener : OpenWithShell;
+}
+
+bool LvOpenLink(HWND owner, const std::string& link) {
+    return g_linkOpener(owner, link);
+}
+
+std::string LvLoadString(UINT id) {
+    const wchar_t* text = nullptr;
+    // With a zero length LoadString hands out the resource's own read-only text.
+    int n = LoadStringW(GetModuleHandleW(nullptr), id, reinterpret_cast<LPWSTR>(&text), 0);
+    return n > 0 && text ? LvWideToUtf8(std::wstring(text, size_t(n))) : std::string();
+}
+
+std::string LvHelpLocation() {
+    return GetAppDir() + "\\" + LvLoadString(IDS_HELP_FILE);
+}
 
 // ---- progress indicator -------------------------------------------------------------------------------------
 
@@ -177,8 +231,86 @@ void CMainFrame::OnViewFullScreen() {
     RecalcLayout();
 }
 
+void CMainFrame::OnHelpContent() {
+    const std::string location = LvHelpLocation();
+    if (!g_helpOpener(m_hwnd, location) && CFwApp::Get())
+        CFwApp::Get()->ShowMessage("Can't open the help " + location + ".");
+}
+
+void CMainFrame::OnLink(UINT stringId) {
+    const std::string link = LvLoadString(stringId);
+    if (!link.empty() && !LvOpenLink(m_hwnd, link) && CFwApp::Get())
+        CFwApp::Get()->ShowMessage("Can't open " + link + ".");
+}
+
+void CMainFrame::OnWindowList() {
+    CWindowListDlg dialog(this);
+    dialog.DoModal(m_hwnd);
+}
+
+void CMainFrame::OnMinimizeToTray() {
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = m_hwnd;
+    data.uID = IDR_MAINFRAME;
+    data.uFlags = NIF_ICON | NIF_MESSAGE | NIF_TIP;
+    data.uCallbackMessage = WM_TRAY_NOTIFY;
+    data.hIcon = m_trayIcon;
+    const std::wstring tip = LvUtf8ToWide(LvLoadString(IDS_TRAY_TIP)).substr(0, 63);
+    wcsncpy(data.szTip, tip.c_str(), sizeof(data.szTip) / sizeof(data.szTip[0]) - 1);
+    // Without a notification area the icon cannot be shown; the window then stays on the task bar, minimised.
+    m_trayShown = Shell_NotifyIconW(NIM_ADD, &data) != FALSE;
+    if (m_trayShown) ShowWindow(m_hwnd, SW_HIDE);
+}
+
+void CMainFrame::RemoveTrayIcon() {
+    if (!m_trayShown) return;
+    NOTIFYICONDATAW data = {};
+    data.cbSize = sizeof(data);
+    data.hWnd = m_hwnd;
+    data.uID = IDR_MAINFRAME;
+    Shell_NotifyIconW(NIM_DELETE, &data);
+    m_trayShown = false;
+}
+
+void CMainFrame::OnRestore() {
+    RemoveTrayIcon();
+    ShowWindow(m_hwnd, SW_SHOWMAXIMIZED);
+    SetForegroundWindow(m_hwnd);
+}
+
+void CMainFrame::OnTrayNotify(LPARAM event) {
+    if (event == WM_LBUTTONDBLCLK) {
+        OnRestore();
+    } else if (event == WM_RBUTTONDOWN) {
+        HMENU menu = LoadMenuW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_TRAY_MENU));
+        if (!menu) return;
+        POINT pt;
+        GetCursorPos(&pt);
+        // The popup closes when the user clicks elsewhere only when the window is in the foreground.
+        SetForegroundWindow(m_hwnd);
+        TrackPopupMenu(GetSubMenu(menu, 0), TPM_RIGHTBUTTON, pt.x, pt.y, 0, m_hwnd, nullptr);
+        PostMessageW(m_hwnd, WM_NULL, 0, 0);
+        DestroyMenu(menu);
+    }
+}
+
+void CMainFrame::OnFramePreDestroy() {
+    RemoveTrayIcon();
+}
+
 bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
     switch (ui.id) {
+    case ID_HELP_CONTENT:
+    case ID_HELP_HOME_PAGE:
+    case ID_HELP_BBS:
+    case ID_HELP_SUPPORT:
+    case ID_HELP_BUG_REPORT:
+    case ID_APP_RESTORE:
+        return true;
+    case ID_WINDOW_LIST:
+        ui.Enable(MdiActiveHwnd() != nullptr);
+        return true;
     case ID_VIEW_FULL_SCREEN:
         ui.SetCheck(m_bFullScreen);
         return true;
@@ -189,7 +321,6 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
         ui.Enable(MdiActiveHwnd() != nullptr);
         return true;
     case ID_DESKTOP_FILE_ASSOCIATION:
-    case ID_WINDOW_LIST:
         return true;
     default:
         return OnUpdateAcquireCommand(ui);
@@ -198,6 +329,27 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
 
 bool CMainFrame::OnCommand(int id) {
     switch (id) {
+    case ID_HELP_CONTENT:
+        OnHelpContent();
+        return true;
+    case ID_HELP_HOME_PAGE:
+        OnLink(IDS_LINK_HOME_PAGE);
+        return true;
+    case ID_HELP_BBS:
+        OnLink(IDS_LINK_BBS);
+        return true;
+    case ID_HELP_SUPPORT:
+        OnLink(IDS_LINK_SUPPORT);
+        return true;
+    case ID_HELP_BUG_REPORT:
+        OnLink(IDS_LINK_BUG_REPORT);
+        return true;
+    case ID_APP_RESTORE:
+        OnRestore();
+        return true;
+    case ID_WINDOW_LIST:
+        OnWindowList();
+        return true;
     case ID_VIEW_FULL_SCREEN:
         OnViewFullScreen();
         return true;
@@ -215,11 +367,6 @@ bool CMainFrame::OnCommand(int id) {
         return true;
     case ID_DESKTOP_FILE_ASSOCIATION: {
         CFileAssocDlg dialog(LvProgramPath());
-        dialog.DoModal(m_hwnd);
-        return true;
-    }
-    case ID_WINDOW_LIST: {
-        CWindowListDlg dialog(this);
         dialog.DoModal(m_hwnd);
         return true;
     }
@@ -245,6 +392,21 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
             return 0;
         }
         break;
+    case WM_SYSCOMMAND:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE) {
+            // Minimised first: minimising shows a window again, so it is hidden afterwards.
+            LRESULT r = CFwMDIFrame::WindowProc(msg, wParam, lParam);
+            OnMinimizeToTray();
+            return r;
+        }
+        break;
+    case WM_TRAY_NOTIFY:
+        OnTrayNotify(lParam);
+        return 0;
+    case WM_HELP:
+        // Help asked for by a window without help of its own (F1 in a dialog or a bar).
+        OnHelpContent();
+        return TRUE;
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE && m_bFullScreen) {
             PostMessageW(m_hwnd, WM_COMMAND, ID_VIEW_FULL_SCREEN, 0);

@@ -22,6 +22,18 @@ private:
     int m_pos = 0;
 };
 
+// How the main window hands a location to the HTML help viewer and a link to the shell. Tests put their own
+// in to see what the program asked for; null puts the real one back. True when it was opened.
+typedef bool (*LvLocationOpener)(HWND owner, const std::string& location);
+void LvSetHelpOpener(LvLocationOpener opener);
+void LvSetLinkOpener(LvLocationOpener opener);
+// Opens a web or mail link through the link opener; true when it was opened.
+bool LvOpenLink(HWND owner, const std::string& link);
+// Where the help opens: the help file beside the program at its start page.
+std::string LvHelpLocation();
+// A text of the program's string table.
+std::string LvLoadString(UINT id);
+
 // The program's MDI main window: the status bar with six panes and the progress indicator over the third,
 // full screen, and the hand-off from a second instance.
 class CMainFrame : public CFwMDIFrame {
@@ -40,9 +52,20 @@ public:
     bool IsFullScreen() const { return m_bFullScreen; }
     void OnViewFullScreen();
 
+    // Help, the Help menu's links, the window list.
+    void OnHelpContent();
+    void OnLink(UINT stringId);
+    void OnWindowList();
+    // The notification-area icon that stands for the minimised window.
+    void OnMinimizeToTray();
+    void OnRestore();
+    void OnTrayNotify(LPARAM event);
+    bool TrayIconShown() const { return m_trayShown; }
+
     bool OnUpdateCommand(CFwCmdUI& ui) override;
     bool OnCommand(int id) override;
 
+    HICON m_trayIcon = LoadIconW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(128));
     bool m_bFullScreen = false;
     RECT m_fullScreenRect = {0, 0, 0, 0};
     WINDOWPLACEMENT m_savedPlacement = {};
@@ -80,9 +103,12 @@ protected:
     bool OnCreateBars() override;
     RECT ClientAreaForMdi() override;
     void RecalcLayout() override;
+    void OnFramePreDestroy() override;
 
 private:
     void PlaceProgress();
+    void RemoveTrayIcon();
+    bool m_trayShown = false;
 
     HWND m_statusBar = nullptr;
     CProgressIndicator m_progress;

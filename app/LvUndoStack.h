@@ -2,13 +2,23 @@
 
 #include "image/LvImage.h"
 
+#include <cstddef>
 #include <memory>
 
 // The document's undo store: eight slots of full image copies. Slots below the level hold older images
 // (oldest in slot 0), undo moves down; non-empty slots from the level up hold what redo brings back.
+// The copies stay within a memory budget: a new snapshot first drops the oldest ones that would pass it.
 class LvUndoStack {
 public:
     static const int kSlots = 8;
+    // Eight snapshots of a 100-megapixel picture would take 2.4 GB, more than a 32-bit process has.
+    static const size_t kDefaultBudget = sizeof(void*) == 4 ? size_t(768) << 20 : size_t(4096) << 20;
+    // The memory one snapshot of an image takes: pixels, selection and alpha planes.
+    static size_t SnapshotBytes(const CLvImage& image);
+    void SetBudget(size_t bytes) { m_budget = bytes; }
+    size_t Bytes() const;
+    // How many of the oldest snapshots the last Submit dropped to stay within the budget.
+    int DroppedByBudget() const { return m_dropped; }
     int Level() const { return m_level; }
     const CLvImage* Slot(int i) const { return i >= 0 && i < kSlots ? m_slots[i].get() : nullptr; }
     // Pushes a copy (pixels, selection, alpha) of current, dropping the redo entries and, when full, the
@@ -20,9 +30,14 @@ public:
     // Exchanges current with the snapshot below the level (undo) or at it (redo) and moves the level.
     void Undo(std::unique_ptr<CLvImage>& current);
     void Redo(std::unique_ptr<CLvImage>& current);
+    // Forgets what redo would bring back (a command that failed and was taken back).
+    void DropRedo();
     void Clear();
 
 private:
+    void DropOldest();
     std::unique_ptr<CLvImage> m_slots[kSlots];
     int m_level = 0;
+    size_t m_budget = kDefaultBudget;
+    int m_dropped = 0;
 };

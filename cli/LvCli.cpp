@@ -391,15 +391,7 @@ int ListOperations(FILE* out) {
     const LvOperation* table = LvOperationTable(&count);
     for (size_t i = 0; i < count; i++) {
         const LvOperation& op = table[i];
-        std::string ranges;
-        for (const LvOpArg& arg : op.args) {
-            if (!arg.name) break;
-            // Choices show in the usage; sizes and coordinates are bounded only by the picture.
-            if (arg.kind == kLvArgChoice || arg.kind == kLvArgSize || arg.maxValue > 10000) continue;
-            ranges += (ranges.empty() ? "" : ", ") + std::string(arg.name) + " " + LvArgRangeText(arg);
-        }
-        fprintf(out, "  %-44s %s%s\n", LvOperationUsage(op).c_str(), op.help,
-                ranges.empty() ? "" : (" (" + ranges + ")").c_str());
+        fprintf(out, "  %-44s %s\n", LvOperationUsage(op).c_str(), LvOperationHelp(op).c_str());
     }
     return 0;
 }

@@ -507,6 +507,16 @@ const LvOperation* LvFindOperationByCommand(int commandId) {
     return nullptr;
 }
 
+std::string LvOperationHelp(const LvOperation& op) {
+    std::string ranges;
+    for (const LvOpArg& arg : op.args) {
+        if (!arg.name) break;
+        if (arg.kind == kLvArgChoice || arg.kind == kLvArgSize || arg.maxValue > 10000) continue;
+        ranges += (ranges.empty() ? "" : ", ") + std::string(arg.name) + " " + LvArgRangeText(arg);
+    }
+    return std::string(op.help) + (ranges.empty() ? "" : " (" + ranges + ")");
+}
+
 std::string LvOperationUsage(const LvOperation& op) {
     std::string usage = op.name;
     for (const LvOpArg& arg : op.args) {

@@ -109,6 +109,9 @@ const LvOperation* LvFindOperationByCommand(int commandId);
 
 // "resize W [H] [nearest|bilinear|bspline|bicubic]"
 std::string LvOperationUsage(const LvOperation& op);
+// The help line with the ranges of its number arguments: "turn ... (ANGLE -360..360)". Choices show in the
+// usage; sizes and coordinates are bounded only by the picture.
+std::string LvOperationHelp(const LvOperation& op);
 
 // Parses the words that follow an operation's name. False with a message in error for a wrong word or
 // count.

@@ -350,3 +350,14 @@
 #define WM_DOWNLOAD_PROGRESS (WM_USER + 1001)
 #define WM_DOWNLOAD_STEP (WM_USER + 1003)
 #define LV_HOT_KEY_ID 2000
+// Help, the Help menu's links, the notification-area icon's menu and the memory messages
+#define IDR_TRAY_MENU 650
+#define IDS_HELP_FILE 61100
+#define IDS_LINK_BUG_REPORT 61101
+#define IDS_LINK_SUPPORT 61102
+#define IDS_LINK_HOME_PAGE 61103
+#define IDS_LINK_BBS 61104
+#define IDS_UNDO_DROPPED 61105
+#define IDS_OUT_OF_MEMORY 61106
+#define WM_TRAY_NOTIFY (WM_USER + 1010)
+#define WM_DOC_OUT_OF_MEMORY (WM_USER + 1020)

@@ -7,9 +7,10 @@ packages=(
   libgtest-dev libbenchmark-dev
   libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
   # Windows builds: MinGW-w64 compilers, zlib, nasm for libjpeg-turbo's SIMD code, the source package
-  # tools; the Wine test run: wine64, a virtual display, fonts, input and screen dumps.
+  # tools; the help compiler and reader (chmcmd, chmls); the Wine test run: wine64, a virtual display, fonts,
+  # input and screen dumps.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm dpkg-dev xz-utils bzip2
-  googletest wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
+  googletest fp-utils wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
   # The release zip and its check.
   python3
 )

@@ -15,7 +15,7 @@ LV_JOBS=2 "$root/scripts/build-win-deps.sh" x86_64 >&2
 build=$root/build/win64
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-x86_64.cmake" >/dev/null
-cmake --build "$build" -j2 --target Lumivue >&2
+cmake --build "$build" -j2 --target Lumivue help_chm >&2
 
 source "$root/scripts/wine-env.sh"
 export WINEPREFIX=$build/wineprefix

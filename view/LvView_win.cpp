@@ -287,6 +287,9 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (wParam == kAntTimer) OnTimer();
         if (wParam == kLvSlideTimer) OnSlideTimer();
         return 0;
+    case WM_DOC_OUT_OF_MEMORY:
+        LvShowOutOfMemory();
+        return 0;
     case WM_DOC_PROGRESS:
         if (CMainFrame* frame = Frame()) {
             frame->SetProgress(int(wParam));
@@ -295,6 +298,7 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         return 0;
     case WM_DOC_REFRESH:
         if (CLvDoc* doc = GetDoc()) {
+            doc->OnCommandDone();
             doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
             doc->UpdateStatusBar();
         }

@@ -225,6 +225,41 @@ TEST(LvUndoStack, NineCommandsLeaveEightStepsOldestDroppedFirst) {
     EXPECT_EQ(undo.Level(), 8);
 }
 
+TEST(LvUndoStack, KeepsWithinItsMemoryBudgetDroppingTheOldestFirst) {
+    LvUndoStack undo;
+    std::unique_ptr<CLvImage> current = Numbered(0);
+    const size_t one = LvUndoStack::SnapshotBytes(*current);
+    ASSERT_GT(one, 0u);
+    undo.SetBudget(one * 3 + one / 2); // room for three snapshots
+    for (int n = 1; n <= 6; n++) {
+        ASSERT_NE(undo.Submit(current.get()), nullptr);
+        EXPECT_EQ(undo.DroppedByBudget(), n <= 3 ? 0 : 1) << "command " << n;
+        EXPECT_LE(undo.Bytes(), one * 3 + one / 2);
+        current = Numbered(n);
+    }
+    EXPECT_EQ(undo.Level(), 3);
+    // The newest three are kept, in order.
+    for (int n = 5; n >= 3; n--) {
+        ASSERT_TRUE(undo.CanUndo());
+        undo.Undo(current);
+        EXPECT_EQ(NumberOf(current.get()), n);
+    }
+    EXPECT_FALSE(undo.CanUndo());
+    // A snapshot larger than the whole budget is still one level of undo.
+    undo.Clear();
+    undo.SetBudget(one / 2);
+    ASSERT_NE(undo.Submit(current.get()), nullptr);
+    current = Numbered(7);
+    ASSERT_NE(undo.Submit(current.get()), nullptr);
+    EXPECT_EQ(undo.DroppedByBudget(), 1);
+    EXPECT_EQ(undo.Level(), 1);
+    // Selection and alpha planes count.
+    current->SelectionCreate();
+    current->AlphaCreate();
+    EXPECT_EQ(LvUndoStack::SnapshotBytes(*current),
+              one + 2 * size_t(current->GetWidth()) * size_t(current->GetHeight()));
+}
+
 TEST(LvUndoStack, NewCommandDropsRedoAndSnapshotsAreIndependent) {
     LvUndoStack undo;
     std::unique_ptr<CLvImage> current = Numbered(0);

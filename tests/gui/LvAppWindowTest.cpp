@@ -110,7 +110,7 @@ TEST_F(GuiTest, MultiFrameFilesBecomeOneDocumentPerFrame) {
 }
 
 TEST_F(GuiTest, ExtensionsDecideTheReaderAndBadFilesSayWhy) {
-    // photo.JPEG is read as JPEG; j2k has no reader and fails silently; a broken BMP is reported.
+    // photo.JPEG is read as JPEG; j2k has no reader and says so; a broken BMP is reported.
     const std::string jpeg = m_dir.Path("photo.JPEG");
     WriteFileBytes(jpeg, ReadFileBytes(DataPath("jpeg/baseline.jpg")));
     const std::string j2k = m_dir.Path("x.j2k");
@@ -119,14 +119,16 @@ TEST_F(GuiTest, ExtensionsDecideTheReaderAndBadFilesSayWhy) {
     WriteFileBytes(broken, Bytes(100, 0x42));
     DialogAnswers answers;
     answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
     CLvDoc* doc = Open(jpeg);
     ASSERT_NE(doc, nullptr);
     EXPECT_EQ(doc->m_image->GetFormat(), DWORD(LVFMT_JPG));
     EXPECT_EQ(Open(j2k), nullptr);
     EXPECT_EQ(Open(broken), nullptr);
     EXPECT_TRUE(answers.AllAnswered());
-    ASSERT_EQ(answers.Texts().size(), 1u);
-    EXPECT_EQ(answers.Texts()[0], "Invalid image path!");
+    ASSERT_EQ(answers.Texts().size(), 2u);
+    EXPECT_EQ(answers.Texts()[0], j2k + " is not a kind of picture that Lumivue opens.");
+    EXPECT_EQ(answers.Texts()[1], "Invalid image path!");
     EXPECT_TRUE(answers.Unexpected().empty());
     EXPECT_EQ(Docs().size(), 1u);
 }

@@ -1,5 +1,6 @@
 #include "LvGuiTestUtil.h"
 
+#include <algorithm>
 #include <chrono>
 
 // Lumivue.exe itself, started as a user starts it: a picture on the command line, then a second start that
@@ -157,6 +158,46 @@ TEST(Program, OpensItsCommandLineAndTakesFilesFromASecondStart) {
     EXPECT_TRUE(FwSamePath(LvWideToUtf8(value), second)) << LvWideToUtf8(value);
 
     // The user closes the program.
+    PostMessageW(main, WM_CLOSE, 0, 0);
+    EXPECT_EQ(WaitForSingleObject(one.pi.hProcess, 60000), WAIT_OBJECT_0);
+}
+
+// A message box of a process: a dialog window owned by its main window.
+HWND MessageBoxOf(HWND mainWindow) {
+    HWND box = nullptr;
+    for (HWND w = GetTopWindow(nullptr); w && !box; w = GetWindow(w, GW_HWNDNEXT)) {
+        wchar_t cls[16] = {};
+        GetClassNameW(w, cls, 16);
+        if (std::wstring(cls) == L"#32770" && GetWindow(w, GW_OWNER) == mainWindow && IsWindowVisible(w)) box = w;
+    }
+    return box;
+}
+
+TEST(Program, ASecondStartHandsItsFileOverWhileTheFirstShowsAnError) {
+    TempDir dir;
+    const std::string damaged = dir.Path("damaged.bmp");
+    WriteFileBytes(damaged, Bytes{'B', 'M', 1, 2, 3, 4, 5, 6, 7, 8, 9});
+    const std::string good = MakePicture(dir, "good.png", 40, 30, 24, LVFMT_PNG);
+    Program one;
+    ASSERT_TRUE(one.Start(L"\"" + LvUtf8ToWide(damaged) + L"\""));
+    HWND main = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (main = MainWindowOf(one.pi.dwProcessId)) != nullptr; }));
+    HWND box = nullptr;
+    ASSERT_TRUE(WaitFor([&] { return (box = MessageBoxOf(main)) != nullptr; })) << "no message for the damaged file";
+
+    // The first instance still shows its message: the second start hands its file over all the same.
+    Program two;
+    ASSERT_TRUE(two.Start(L"\"" + LvUtf8ToWide(good) + L"\""));
+    ASSERT_EQ(WaitForSingleObject(two.pi.hProcess, 60000), WAIT_OBJECT_0);
+    EXPECT_EQ(MainWindowOf(two.pi.dwProcessId), nullptr);
+    EXPECT_TRUE(WaitFor([&] {
+        std::vector<std::string> titles = ChildTitles(main);
+        return std::find(titles.begin(), titles.end(), "good.png") != titles.end();
+    }));
+    PostMessageW(box, WM_COMMAND, IDOK, 0);
+    EXPECT_TRUE(WaitFor([&] { return !IsWindow(box); }));
+    // The damaged file's window is gone, the handed-over one stays.
+    EXPECT_TRUE(WaitFor([&] { return ChildTitles(main) == std::vector<std::string>{"good.png"}; }));
     PostMessageW(main, WM_CLOSE, 0, 0);
     EXPECT_EQ(WaitForSingleObject(one.pi.hProcess, 60000), WAIT_OBJECT_0);
 }
