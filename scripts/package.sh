@@ -8,11 +8,16 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
 home=${HOME:-$(getent passwd "$(id -u)" | cut -d: -f6)}
 export LV_WIN_DEPS_ROOT=${LV_WIN_DEPS_ROOT:-$home/.cache/lumivue}
-LV_JOBS=${LV_JOBS:-2} "$root/scripts/build-win-deps.sh" i686 >&2
+jobs=${LV_JOBS:-2}
+LV_JOBS=$jobs "$root/scripts/build-win-deps.sh" i686 >&2
+# The help pages are written by the native build's generator, as in scripts/test.sh.
+cmake -S "$root" -B "$root/build/native" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$root/build/native" -j"$jobs" --target lv-helpgen >&2
 build=$root/build/win32
 cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" >/dev/null
-cmake --build "$build" -j"${LV_JOBS:-2}" --target Lumivue >&2
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/toolchain-mingw-i686.cmake" -DLV_HELPGEN="$root/build/native/help/lv-helpgen" \
+  >/dev/null
+cmake --build "$build" -j"$jobs" --target Lumivue help_chm >&2
 
 version=$(head -n1 "$root/VERSION")
 name=Lumivue-$version-win32

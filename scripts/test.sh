@@ -47,6 +47,11 @@ for dir in win32 win64; do
   [ -s "$root/build/$dir/Lumivue.chm" ] || { echo "build/$dir/Lumivue.chm is missing" >&2; exit 1; }
 done
 
+# The release zip a Windows user downloads, made from the i686 build and checked.
+echo "== release package"
+zip=$(LV_JOBS=$jobs "$root/scripts/package.sh" | tail -n1)
+python3 "$root/scripts/check-package.py" "$zip" "$root/VERSION"
+
 echo "== native tests"
 ctest --test-dir "$root/build/native" --output-on-failure -j"$jobs"
 echo "== sanitizer tests"
