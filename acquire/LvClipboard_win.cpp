@@ -1,8 +1,10 @@
 #include "acquire/LvAcquire.h"
 #include "app/LvApp_win.h"
 #include "app/LvMainFrame_win.h"
+#include "framework/FwApp_win.h"
 #include "image/LvImage.h"
 #include "image/LvScopedWin.h"
+#include "res/resource.h"
 
 #include <cstring>
 
@@ -29,12 +31,22 @@ std::string ClipboardText() {
 
 void CMainFrame::OnFromClipboard() {
     std::unique_ptr<CLvImage> image;
+    std::string failure;
     if (OpenClipboard(m_hwnd)) {
         if (HANDLE block = GetClipboardData(CF_DIB)) {
             image.reset(new CLvImage());
-            if (!image->CreateFromHandle(static_cast<HGLOBAL>(block))) image.reset();
+            if (!image->CreateFromHandle(static_cast<HGLOBAL>(block))) {
+                // A bitmap that is there but cannot be taken: damaged, or too big for the memory left.
+                const char* text = image->GetLastErrorText();
+                failure = text && *text ? text : LvLoadString(IDS_OUT_OF_MEMORY);
+                image.reset();
+            }
         }
         CloseClipboard();
+    }
+    if (!failure.empty()) {
+        if (CFwApp::Get()) CFwApp::Get()->ShowMessage(failure);
+        return;
     }
     // Without a bitmap the titled document stays empty.
     NewAcquiredDocument(std::move(image), "Clipboard Image ");

@@ -295,6 +295,31 @@ TEST_F(AcquireTest, FromClipboardIsOfferedOnlyForABitmapAndMakesNumberedDocument
     EXPECT_TRUE(MenuItem(ID_EDIT_PASTE).enabled);
 }
 
+TEST_F(AcquireTest, ADamagedClipboardBitmapIsReportedAndOpensNothing) {
+    // A header that promises far more pixels than the block holds.
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof(header);
+    header.biWidth = 30000;
+    header.biHeight = 30000;
+    header.biPlanes = 1;
+    header.biBitCount = 24;
+    ASSERT_TRUE(OpenClipboard(FrameHwnd()));
+    EmptyClipboard();
+    HGLOBAL block = GlobalAlloc(GMEM_MOVEABLE, sizeof(header) + 16);
+    memcpy(GlobalLock(block), &header, sizeof(header));
+    GlobalUnlock(block);
+    EXPECT_NE(SetClipboardData(CF_DIB, block), nullptr);
+    CloseClipboard();
+    const size_t before = Docs().size();
+    DialogAnswers answers;
+    answers.Expect("Lumivue", DialogAnswers::PressButton(IDOK));
+    Command(ID_EDIT_PASTE);
+    EXPECT_TRUE(answers.AllAnswered());
+    ASSERT_EQ(answers.Texts().size(), 1u);
+    EXPECT_EQ(answers.Texts()[0], "Unsupported or damaged clipboard bitmap");
+    EXPECT_EQ(Docs().size(), before);
+}
+
 TEST_F(AcquireTest, MonitorOpensCopiedBitmapsAndDownloadsCopiedHttpAddresses) {
     const CLvImage picture = TestPicture(19, 11), other = TestPicture(8, 5);
     // Switched on with a bitmap already there: opened at once.
