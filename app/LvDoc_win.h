@@ -51,6 +51,9 @@ public:
     void StartWorker(int command, const LvOpParams& params);
     // What the commands paint with: the colour bar's foreground colour, and the pattern or frame picture.
     LvOpContext CommandContext();
+    // A new fit mode (the one new pictures start in from now on) or zoom, shown in every view.
+    void SetFitMode(int mode);
+    void SetZoom(float zoom);
 
     std::unique_ptr<CLvImage> m_image;
     std::atomic<HANDLE> m_workerThread{nullptr};   // busy mark: set while a command runs
@@ -101,8 +104,6 @@ private:
     // A command with a parameter dialog: the dialog preset from the stored values, the values kept after OK,
     // the command run with them.
     void RunParamDialog(const LvParamDialog& dialog);
-    void SetFitMode(int mode);
-    void SetZoom(float zoom);
     // Waits for the previous command's threads to be gone and closes their handles.
     void JoinThreads();
 

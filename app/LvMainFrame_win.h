@@ -1,5 +1,8 @@
 #pragma once
 
+#include "app/LvColorBar_win.h"
+#include "app/LvToolBar_win.h"
+#include "app/LvWindowSettings.h"
 #include "framework/FwFrame_win.h"
 #include "image/LvWinTypes.h"
 
@@ -31,8 +34,18 @@ public:
     void SetProgressText(const std::string& text);
     HWND StatusBar() const { return m_statusBar; }
     HWND ProgressWindow() const { return m_progress.GetHwnd(); }
-    // The colour chosen in the colour bar (black until the colour bar exists).
-    RGBQUAD Foreground() const { return m_foreground; }
+    // The colour chosen in the colour bar: what Region Fill, Add Edge, Feather and Pattern paint with.
+    RGBQUAD Foreground() const { return m_colorBar.Foreground(); }
+    CColorBar& ColorBar() { return m_colorBar; }
+    CLvToolBar& ToolBar() { return m_toolBar; }
+    // The fit mode chosen last, in which new pictures start.
+    int FitModeForNew() const { return m_fitModeForNew; }
+    void SetFitModeForNew(int mode) { m_fitModeForNew = mode; }
+    // Shows the window as it was left last time (maximised the first time).
+    void ShowAsStored();
+    // What the window remembers of itself, read back from it.
+    LvWindowState CurrentState() const;
+    void OnIdleUpdate() override;
     bool IsFullScreen() const { return m_bFullScreen; }
     void OnViewFullScreen();
 
@@ -51,10 +64,14 @@ protected:
 
 private:
     void PlaceProgress();
+    void ShowBar(HWND bar, bool show);
 
     HWND m_statusBar = nullptr;
     CProgressIndicator m_progress;
-    RGBQUAD m_foreground = {0, 0, 0, 0};
+    CLvToolBar m_toolBar;
+    CColorBar m_colorBar;
+    LvWindowState m_stored;
+    int m_fitModeForNew = 1;
 };
 
 // The child frame of a document's view.

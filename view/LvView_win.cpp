@@ -8,6 +8,7 @@
 #include "res/resource.h"
 
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <vector>
@@ -214,6 +215,10 @@ void CALLBACK CLvView::AntPixel(int x, int y, LPARAM data) {
 
 void CLvView::OnTimer() {
     m_antPhase = (m_antPhase + 1) % 8;
+    DrawOutline();
+}
+
+void CLvView::DrawOutline() {
     CLvDoc* doc = GetDoc();
     if (!doc || doc->m_selPoints.size() <= 2) return;
     ScopedGetDC dc(m_hwnd);
@@ -236,19 +241,21 @@ void CLvView::OnChar(WPARAM ch) {
     }
     if (!doc) return;
     if (ch == '*')
-        doc->m_fitMode = kLvFitSize;
+        doc->SetFitMode(kLvFitSize);
     else if (ch == '/')
-        doc->m_fitMode = kLvFitImage;
+        doc->SetFitMode(kLvFitImage);
     else if (ch == '=')
-        doc->m_zoom = 1.0f;
-    else
-        return;
-    doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
+        doc->SetZoom(1.0f);
 }
 
 bool CLvView::OnUpdateCommand(CFwCmdUI& ui) {
     if (ui.id == ID_FILE_PRINT) {
         ui.Enable(GetDoc() && GetDoc()->DisplayImage() != nullptr);
+        return true;
+    }
+    if (ui.id == ID_SELECTION_INVERSE) {
+        const CLvImage* image = EditableImage();
+        ui.Enable(image && image->pSelection);
         return true;
     }
     return false;
@@ -257,6 +264,11 @@ bool CLvView::OnUpdateCommand(CFwCmdUI& ui) {
 bool CLvView::OnCommand(int id) {
     if (id == ID_FILE_PRINT) {
         OnFilePrint();
+        return true;
+    }
+    if (id == ID_SELECTION_INVERSE) {
+        if (CLvImage* image = EditableImage()) image->SelectionInvert();
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return true;
     }
     return false;
@@ -273,6 +285,34 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CHAR:
         OnChar(wParam);
+        break;
+    case WM_SETCURSOR:
+        if (OnSetCursor(lParam)) return TRUE;
+        break;
+    case WM_MOUSEMOVE:
+        OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        OnLButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hwnd) EndDrag();
+        return 0;
+    case WM_RBUTTONDOWN:
+        if (OnRButtonDown()) return 0;
+        break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(wParam, lParam);
+        return 0;
+    case WM_KEYDOWN:
+        if (OnKeyDown(wParam)) return 0;
         break;
     case WM_TIMER:
         if (wParam == kAntTimer) OnTimer();

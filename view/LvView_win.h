@@ -4,6 +4,7 @@
 #include "view/LvViewGeometry.h"
 
 class CLvDoc;
+class CLvImage;
 
 // The image view: the picture centred on black at the document's fit mode and zoom, drawn through an
 // off-screen bitmap; the child window sized to the picture after each change; the animated selection
@@ -24,6 +25,9 @@ public:
     bool OnUpdateCommand(CFwCmdUI& ui) override;
     bool OnCommand(int id) override;
 
+    // Removes the picture's selection and its outline; true when there was one.
+    bool RemoveSelection();
+
     int m_antCount = 0;
     int m_antPhase = 0;
 
@@ -36,8 +40,32 @@ private:
     void OnTimer();
     void OnChar(WPARAM ch);
     static void CALLBACK AntPixel(int x, int y, LPARAM data);
+    void DrawOutline();
+
+    // ---- mouse tools (LvViewMouse_win.cpp) ----
+    enum Drag { kDragNone, kDragMove, kDragFreehand, kDragBand };
+    // The picture the tools may change: none without one or while a command changes it.
+    CLvImage* EditableImage() const;
+    bool OnSetCursor(LPARAM lParam);
+    void OnMouseMove(int px, int py, WPARAM keys);
+    void OnLButtonDown(int px, int py);
+    void OnLButtonUp();
+    bool OnRButtonDown();
+    void OnContextMenu(LPARAM lParam);
+    void OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    bool OnKeyDown(WPARAM key);
+    void ZoomAbout(int command, POINT client);
+    void DrawBand();
+    void FinishBand();
+    void FinishFreehand();
+    void EndDrag();
 
     LvLayout m_layout;
     HBRUSH m_bkBrush = nullptr;
     HDC m_antDc = nullptr;
+    Drag m_drag = kDragNone;
+    POINT m_dragScroll = {0, 0}; // the scroll position at the press
+    POINT m_dragPoint = {0, 0};  // the pointer at the press
+    POINT m_bandEnd = {0, 0};
+    bool m_bandShown = false;
 };
