@@ -303,6 +303,7 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (reinterpret_cast<HWND>(lParam) != m_hwnd) EndDrag();
         return 0;
     case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
         if (OnRButtonDown()) return 0;
         break;
     case WM_CONTEXTMENU:

@@ -183,4 +183,401 @@ TEST_F(MouseToolTest, RectangleDraggedInEveryDirectionGivesOneSelectionAndAClick
     EXPECT_EQ(Count(Mask(*doc->m_image)), 60 * 40 - 10 * 10);
 }
 
+TEST_F(MouseToolTest, EllipseSelectionFromTheBand) {
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    Command(ID_MOUSE_ELLIPSE_SELECTION);
+    Drag(At(50, 35), At(10, 5)); // from the lower right
+    const CLvImage& image = *doc->m_image;
+    ASSERT_NE(image.pSelection, nullptr);
+    EXPECT_TRUE(image.SelectionIsInside(30, 40 - 1 - 20));  // the centre
+    EXPECT_FALSE(image.SelectionIsInside(11, 40 - 1 - 6));  // a corner of the box
+    EXPECT_FALSE(image.SelectionIsInside(48, 40 - 1 - 33)); // the other one
+    EXPECT_TRUE(image.SelectionIsInside(11, 40 - 1 - 20));  // the left end of the long axis
+    EXPECT_FALSE(doc->m_selPoints.empty());
+    // The same band the other way round selects the same.
+    const std::vector<int> mask = Mask(image);
+    Click(At(30, 20));
+    EXPECT_EQ(doc->m_image->pSelection, nullptr);
+    Drag(At(10, 5), At(50, 35));
+    ASSERT_NE(doc->m_image->pSelection, nullptr);
+    EXPECT_EQ(Mask(*doc->m_image), mask);
+}
+
+TEST_F(MouseToolTest, FreehandSelectionAndItsPointLimit) {
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    Command(ID_MOUSE_SELECT);
+    EXPECT_TRUE(MenuItem(ID_MOUSE_SELECT).checked);
+    EXPECT_FALSE(MenuItem(ID_MOUSE_MOVE).checked);
+    // A triangle with its right angle at the lower left.
+    MoveTo(At(5, 5));
+    Send(At(5, 5), MOUSEEVENTF_LEFTDOWN);
+    for (int y = 6; y <= 35; y += 3)
+        MoveTo(At(5, y));
+    for (int x = 8; x <= 55; x += 3)
+        MoveTo(At(x, 35));
+    Send(At(55, 35), MOUSEEVENTF_LEFTUP);
+    const CLvImage& image = *doc->m_image;
+    ASSERT_NE(image.pSelection, nullptr);
+    EXPECT_TRUE(image.SelectionIsInside(10, 40 - 1 - 30));
+    EXPECT_FALSE(image.SelectionIsInside(50, 40 - 1 - 10));
+    // The outline is closed: its last point is its first.
+    ASSERT_GE(doc->m_selPoints.size(), 4u);
+    EXPECT_EQ(doc->m_selPoints.back().x, doc->m_selPoints.front().x);
+    EXPECT_EQ(doc->m_selPoints.back().y, doc->m_selPoints.front().y);
+
+    // A click is no selection; its press removed the old one.
+    Click(At(20, 5));
+    EXPECT_EQ(doc->m_image->pSelection, nullptr);
+
+    // A long drag: the outline stops growing at 7,998 points and the last point follows the pointer.
+    MoveTo(At(1, 1));
+    Send(At(1, 1), MOUSEEVENTF_LEFTDOWN);
+    for (int i = 0; i < 8100; i++)
+        MoveTo(At(2 + i % 50, 2 + (i / 50) % 30));
+    EXPECT_EQ(doc->m_selPoints.size(), 7998u);
+    MoveTo(At(57, 37));
+    EXPECT_EQ(doc->m_selPoints.size(), 7998u);
+    EXPECT_EQ(doc->m_selPoints.back().x, 57);
+    EXPECT_EQ(doc->m_selPoints.back().y, 37);
+    Send(At(57, 37), MOUSEEVENTF_LEFTUP);
+    EXPECT_EQ(doc->m_selPoints.size(), 7999u);
+    EXPECT_NE(doc->m_image->pSelection, nullptr);
+}
+
+TEST_F(MouseToolTest, ReadOutFollowsThePointerAndPickColorFeedsRegionFill) {
+    CLvImage picture(40, 30, 24);
+    RGBQUAD grey = {128, 128, 128, 0};
+    for (int y = 0; y < 30; y++)
+        for (int x = 0; x < 40; x++)
+            picture.SetPixelColor(x, y, grey);
+    RGBQUAD odd = {31, 20, 10, 0}; // red 10, green 20, blue 31
+    picture.SetPixelColor(12, 30 - 1 - 7, odd);
+    const std::string path = m_dir.Path("odd.bmp");
+    ASSERT_TRUE(picture.Encode(path.c_str(), LVFMT_BMP));
+    CLvDoc* doc = Open(path);
+    ASSERT_NE(doc, nullptr);
+    SetFocus(View()->GetHwnd());
+    SetClient(100, 80);
+
+    MoveTo(At(12, 7));
+    EXPECT_EQ(Field(IDC_READ_R), "10");
+    EXPECT_EQ(Field(IDC_READ_G), "20");
+    EXPECT_EQ(Field(IDC_READ_B), "31");
+    EXPECT_EQ(Field(IDC_READ_I), "20");
+    EXPECT_EQ(Field(IDC_READ_X), "12");
+    EXPECT_EQ(Field(IDC_READ_Y), "7");
+    EXPECT_EQ(Frame()->ColorBar().Swatch().rgbBlue, 31);
+    MoveTo(At(3, 4));
+    EXPECT_EQ(Field(IDC_READ_R), "128");
+    EXPECT_EQ(Field(IDC_READ_X), "3");
+    EXPECT_EQ(Field(IDC_READ_Y), "4");
+    // Outside the picture the fields keep their values.
+    const POINT corner = At(0, 0);
+    MoveTo({corner.x - 5, corner.y - 5});
+    EXPECT_EQ(Field(IDC_READ_X), "3");
+
+    // Pick Color: a click outside changes nothing, one on the pixel makes it the foreground colour.
+    Command(ID_MOUSE_PICK_COLOR);
+    EXPECT_TRUE(MenuItem(ID_MOUSE_PICK_COLOR).checked);
+    const RGBQUAD before = Frame()->Foreground();
+    Click({corner.x - 5, corner.y - 5});
+    EXPECT_EQ(Frame()->Foreground().rgbRed, before.rgbRed);
+    EXPECT_EQ(Frame()->Foreground().rgbBlue, before.rgbBlue);
+    Click(At(12, 7));
+    EXPECT_EQ(Frame()->Foreground().rgbRed, 10);
+    EXPECT_EQ(Frame()->Foreground().rgbGreen, 20);
+    EXPECT_EQ(Frame()->Foreground().rgbBlue, 31);
+
+    // Region Fill paints a dragged rectangle with it.
+    Command(ID_MOUSE_RECT_SELECTION);
+    Drag(At(20, 10), At(30, 20));
+    Command(ID_TRANS_REGION_FILL);
+    WaitIdle(doc);
+    const RGBQUAD inside = doc->m_image->GetPixelColor(25, 30 - 1 - 15);
+    EXPECT_EQ(inside.rgbRed, 10);
+    EXPECT_EQ(inside.rgbGreen, 20);
+    EXPECT_EQ(inside.rgbBlue, 31);
+    EXPECT_EQ(doc->m_image->GetPixelColor(5, 30 - 1 - 5).rgbRed, 128);
+
+    // While a command runs the read-out stands still.
+    MoveTo(At(3, 4));
+    EXPECT_EQ(Field(IDC_READ_X), "3");
+}
+
+TEST_F(MouseToolTest, ZoomToolButtonsAndZoomAboutThePointer) {
+    CLvDoc* doc = OpenPicture(200, 150);
+    ASSERT_NE(doc, nullptr);
+    SetClient(150, 100);
+    Command(ID_MOUSE_ZOOM);
+    Click(At(100, 75));
+    EXPECT_NEAR(doc->m_zoom, 1.2f, 1e-5);
+    Click(At(100, 75));
+    EXPECT_NEAR(doc->m_zoom, 1.44f, 1e-4);
+    const POINT p = At(60, 40);
+    Click(p, true); // the right button zooms out, with no context menu in this tool
+    EXPECT_NEAR(doc->m_zoom, 1.2f, 1e-4);
+    Click(p, true);
+    EXPECT_NEAR(doc->m_zoom, 1.0f, 1e-4);
+    // The Zoom tool follows the zoom commands' rule: nothing in Fit Image.
+    Command(ID_VIEW_FIT_IMAGE);
+    const float zoom = doc->m_zoom;
+    Click(At(10, 10));
+    EXPECT_FLOAT_EQ(doc->m_zoom, zoom);
+}
+
+// In a maximised window, so that the picture stays larger than the window while it grows.
+TEST_F(MouseToolTest, ZoomKeepsThePixelUnderThePointer) {
+    CLvDoc* doc = OpenPicture(1600, 1200);
+    ASSERT_NE(doc, nullptr);
+    SendMessageW(Frame()->MdiClient(), WM_MDIMAXIMIZE, reinterpret_cast<WPARAM>(View()->ParentFrame()), 0);
+    Repaint();
+    View()->ScrollToPosition({300, 200});
+    Repaint();
+    const POINT p = {120, 90};
+    const LvPoint before = View()->WindowToImage(p.x, p.y);
+    Command(ID_MOUSE_ZOOM);
+    Click(p);
+    EXPECT_NEAR(doc->m_zoom, 1.2f, 1e-5);
+    LvPoint now = View()->WindowToImage(p.x, p.y);
+    EXPECT_NEAR(now.x, before.x, 1);
+    EXPECT_NEAR(now.y, before.y, 1);
+    EXPECT_GT(View()->GetScrollPosition().x, 300);
+    // Ctrl+wheel, in and out, under the Move tool.
+    Command(ID_MOUSE_MOVE);
+    Wheel(p, 1, true);
+    EXPECT_NEAR(doc->m_zoom, 1.44f, 1e-4);
+    now = View()->WindowToImage(p.x, p.y);
+    EXPECT_NEAR(now.x, before.x, 1);
+    EXPECT_NEAR(now.y, before.y, 1);
+    Wheel(p, -2, true);
+    EXPECT_NEAR(doc->m_zoom, 1.0f, 1e-4);
+    now = View()->WindowToImage(p.x, p.y);
+    EXPECT_NEAR(now.x, before.x, 2);
+    EXPECT_NEAR(now.y, before.y, 2);
+}
+
+TEST_F(MouseToolTest, MoveDragWheelAndArrowKeysScroll) {
+    CLvDoc* doc = OpenPicture(400, 300);
+    ASSERT_NE(doc, nullptr);
+    SetClient(200, 150);
+    CLvView* view = View();
+    ASSERT_GT(view->GetTotalSize().cx, 150);
+    EXPECT_EQ(doc->m_toolMode, kLvToolMove);
+    // Dragging left and up moves the picture with the pointer: the view scrolls right and down.
+    Drag({120, 100}, {70, 60});
+    EXPECT_EQ(view->GetScrollPosition().x, 50);
+    EXPECT_EQ(view->GetScrollPosition().y, 40);
+    Drag({70, 60}, {100, 70});
+    EXPECT_EQ(view->GetScrollPosition().x, 20);
+    EXPECT_EQ(view->GetScrollPosition().y, 30);
+
+    // The wheel scrolls 48 pixels a notch, Shift+wheel sideways.
+    Wheel({50, 50}, -1);
+    EXPECT_EQ(view->GetScrollPosition().y, 78);
+    Wheel({50, 50}, 1);
+    EXPECT_EQ(view->GetScrollPosition().y, 30);
+
+    // Arrow keys scroll a line.
+    Key(VK_RIGHT);
+    EXPECT_EQ(view->GetScrollPosition().x, 36);
+    Key(VK_DOWN);
+    EXPECT_EQ(view->GetScrollPosition().y, 46);
+    Key(VK_LEFT);
+    Key(VK_UP);
+    EXPECT_EQ(view->GetScrollPosition().x, 20);
+    EXPECT_EQ(view->GetScrollPosition().y, 30);
+
+}
+
+TEST_F(MouseToolTest, ColourBarSwatchesOpenTheColourDialog) {
+    CColorBar& bar = Frame()->ColorBar();
+    ASSERT_TRUE(IsWindowVisible(bar.GetHwnd()));
+    for (int id : {IDC_READ_R, IDC_READ_G, IDC_READ_B, IDC_READ_I, IDC_READ_X, IDC_READ_Y, IDC_READ_SWATCH})
+        EXPECT_NE(GetDlgItem(bar.GetHwnd(), id), nullptr) << id;
+    const struct {
+        int button;
+        BYTE r, g, b;
+    } cases[] = {{IDC_FOREGROUND, 200, 100, 50}, {IDC_BACKGROUND, 5, 6, 7}};
+    for (const auto& c : cases) {
+        DialogAnswers answers;
+        answers.Expect("Color", [&c](HWND dialog) {
+            // The full dialog's red, green and blue fields.
+            SetDlgItemInt(dialog, 706, c.r, FALSE);
+            SetDlgItemInt(dialog, 707, c.g, FALSE);
+            SetDlgItemInt(dialog, 708, c.b, FALSE);
+            DialogAnswers::Press(dialog, IDOK);
+        });
+        HWND button = GetDlgItem(bar.GetHwnd(), c.button);
+        ASSERT_NE(button, nullptr);
+        SendMessageW(button, BM_CLICK, 0, 0);
+        EXPECT_TRUE(answers.AllAnswered());
+        const RGBQUAD got = c.button == IDC_FOREGROUND ? bar.Foreground() : bar.Background();
+        EXPECT_EQ(got.rgbRed, c.r);
+        EXPECT_EQ(got.rgbGreen, c.g);
+        EXPECT_EQ(got.rgbBlue, c.b);
+    }
+    EXPECT_EQ(Frame()->Foreground().rgbRed, 200);
+    // Cancelling keeps the colour.
+    DialogAnswers cancel;
+    cancel.Expect("Color", DialogAnswers::PressButton(IDCANCEL));
+    SendMessageW(GetDlgItem(bar.GetHwnd(), IDC_FOREGROUND), BM_CLICK, 0, 0);
+    EXPECT_EQ(Frame()->Foreground().rgbRed, 200);
+}
+
+TEST_F(MouseToolTest, ToolBarFollowsTheCommandRulesAndNamesItsButtons) {
+    CLvToolBar& bar = Frame()->ToolBar();
+    ASSERT_NE(bar.GetHwnd(), nullptr);
+    m_app->OnIdle(0);
+    EXPECT_TRUE(bar.IsEnabled(ID_FILE_OPEN));
+    EXPECT_FALSE(bar.IsEnabled(ID_FILE_SAVE));
+    EXPECT_FALSE(bar.IsEnabled(ID_MOUSE_RECT_SELECTION));
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    m_app->OnIdle(0);
+    EXPECT_TRUE(bar.IsChecked(ID_MOUSE_MOVE));
+    EXPECT_TRUE(bar.IsChecked(ID_VIEW_FIT_SIZE));
+    EXPECT_FALSE(bar.IsEnabled(ID_EDIT_UNDO));
+    EXPECT_TRUE(bar.IsEnabled(ID_MOUSE_RECT_SELECTION));
+    EXPECT_TRUE(bar.IsEnabled(ID_VIEW_ZOOM_IN));
+    // A button is the command.
+    SendMessageW(FrameHwnd(), WM_COMMAND, ID_MOUSE_ELLIPSE_SELECTION, reinterpret_cast<LPARAM>(bar.GetHwnd()));
+    EXPECT_EQ(doc->m_toolMode, kLvToolEllipseSelection);
+    EXPECT_TRUE(bar.IsChecked(ID_MOUSE_ELLIPSE_SELECTION));
+    EXPECT_FALSE(bar.IsChecked(ID_MOUSE_MOVE));
+    SendMessageW(FrameHwnd(), WM_COMMAND, ID_VIEW_FIT_IMAGE, reinterpret_cast<LPARAM>(bar.GetHwnd()));
+    EXPECT_EQ(doc->m_fitMode, kLvFitImage);
+    EXPECT_FALSE(bar.IsEnabled(ID_VIEW_ZOOM_IN));
+    SendMessageW(FrameHwnd(), WM_COMMAND, ID_TRANS_MIRROR, 0);
+    WaitIdle(doc);
+    m_app->OnIdle(0);
+    EXPECT_TRUE(bar.IsEnabled(ID_EDIT_UNDO));
+    // Tooltips are the menu's texts.
+    const struct {
+        int id;
+        const char* text;
+    } tips[] = {{ID_FILE_OPEN, "Open..."},
+                {ID_VIEW_ZOOM_IN, "Zoom In"},
+                {ID_MOUSE_RECT_SELECTION, "Rect Selection"},
+                {ID_MOUSE_PICK_COLOR, "Pick Color"},
+                {ID_EDIT_PASTE, "Paste"}};
+    for (const auto& t : tips) {
+        NMTTDISPINFOW info = {};
+        info.hdr.code = TTN_GETDISPINFOW;
+        info.hdr.idFrom = UINT_PTR(t.id);
+        SendMessageW(FrameHwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        ASSERT_NE(info.lpszText, nullptr);
+        EXPECT_EQ(LvWideToUtf8(info.lpszText), t.text);
+    }
+    // The bars come and go from the View menu; the picture's area follows.
+    RECT withBars;
+    GetWindowRect(Frame()->MdiClient(), &withBars);
+    Command(ID_VIEW_TOOL_BAR);
+    Command(ID_VIEW_COLOR_BAR);
+    EXPECT_FALSE(IsWindowVisible(bar.GetHwnd()));
+    EXPECT_FALSE(MenuItem(ID_VIEW_COLOR_BAR).checked);
+    RECT without;
+    GetWindowRect(Frame()->MdiClient(), &without);
+    EXPECT_LT(without.top, withBars.top);
+    Command(ID_VIEW_TOOL_BAR);
+    EXPECT_TRUE(MenuItem(ID_VIEW_TOOL_BAR).checked);
+}
+
+// The context menu lists its twelve commands and sends the chosen one to the main window.
+TEST_F(MouseToolTest, ContextMenuOfThePicture) {
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    static std::vector<std::string> items;
+    static std::vector<bool> enabled;
+    items.clear();
+    enabled.clear();
+    // When the menu is up: read its items and choose Mirror.
+    SetTimer(nullptr, 0, 50, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        HWND menu = FindWindowW(L"#32768", nullptr);
+        if (!menu) return;
+        KillTimer(nullptr, timer);
+        HMENU popup = reinterpret_cast<HMENU>(SendMessageW(menu, MN_GETHMENU, 0, 0));
+        int mirror = -1;
+        for (int i = 0; i < GetMenuItemCount(popup); i++) {
+            wchar_t text[64] = {};
+            GetMenuStringW(popup, UINT(i), text, 63, MF_BYPOSITION);
+            items.push_back(LvWideToUtf8(text));
+            enabled.push_back(!(GetMenuState(popup, UINT(i), MF_BYPOSITION) & MF_GRAYED));
+            if (GetMenuItemID(popup, i) == ID_TRANS_MIRROR) mirror = i;
+        }
+        PostMessageW(menu, WM_KEYDOWN, VK_HOME, 0);
+        for (int i = 0; i < mirror; i++)
+            PostMessageW(menu, WM_KEYDOWN, VK_DOWN, 0);
+        PostMessageW(menu, WM_KEYDOWN, VK_RETURN, 0);
+    });
+    const RGBQUAD corner = doc->m_image->GetPixelColor(0, 0);
+    POINT at = At(20, 20);
+    ClientToScreen(View()->GetHwnd(), &at);
+    SendMessageW(View()->GetHwnd(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(View()->GetHwnd()),
+                 MAKELPARAM(at.x, at.y));
+    m_app->PumpWaitingMessages();
+    WaitIdle(doc);
+    const std::vector<std::string> want = {"Undo",         "Redo",         "Copy",       "Paste",
+                                           "Gray Scale",   "Mirror",       "Flip",       "Negative",
+                                           "Rotate Left",  "Rotate Right", "Rotate...",  "Crop"};
+    ASSERT_EQ(items.size(), want.size());
+    for (size_t i = 0; i < want.size(); i++)
+        EXPECT_EQ(items[i].substr(0, want[i].size()), want[i].substr(0, want[i].size() - (want[i].back() == '.' ? 3 : 0)))
+            << i;
+    EXPECT_FALSE(enabled[0]);  // nothing to undo
+    EXPECT_TRUE(enabled[5]);   // Mirror
+    EXPECT_FALSE(enabled[11]); // Crop needs a selection
+    // Mirror ran: the first column is now the last.
+    const RGBQUAD moved = doc->m_image->GetPixelColor(59, 0);
+    EXPECT_EQ(moved.rgbRed, corner.rgbRed);
+    EXPECT_EQ(moved.rgbGreen, corner.rgbGreen);
+    EXPECT_EQ(moved.rgbBlue, corner.rgbBlue);
+}
+
+// The window's place, size and maximised state, the fit mode and the bars come back on the next start.
+TEST_F(MouseToolTest, TheMainWindowRemembersItself) {
+    ShowWindow(FrameHwnd(), SW_RESTORE);
+    SetWindowPos(FrameHwnd(), nullptr, 30, 40, 700, 500, SWP_NOZORDER);
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    Command(ID_VIEW_FIT_WIDTH);
+    Command(ID_VIEW_COLOR_BAR);
+    Frame()->ColorBar().SetForeground({3, 2, 1, 0});
+    SendMessageW(FrameHwnd(), WM_CLOSE, 0, 0);
+    m_app->PumpWaitingMessages();
+    const LvWindowState stored = LvReadWindowState(m_app->Settings());
+    EXPECT_TRUE(stored.placed);
+    EXPECT_EQ(stored.left, 30);
+    EXPECT_EQ(stored.top, 40);
+    EXPECT_EQ(stored.right, 730);
+    EXPECT_EQ(stored.bottom, 540);
+    EXPECT_FALSE(stored.maximized);
+    EXPECT_EQ(stored.fitMode, kLvFitWidth);
+    EXPECT_TRUE(stored.toolBar);
+    EXPECT_FALSE(stored.colorBar);
+    EXPECT_EQ(stored.foreground, 0x030201u);
+
+    // The next start.
+    TearDown();
+    GuiTest::SetUp();
+    RECT rc;
+    GetWindowRect(FrameHwnd(), &rc);
+    EXPECT_FALSE(IsZoomed(FrameHwnd()));
+    EXPECT_EQ(rc.left, 30);
+    EXPECT_EQ(rc.right, 730);
+    EXPECT_FALSE(IsWindowVisible(Frame()->ColorBar().GetHwnd()));
+    EXPECT_TRUE(IsWindowVisible(Frame()->ToolBar().GetHwnd()));
+    EXPECT_EQ(Frame()->Foreground().rgbRed, 1);
+    CLvDoc* next = OpenPicture(60, 40);
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(next->m_fitMode, kLvFitWidth);
+
+    // Leave the next tests a maximised window with both bars, as on a first start.
+    LvWindowState fresh;
+    LvWriteWindowState(m_app->Settings(), fresh);
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmarsh\\Lumivue\\Main Window", L"Left");
+    EXPECT_FALSE(LvReadWindowState(m_app->Settings()).placed);
+}
+
 } // namespace
