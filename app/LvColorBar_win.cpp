@@ -6,6 +6,8 @@
 #include <commctrl.h>
 #include <commdlg.h>
 
+#include <cstring>
+
 namespace {
 const wchar_t kColorBarClass[] = L"LumivueColorBar";
 
@@ -102,6 +104,8 @@ void CColorBar::ShowReadout(const LvReadout& r, RGBQUAD color) {
         HWND field = GetDlgItem(m_hwnd, t.first);
         if (field && FwWindowText(field) != *t.second) FwSetWindowText(field, *t.second);
     }
+    color.rgbReserved = 0;
+    if (memcmp(&color, &m_swatch, sizeof(color)) == 0) return;
     m_swatch = color;
     InvalidateRect(GetDlgItem(m_hwnd, IDC_READ_SWATCH), nullptr, FALSE);
 }

@@ -26,6 +26,11 @@ HCURSOR ToolCursor(int id) {
     return LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(id));
 }
 
+// Sets the cursor unless it is shown already (the pointer moves many times a second).
+void ShowCursorShape(HCURSOR cursor) {
+    if (GetCursor() != cursor) SetCursor(cursor);
+}
+
 int CursorOfTool(int tool) {
     switch (tool) {
     case kLvToolMove:
@@ -94,16 +99,17 @@ void CLvView::OnMouseMove(int px, int py, WPARAM keys) {
     if (CMainFrame* frame = Frame()) frame->ColorBar().ShowReadout(LvMakeReadout(color, p.x, p.y), color);
     if (!(keys & MK_LBUTTON)) return;
     if (m_drag == kDragMove) {
-        SetCursor(ToolCursor(IDR_CURSOR_MOVE_DRAG));
+        ShowCursorShape(ToolCursor(IDR_CURSOR_MOVE_DRAG));
         const RECT rc = FwClientRect(m_hwnd);
         POINT pos;
         pos.x = LvDragScroll(m_dragScroll.x, m_dragPoint.x, px, m_total.cx, rc.right);
         pos.y = LvDragScroll(m_dragScroll.y, m_dragPoint.y, py, m_total.cy, rc.bottom);
         ScrollToPosition(pos);
     } else if (m_drag == kDragFreehand) {
-        SetCursor(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS)));
+        ShowCursorShape(LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_CROSS)));
         LvAddFreehandPoint(doc->m_selPoints, p);
-        DrawOutline();
+        // Only the new piece: the whole outline on every move would cost the square of its length.
+        if (doc->m_selPoints.size() >= 2) DrawOutline(doc->m_selPoints.size() - 2);
     }
 }
 
@@ -127,6 +133,7 @@ void CLvView::OnLButtonDown(int px, int py) {
             doc->m_selPoints.clear();
             m_drag = kDragFreehand;
             SetCapture(m_hwnd);
+            m_dragDc = GetDC(m_hwnd);
         }
         break;
     case kLvToolZoom:
@@ -226,6 +233,8 @@ void CLvView::FinishFreehand() {
     CLvDoc* doc = GetDoc();
     CLvImage* image = EditableImage();
     m_drag = kDragNone;
+    if (m_dragDc) ReleaseDC(m_hwnd, m_dragDc);
+    m_dragDc = nullptr;
     if (!doc || !image) return;
     const std::vector<LvPoint> polygon = LvFreehandPolygon(doc->m_selPoints, image->GetHeight());
     if (polygon.empty()) {

@@ -218,15 +218,17 @@ void CLvView::OnTimer() {
     DrawOutline();
 }
 
-void CLvView::DrawOutline() {
+void CLvView::DrawOutline(size_t first) {
     CLvDoc* doc = GetDoc();
-    if (!doc || doc->m_selPoints.size() <= 2) return;
-    ScopedGetDC dc(m_hwnd);
-    if (!dc) return;
-    m_antDc = dc.Get();
-    m_antCount = m_antPhase;
+    if (!doc || (first == 0 && doc->m_selPoints.size() <= 2)) return;
+    // While a free-hand drag goes on, the view keeps one device context for all its pieces.
+    ScopedGetDC own(m_dragDc ? nullptr : m_hwnd);
+    m_antDc = m_dragDc ? m_dragDc : own.Get();
+    if (!m_antDc) return;
+    // A part drawn after the rest continues its dashes.
+    if (first == 0) m_antCount = m_antPhase;
     const std::vector<LvPoint>& p = doc->m_selPoints;
-    for (size_t i = 0; i + 1 < p.size(); i++) {
+    for (size_t i = first; i + 1 < p.size(); i++) {
         LvPoint a = ImageToWindow(p[i].x, p[i].y), b = ImageToWindow(p[i + 1].x, p[i + 1].y);
         LineDDA(a.x, a.y, b.x, b.y, AntPixel, reinterpret_cast<LPARAM>(this));
     }

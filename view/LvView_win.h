@@ -40,7 +40,8 @@ private:
     void OnTimer();
     void OnChar(WPARAM ch);
     static void CALLBACK AntPixel(int x, int y, LPARAM data);
-    void DrawOutline();
+    // Draws the selection outline on the window, from its point first on.
+    void DrawOutline(size_t first = 0);
 
     // ---- mouse tools (LvViewMouse_win.cpp) ----
     enum Drag { kDragNone, kDragMove, kDragFreehand, kDragBand };
@@ -63,6 +64,7 @@ private:
     LvLayout m_layout;
     HBRUSH m_bkBrush = nullptr;
     HDC m_antDc = nullptr;
+    HDC m_dragDc = nullptr; // held from a free-hand drag's press to its end
     Drag m_drag = kDragNone;
     POINT m_dragScroll = {0, 0}; // the scroll position at the press
     POINT m_dragPoint = {0, 0};  // the pointer at the press
