@@ -97,9 +97,8 @@ void CColorBar::Layout() {
 }
 
 void CColorBar::ShowReadout(const LvReadout& r, RGBQUAD color) {
-    const std::pair<int, const std::string*> texts[] = {{IDC_READ_R, &r.r}, {IDC_READ_G, &r.g},
-                                                         {IDC_READ_B, &r.b}, {IDC_READ_I, &r.i},
-                                                         {IDC_READ_X, &r.x}, {IDC_READ_Y, &r.y}};
+    const std::pair<int, const std::string*> texts[] = {{IDC_READ_R, &r.r}, {IDC_READ_G, &r.g}, {IDC_READ_B, &r.b},
+                                                        {IDC_READ_I, &r.i}, {IDC_READ_X, &r.x}, {IDC_READ_Y, &r.y}};
     for (const auto& t : texts) {
         HWND field = GetDlgItem(m_hwnd, t.first);
         if (field && FwWindowText(field) != *t.second) FwSetWindowText(field, *t.second);

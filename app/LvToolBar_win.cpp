@@ -74,11 +74,10 @@ std::string LvMenuCommandText(HMENU menu, int command) {
 
 bool CLvToolBar::CreateBar(HWND parent) {
     HINSTANCE instance = GetModuleHandleW(nullptr);
-    m_hwnd = CreateWindowExW(0, TOOLBARCLASSNAMEW, nullptr,
-                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP |
-                                 CCS_NODIVIDER,
-                             0, 0, 0, 0, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TOOL_BAR)), instance,
-                             nullptr);
+    m_hwnd = CreateWindowExW(
+        0, TOOLBARCLASSNAMEW, nullptr,
+        WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP | CCS_NODIVIDER, 0, 0, 0, 0,
+        parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(IDC_TOOL_BAR)), instance, nullptr);
     if (!m_hwnd) return false;
     SendMessageW(m_hwnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     HIMAGELIST images = ImageList_LoadImageW(instance, MAKEINTRESOURCEW(IDR_TOOLBAR), 16, kImageCount, kTransparent,

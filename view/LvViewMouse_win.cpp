@@ -49,9 +49,9 @@ int CursorOfTool(int tool) {
 }
 
 // The commands of the view's context menu, in order.
-const int kContextCommands[] = {ID_EDIT_UNDO,          ID_EDIT_REDO,          ID_EDIT_COPY,       ID_EDIT_PASTE,
-                                ID_ADJUST_GRAY_SCALE,  ID_TRANS_MIRROR,       ID_TRANS_FLIP,      ID_ADJUST_NEGATIVE,
-                                ID_TRANS_ROTATE_LEFT,  ID_TRANS_ROTATE_RIGHT, ID_TRANS_ROTATE,    ID_TRANS_CROP};
+const int kContextCommands[] = {ID_EDIT_UNDO,         ID_EDIT_REDO,          ID_EDIT_COPY,    ID_EDIT_PASTE,
+                                ID_ADJUST_GRAY_SCALE, ID_TRANS_MIRROR,       ID_TRANS_FLIP,   ID_ADJUST_NEGATIVE,
+                                ID_TRANS_ROTATE_LEFT, ID_TRANS_ROTATE_RIGHT, ID_TRANS_ROTATE, ID_TRANS_CROP};
 const wchar_t kContextMenuTitle[] = L"CLvImage";
 
 } // namespace

@@ -1,5 +1,5 @@
-#include "image/LvImage.h"
 #include "view/LvMouseTools.h"
+#include "image/LvImage.h"
 
 #include <gtest/gtest.h>
 
@@ -14,10 +14,8 @@ TEST(LvMouseTools, ReadOutTexts) {
         const char *wantI, *wantX, *wantY;
     } cases[] = {
         {10, 20, 31, 3, 4, "20", "3", "4"}, // 61 / 3 truncates to 20
-        {0, 0, 0, 0, 0, "0", "0", "0"},
-        {255, 255, 255, 1999, 7, "255", "1999", "7"},
-        {255, 255, 254, 5, 6, "254", "5", "6"},
-        {1, 1, 0, 12, 34, "0", "12", "34"},
+        {0, 0, 0, 0, 0, "0", "0", "0"},         {255, 255, 255, 1999, 7, "255", "1999", "7"},
+        {255, 255, 254, 5, 6, "254", "5", "6"}, {1, 1, 0, 12, 34, "0", "12", "34"},
     };
     for (const Case& c : cases) {
         RGBQUAD color = {c.b, c.g, c.r, 0};
@@ -113,7 +111,7 @@ TEST(LvMouseTools, FreehandPolygonInTheImagesRows) {
     for (const LvPoint& p : poly)
         points.push_back({p.x, p.y});
     ASSERT_TRUE(image.SelectionAddPolygon(points.data(), int(points.size())));
-    EXPECT_TRUE(image.SelectionIsInside(7, 10 - 1 - 2)); // inside the triangle near its right angle
+    EXPECT_TRUE(image.SelectionIsInside(7, 10 - 1 - 2));  // inside the triangle near its right angle
     EXPECT_FALSE(image.SelectionIsInside(2, 10 - 1 - 5)); // left of its long edge
 }
 

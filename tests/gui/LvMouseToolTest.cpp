@@ -392,7 +392,6 @@ TEST_F(MouseToolTest, MoveDragWheelAndArrowKeysScroll) {
     Key(VK_UP);
     EXPECT_EQ(view->GetScrollPosition().x, 20);
     EXPECT_EQ(view->GetScrollPosition().y, 30);
-
 }
 
 TEST_F(MouseToolTest, ColourBarSwatchesOpenTheColourDialog) {
@@ -522,12 +521,12 @@ TEST_F(MouseToolTest, ContextMenuOfThePicture) {
                  MAKELPARAM(at.x, at.y));
     m_app->PumpWaitingMessages();
     WaitIdle(doc);
-    const std::vector<std::string> want = {"Undo",         "Redo",         "Copy",       "Paste",
-                                           "Gray Scale",   "Mirror",       "Flip",       "Negative",
-                                           "Rotate Left",  "Rotate Right", "Rotate...",  "Crop"};
+    const std::vector<std::string> want = {"Undo", "Redo",     "Copy",        "Paste",        "Gray Scale", "Mirror",
+                                           "Flip", "Negative", "Rotate Left", "Rotate Right", "Rotate...",  "Crop"};
     ASSERT_EQ(items.size(), want.size());
     for (size_t i = 0; i < want.size(); i++)
-        EXPECT_EQ(items[i].substr(0, want[i].size()), want[i].substr(0, want[i].size() - (want[i].back() == '.' ? 3 : 0)))
+        EXPECT_EQ(items[i].substr(0, want[i].size()),
+                  want[i].substr(0, want[i].size() - (want[i].back() == '.' ? 3 : 0)))
             << i;
     EXPECT_FALSE(enabled[0]);  // nothing to undo
     EXPECT_TRUE(enabled[5]);   // Mirror
@@ -582,6 +581,39 @@ TEST_F(MouseToolTest, TheMainWindowRemembersItself) {
     LvWriteWindowState(m_app->Settings(), fresh);
     RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\Quillmarsh\\Lumivue\\Main Window", L"Left");
     EXPECT_FALSE(LvReadWindowState(m_app->Settings()).placed);
+}
+
+// Each tool shows its own cursor over the view.
+TEST_F(MouseToolTest, EveryToolHasItsCursor) {
+    CLvDoc* doc = OpenPicture(60, 40);
+    ASSERT_NE(doc, nullptr);
+    const struct {
+        int command, cursor;
+    } cases[] = {{ID_MOUSE_MOVE, IDR_CURSOR_MOVE},
+                 {ID_MOUSE_SELECT, IDR_CURSOR_SELECT},
+                 {ID_MOUSE_ZOOM, IDR_CURSOR_ZOOM},
+                 {ID_MOUSE_RECT_SELECTION, IDR_CURSOR_SELECT},
+                 {ID_MOUSE_ELLIPSE_SELECTION, IDR_CURSOR_SELECT},
+                 {ID_MOUSE_PICK_COLOR, IDR_CURSOR_PICK}};
+    const HCURSOR arrow = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    for (const auto& c : cases) {
+        Command(c.command);
+        SetCursor(arrow);
+        const HWND view = View()->GetHwnd();
+        EXPECT_TRUE(
+            SendMessageW(view, WM_SETCURSOR, reinterpret_cast<WPARAM>(view), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE)));
+        const HCURSOR want = LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(c.cursor));
+        ASSERT_NE(want, nullptr) << c.cursor;
+        EXPECT_EQ(GetCursor(), want) << c.command;
+    }
+    // Dragging with Move shows the closed hand.
+    ASSERT_NE(OpenPicture(400, 300), nullptr);
+    SetClient(200, 150);
+    MoveTo({100, 80});
+    Send({100, 80}, MOUSEEVENTF_LEFTDOWN);
+    MoveTo({80, 60});
+    EXPECT_EQ(GetCursor(), LoadCursorW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_CURSOR_MOVE_DRAG)));
+    Send({80, 60}, MOUSEEVENTF_LEFTUP);
 }
 
 } // namespace
