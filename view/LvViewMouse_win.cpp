@@ -328,20 +328,18 @@ void CLvView::OnMouseWheel(WPARAM wParam, LPARAM lParam) {
 }
 
 bool CLvView::OnKeyDown(WPARAM key) {
-    switch (key) {
-    case VK_LEFT:
-        OnScroll(SB_HORZ, SB_LINEUP);
+    // The arrow keys scroll a line, as the scroll bars' arrows do.
+    static const struct {
+        WPARAM key;
+        int bar, code;
+    } kArrows[] = {{VK_LEFT, SB_HORZ, SB_LINEUP},
+                   {VK_RIGHT, SB_HORZ, SB_LINEDOWN},
+                   {VK_UP, SB_VERT, SB_LINEUP},
+                   {VK_DOWN, SB_VERT, SB_LINEDOWN}};
+    for (const auto& arrow : kArrows) {
+        if (arrow.key != key) continue;
+        OnScroll(arrow.bar, arrow.code);
         return true;
-    case VK_RIGHT:
-        OnScroll(SB_HORZ, SB_LINEDOWN);
-        return true;
-    case VK_UP:
-        OnScroll(SB_VERT, SB_LINEUP);
-        return true;
-    case VK_DOWN:
-        OnScroll(SB_VERT, SB_LINEDOWN);
-        return true;
-    default:
-        return false;
     }
+    return false;
 }

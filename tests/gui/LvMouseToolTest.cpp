@@ -305,9 +305,20 @@ TEST_F(MouseToolTest, ReadOutFollowsThePointerAndPickColorFeedsRegionFill) {
     EXPECT_EQ(inside.rgbBlue, 31);
     EXPECT_EQ(doc->m_image->GetPixelColor(5, 30 - 1 - 5).rgbRed, 128);
 
-    // While a command runs the read-out stands still.
-    MoveTo(At(3, 4));
-    EXPECT_EQ(Field(IDC_READ_X), "3");
+    // While a command changes a picture, the read-out over it stands still.
+    CLvDoc* big = OpenPicture(2000, 1500);
+    ASSERT_NE(big, nullptr);
+    const HWND view = View()->GetHwnd();
+    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(5, 5));
+    const std::string x = Field(IDC_READ_X);
+    Command(ID_FILTER_GAUSS_SMOOTH);
+    ASSERT_TRUE(big->IsBusy());
+    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(9, 5));
+    ASSERT_TRUE(big->IsBusy()); // the move came while it ran
+    EXPECT_EQ(Field(IDC_READ_X), x);
+    WaitIdle(big);
+    SendMessageW(view, WM_MOUSEMOVE, 0, MAKELPARAM(9, 5));
+    EXPECT_NE(Field(IDC_READ_X), x);
 }
 
 TEST_F(MouseToolTest, ZoomToolButtonsAndZoomAboutThePointer) {
