@@ -103,10 +103,7 @@ bool CLumivueApp::InitInstance() {
     frame->SetSharedMenu(m_pDocTemplate->Menu());
     SetAccelerators(LoadAcceleratorsW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDR_MAINFRAME)));
 
-    // The first ShowWindow of a process may take the starter's show state instead: ask twice.
-    ShowWindow(frame->GetHwnd(), SW_SHOWMAXIMIZED);
-    ShowWindow(frame->GetHwnd(), SW_SHOWMAXIMIZED);
-    UpdateWindow(frame->GetHwnd());
+    frame->ShowAsStored();
     DragAcceptFiles(frame->GetHwnd(), TRUE);
 
     const std::string path = PathOfCommandLine(m_commandLine);

@@ -65,7 +65,31 @@ void LvWaitHandlingSentMessages(HANDLE handle) {
     }
 }
 
+namespace {
+// The mouse tools' commands with their tool numbers; Move, Select and Zoom are always available, the others
+// need a picture that no command is changing.
+struct ToolCommand {
+    int command;
+    int tool;
+    bool needsImage;
+};
+const ToolCommand kToolCommands[] = {
+    {ID_MOUSE_MOVE, kLvToolMove, false},
+    {ID_MOUSE_SELECT, kLvToolSelect, false},
+    {ID_MOUSE_ZOOM, kLvToolZoom, false},
+    {ID_MOUSE_RECT_SELECTION, kLvToolRectSelection, true},
+    {ID_MOUSE_ELLIPSE_SELECTION, kLvToolEllipseSelection, true},
+    {ID_MOUSE_PICK_COLOR, kLvToolPickColor, true},
+};
+const ToolCommand* FindToolCommand(int id) {
+    for (const ToolCommand& t : kToolCommands)
+        if (t.command == id) return &t;
+    return nullptr;
+}
+} // namespace
+
 CLvDoc::CLvDoc() {
+    if (Frame()) m_fitMode = Frame()->FitModeForNew();
     LARGE_INTEGER f;
     m_swFrequency = QueryPerformanceFrequency(&f) ? int64_t(f.QuadPart) : 0;
 }
@@ -500,6 +524,11 @@ bool CLvDoc::OnUpdateCommand(CFwCmdUI& ui) {
     default:
         break;
     }
+    if (const ToolCommand* tool = FindToolCommand(ui.id)) {
+        ui.Enable(!tool->needsImage || canRunCommands);
+        ui.SetCheck(m_toolMode == tool->tool);
+        return true;
+    }
     if (const LvDepthCommand* depth = LvFindDepthCommand(ui.id)) {
         ui.Enable(canRunCommands);
         // While a command runs the check stays on the depth of the picture shown.
@@ -591,6 +620,10 @@ bool CLvDoc::OnCommand(int id) {
     default:
         break;
     }
+    if (const ToolCommand* tool = FindToolCommand(id)) {
+        m_toolMode = tool->tool;
+        return true;
+    }
     if (const LvParamDialog* dialog = LvFindParamDialog(id)) {
         RunParamDialog(*dialog);
         return true;
@@ -615,6 +648,7 @@ void CLvDoc::SetZoom(float zoom) {
 
 void CLvDoc::SetFitMode(int mode) {
     m_fitMode = mode;
+    if (Frame()) Frame()->SetFitModeForNew(mode);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
 }
 

@@ -54,6 +54,9 @@ public:
     // The end of a worker command, on the interface thread (the view's WM_DOC_REFRESH): a command that ran
     // out of memory is taken back and the user told.
     void OnCommandDone();
+    // A new fit mode (the one new pictures start in from now on) or zoom, shown in every view.
+    void SetFitMode(int mode);
+    void SetZoom(float zoom);
 
     std::unique_ptr<CLvImage> m_image;
     std::atomic<HANDLE> m_workerThread{nullptr};   // busy mark: set while a command runs
@@ -114,8 +117,6 @@ private:
     // A command with a parameter dialog: the dialog preset from the stored values, the values kept after OK,
     // the command run with them.
     void RunParamDialog(const LvParamDialog& dialog);
-    void SetFitMode(int mode);
-    void SetZoom(float zoom);
     // Waits for the previous command's threads to be gone and closes their handles.
     void JoinThreads();
 

@@ -152,7 +152,62 @@ bool CMainFrame::OnCreateBars() {
     SetProgress(0);
     m_bFullScreen = false;
     OnCreateAcquisition();
+    if (!m_toolBar.CreateBar(m_hwnd) || !m_colorBar.CreateBar(m_hwnd)) return false;
+    if (CLumivueApp* app = CLumivueApp::Get()) m_stored = LvReadWindowState(app->Settings());
+    m_fitModeForNew = m_stored.fitMode;
+    m_colorBar.SetForeground(LvQuadOf(COLORREF(m_stored.foreground)));
+    m_colorBar.SetBackground(LvQuadOf(COLORREF(m_stored.background)));
+    if (!m_stored.toolBar) ShowWindow(m_toolBar.GetHwnd(), SW_HIDE);
+    if (!m_stored.colorBar) ShowWindow(m_colorBar.GetHwnd(), SW_HIDE);
     return true;
+}
+
+void CMainFrame::ShowAsStored() {
+    if (m_stored.placed) {
+        WINDOWPLACEMENT wp = {};
+        wp.length = sizeof(wp);
+        GetWindowPlacement(m_hwnd, &wp);
+        wp.rcNormalPosition = {m_stored.left, m_stored.top, m_stored.right, m_stored.bottom};
+        wp.showCmd = SW_HIDE;
+        SetWindowPlacement(m_hwnd, &wp);
+    }
+    const int show = m_stored.maximized ? SW_SHOWMAXIMIZED : SW_SHOWNORMAL;
+    // The first ShowWindow of a process may take the starter's show state instead: ask twice.
+    ShowWindow(m_hwnd, show);
+    ShowWindow(m_hwnd, show);
+    UpdateWindow(m_hwnd);
+}
+
+LvWindowState CMainFrame::CurrentState() const {
+    LvWindowState state = m_stored;
+    // In full screen the window's own placement is the one it had before.
+    WINDOWPLACEMENT wp = {};
+    wp.length = sizeof(wp);
+    if (m_bFullScreen)
+        wp = m_savedPlacement;
+    else
+        GetWindowPlacement(m_hwnd, &wp);
+    state.placed = true;
+    state.left = wp.rcNormalPosition.left;
+    state.top = wp.rcNormalPosition.top;
+    state.right = wp.rcNormalPosition.right;
+    state.bottom = wp.rcNormalPosition.bottom;
+    state.maximized = wp.showCmd == SW_SHOWMAXIMIZED || (wp.flags & WPF_RESTORETOMAXIMIZED);
+    state.fitMode = m_fitModeForNew;
+    state.toolBar = IsWindowVisible(m_toolBar.GetHwnd()) || (m_bFullScreen && m_stored.toolBar);
+    state.colorBar = IsWindowVisible(m_colorBar.GetHwnd()) != FALSE;
+    state.foreground = uint32_t(LvColorRef(m_colorBar.Foreground()));
+    state.background = uint32_t(LvColorRef(m_colorBar.Background()));
+    return state;
+}
+
+void CMainFrame::OnIdleUpdate() {
+    m_toolBar.UpdateStates();
+}
+
+void CMainFrame::ShowBar(HWND bar, bool show) {
+    ShowWindow(bar, show ? SW_SHOW : SW_HIDE);
+    RecalcLayout();
 }
 
 void CMainFrame::SetPaneText(int index, const std::string& text) {
@@ -185,6 +240,8 @@ void CMainFrame::PlaceProgress() {
 
 RECT CMainFrame::ClientAreaForMdi() {
     RECT rc = FwClientRect(m_hwnd);
+    rc.top += m_toolBar.Height();
+    if (m_colorBar.GetHwnd() && IsWindowVisible(m_colorBar.GetHwnd())) rc.top += m_colorBar.Height();
     if (m_statusBar && (GetWindowLongW(m_statusBar, GWL_STYLE) & WS_VISIBLE)) {
         RECT sb;
         GetWindowRect(m_statusBar, &sb);
@@ -196,6 +253,11 @@ RECT CMainFrame::ClientAreaForMdi() {
 
 void CMainFrame::RecalcLayout() {
     if (m_statusBar) SendMessageW(m_statusBar, WM_SIZE, 0, 0);
+    if (m_toolBar.GetHwnd()) SendMessageW(m_toolBar.GetHwnd(), TB_AUTOSIZE, 0, 0);
+    if (m_colorBar.GetHwnd()) {
+        RECT rc = FwClientRect(m_hwnd);
+        MoveWindow(m_colorBar.GetHwnd(), 0, m_toolBar.Height(), rc.right, m_colorBar.Height(), TRUE);
+    }
     CFwMDIFrame::RecalcLayout();
     PlaceProgress();
 }
@@ -203,7 +265,10 @@ void CMainFrame::RecalcLayout() {
 void CMainFrame::OnViewFullScreen() {
     if (!m_bFullScreen) {
         m_bFullScreen = true;
+        m_stored.toolBar = IsWindowVisible(m_toolBar.GetHwnd()) != FALSE;
         ShowWindow(m_statusBar, SW_HIDE);
+        ShowWindow(m_toolBar.GetHwnd(), SW_HIDE);
+        ShowWindow(m_colorBar.GetHwnd(), SW_HIDE);
         m_savedPlacement.length = sizeof(m_savedPlacement);
         GetWindowPlacement(m_hwnd, &m_savedPlacement);
         RECT rc;
@@ -224,7 +289,9 @@ void CMainFrame::OnViewFullScreen() {
         SetWindowPlacement(m_hwnd, &wp);
     } else {
         m_bFullScreen = false;
+        // The colour bar stays hidden until the user shows it again.
         ShowWindow(m_statusBar, SW_SHOW);
+        if (m_stored.toolBar) ShowWindow(m_toolBar.GetHwnd(), SW_SHOW);
         SetWindowPlacement(m_hwnd, &m_savedPlacement);
         while (ShowCursor(TRUE) < 0) {}
     }
@@ -314,6 +381,12 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_VIEW_FULL_SCREEN:
         ui.SetCheck(m_bFullScreen);
         return true;
+    case ID_VIEW_TOOL_BAR:
+        ui.SetCheck(IsWindowVisible(m_toolBar.GetHwnd()) != FALSE);
+        return true;
+    case ID_VIEW_COLOR_BAR:
+        ui.SetCheck(IsWindowVisible(m_colorBar.GetHwnd()) != FALSE);
+        return true;
     case ID_WINDOW_NEXT:
     case ID_WINDOW_CASCADE:
     case ID_WINDOW_TILE_HORZ:
@@ -352,6 +425,13 @@ bool CMainFrame::OnCommand(int id) {
         return true;
     case ID_VIEW_FULL_SCREEN:
         OnViewFullScreen();
+        return true;
+    case ID_VIEW_TOOL_BAR:
+        m_stored.toolBar = !IsWindowVisible(m_toolBar.GetHwnd());
+        ShowBar(m_toolBar.GetHwnd(), m_stored.toolBar);
+        return true;
+    case ID_VIEW_COLOR_BAR:
+        ShowBar(m_colorBar.GetHwnd(), !IsWindowVisible(m_colorBar.GetHwnd()));
         return true;
     case ID_WINDOW_NEXT:
         SendMessageW(m_mdiClient, WM_MDINEXT, 0, 0);
@@ -407,6 +487,20 @@ LRESULT CMainFrame::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         // Help asked for by a window without help of its own (F1 in a dialog or a bar).
         OnHelpContent();
         return TRUE;
+    case WM_COMMAND:
+        // The tool bar's buttons go along the command chain as menu items do.
+        if (m_toolBar.GetHwnd() && reinterpret_cast<HWND>(lParam) == m_toolBar.GetHwnd()) {
+            if (CFwApp::Get()) CFwApp::Get()->RouteCommand(LOWORD(wParam));
+            m_toolBar.UpdateStates();
+            return 0;
+        }
+        break;
+    case WM_NOTIFY:
+        if (m_toolBar.OnNotify(reinterpret_cast<NMHDR*>(lParam))) return 0;
+        break;
+    case WM_CLOSE:
+        if (CLumivueApp* app = CLumivueApp::Get()) LvWriteWindowState(app->Settings(), CurrentState());
+        break;
     case WM_KEYDOWN:
         if (wParam == VK_ESCAPE && m_bFullScreen) {
             PostMessageW(m_hwnd, WM_COMMAND, ID_VIEW_FULL_SCREEN, 0);

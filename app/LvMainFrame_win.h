@@ -1,6 +1,9 @@
 #pragma once
 
 #include "acquire/LvTwain_win.h"
+#include "app/LvColorBar_win.h"
+#include "app/LvToolBar_win.h"
+#include "app/LvWindowSettings.h"
 #include "framework/FwFrame_win.h"
 #include "image/LvWinTypes.h"
 
@@ -47,8 +50,18 @@ public:
     void SetProgressText(const std::string& text);
     HWND StatusBar() const { return m_statusBar; }
     HWND ProgressWindow() const { return m_progress.GetHwnd(); }
-    // The colour chosen in the colour bar (black until the colour bar exists).
-    RGBQUAD Foreground() const { return m_foreground; }
+    // The colour chosen in the colour bar: what Region Fill, Add Edge, Feather and Pattern paint with.
+    RGBQUAD Foreground() const { return m_colorBar.Foreground(); }
+    CColorBar& ColorBar() { return m_colorBar; }
+    CLvToolBar& ToolBar() { return m_toolBar; }
+    // The fit mode chosen last, in which new pictures start.
+    int FitModeForNew() const { return m_fitModeForNew; }
+    void SetFitModeForNew(int mode) { m_fitModeForNew = mode; }
+    // Shows the window as it was left last time (maximised the first time).
+    void ShowAsStored();
+    // What the window remembers of itself, read back from it.
+    LvWindowState CurrentState() const;
+    void OnIdleUpdate() override;
     bool IsFullScreen() const { return m_bFullScreen; }
     void OnViewFullScreen();
 
@@ -114,6 +127,14 @@ private:
     CProgressIndicator m_progress;
     CFrameTwain m_twain{*this};
     RGBQUAD m_foreground = {0, 0, 0, 0};
+    void ShowBar(HWND bar, bool show);
+
+    HWND m_statusBar = nullptr;
+    CProgressIndicator m_progress;
+    CLvToolBar m_toolBar;
+    CColorBar m_colorBar;
+    LvWindowState m_stored;
+    int m_fitModeForNew = 1;
 };
 
 // The child frame of a document's view.

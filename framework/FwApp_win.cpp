@@ -188,7 +188,10 @@ bool CFwApp::PreTranslateMessage(MSG& msg) {
 }
 
 bool CFwApp::OnIdle(long count) {
-    if (count == 0 && m_mainFrame && m_mainFrame->GetHwnd()) m_mainFrame->OnUpdateFrameTitle();
+    if (count == 0 && m_mainFrame && m_mainFrame->GetHwnd()) {
+        m_mainFrame->OnUpdateFrameTitle();
+        m_mainFrame->OnIdleUpdate();
+    }
     return false;
 }
 

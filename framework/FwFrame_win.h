@@ -28,6 +28,8 @@ public:
     // Lays out the bars and the MDI client area.
     virtual void RecalcLayout();
     void SetAppTitle(const std::string& title) { m_appTitle = title; }
+    // When the message queue runs empty: bars show the commands' current states.
+    virtual void OnIdleUpdate() {}
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;

@@ -361,3 +361,27 @@
 #define IDS_OUT_OF_MEMORY 61106
 #define WM_TRAY_NOTIFY (WM_USER + 1010)
 #define WM_DOC_OUT_OF_MEMORY (WM_USER + 1020)
+// Main window bars and mouse tools: the tool bar's button strip, the tools' cursors, the colour bar with its
+// read-out fields, colour swatch and the foreground and background colours, the bars' View commands.
+#define IDR_TOOLBAR 600
+#define IDR_CURSOR_MOVE 175
+#define IDR_CURSOR_MOVE_DRAG 193
+#define IDR_CURSOR_ZOOM 194
+#define IDR_CURSOR_SELECT 214
+#define IDR_CURSOR_PICK 241
+#define IDC_READ_R 5110
+#define IDC_READ_G 5111
+#define IDC_READ_B 5112
+#define IDC_READ_I 5113
+#define IDC_READ_X 5114
+#define IDC_READ_Y 5116
+#define IDC_READ_SWATCH 1000
+#define IDC_FOREGROUND 1600
+#define IDC_BACKGROUND 1601
+#define IDC_COLOR_BAR 1602
+#define IDC_TOOL_BAR 1603
+#define ID_VIEW_TOOL_BAR 1610
+#define ID_VIEW_COLOR_BAR 1611
+#define IDS_TIP_PASTE 61000
+#define IDS_TIP_FOREGROUND 61001
+#define IDS_TIP_BACKGROUND 61002

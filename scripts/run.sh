@@ -5,7 +5,8 @@
 # screen, prints that file's path as its last line and closes the program. With a display the program stays
 # open until you close it. LV_SCREENSHOT=FILE.png chooses the screenshot's name; LV_KEYS="alt+a l" types
 # keys into the program (xdotool's key names) once the picture is drawn, before the screenshot is taken;
-# LV_SCREENSHOT_AREA=WIDTHxHEIGHT+X+Y keeps only that part of the screen.
+# LV_MOUSE="mousemove 300 200 mousedown 1 mousemove 500 400 mouseup 1" then works the mouse (xdotool's
+# commands, a short pause between them); LV_SCREENSHOT_AREA=WIDTHxHEIGHT+X+Y keeps only that part of the screen.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" >&2
@@ -79,6 +80,11 @@ settle
 if [ -n "${LV_KEYS:-}" ]; then
   # shellcheck disable=SC2086
   xdotool key --delay 200 $LV_KEYS
+  settle
+fi
+if [ -n "${LV_MOUSE:-}" ]; then
+  # shellcheck disable=SC2086
+  xdotool $(echo " $LV_MOUSE" | sed 's/ \(mousemove\|mousedown\|mouseup\|click\) / sleep 0.2 \1 /g')
   settle
 fi
 rm -f "$shot.xwd"

@@ -8,6 +8,7 @@
 #include "res/resource.h"
 
 #include <commdlg.h>
+#include <windowsx.h>
 
 #include <algorithm>
 #include <vector>
@@ -214,14 +215,20 @@ void CALLBACK CLvView::AntPixel(int x, int y, LPARAM data) {
 
 void CLvView::OnTimer() {
     m_antPhase = (m_antPhase + 1) % 8;
+    DrawOutline();
+}
+
+void CLvView::DrawOutline(size_t first) {
     CLvDoc* doc = GetDoc();
-    if (!doc || doc->m_selPoints.size() <= 2) return;
-    ScopedGetDC dc(m_hwnd);
-    if (!dc) return;
-    m_antDc = dc.Get();
-    m_antCount = m_antPhase;
+    if (!doc || (first == 0 && doc->m_selPoints.size() <= 2)) return;
+    // While a free-hand drag goes on, the view keeps one device context for all its pieces.
+    ScopedGetDC own(m_dragDc ? nullptr : m_hwnd);
+    m_antDc = m_dragDc ? m_dragDc : own.Get();
+    if (!m_antDc) return;
+    // A part drawn after the rest continues its dashes.
+    if (first == 0) m_antCount = m_antPhase;
     const std::vector<LvPoint>& p = doc->m_selPoints;
-    for (size_t i = 0; i + 1 < p.size(); i++) {
+    for (size_t i = first; i + 1 < p.size(); i++) {
         LvPoint a = ImageToWindow(p[i].x, p[i].y), b = ImageToWindow(p[i + 1].x, p[i + 1].y);
         LineDDA(a.x, a.y, b.x, b.y, AntPixel, reinterpret_cast<LPARAM>(this));
     }
@@ -236,14 +243,11 @@ void CLvView::OnChar(WPARAM ch) {
     }
     if (!doc) return;
     if (ch == '*')
-        doc->m_fitMode = kLvFitSize;
+        doc->SetFitMode(kLvFitSize);
     else if (ch == '/')
-        doc->m_fitMode = kLvFitImage;
+        doc->SetFitMode(kLvFitImage);
     else if (ch == '=')
-        doc->m_zoom = 1.0f;
-    else
-        return;
-    doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
+        doc->SetZoom(1.0f);
 }
 
 bool CLvView::OnUpdateCommand(CFwCmdUI& ui) {
@@ -256,6 +260,11 @@ bool CLvView::OnUpdateCommand(CFwCmdUI& ui) {
         ui.SetCheck(m_slideShow);
         return true;
     }
+    if (ui.id == ID_SELECTION_INVERSE) {
+        const CLvImage* image = EditableImage();
+        ui.Enable(image && image->pSelection);
+        return true;
+    }
     return false;
 }
 
@@ -266,6 +275,11 @@ bool CLvView::OnCommand(int id) {
     }
     if (id == ID_VIEW_SLIDE_SHOW) {
         OnSlideShow();
+        return true;
+    }
+    if (id == ID_SELECTION_INVERSE) {
+        if (CLvImage* image = EditableImage()) image->SelectionInvert();
+        InvalidateRect(m_hwnd, nullptr, FALSE);
         return true;
     }
     return false;
@@ -282,6 +296,35 @@ LRESULT CLvView::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     }
     case WM_CHAR:
         OnChar(wParam);
+        break;
+    case WM_SETCURSOR:
+        if (OnSetCursor(lParam)) return TRUE;
+        break;
+    case WM_MOUSEMOVE:
+        OnMouseMove(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam), wParam);
+        return 0;
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        OnLButtonDown(GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam));
+        return 0;
+    case WM_LBUTTONUP:
+        OnLButtonUp();
+        return 0;
+    case WM_CAPTURECHANGED:
+        if (reinterpret_cast<HWND>(lParam) != m_hwnd) EndDrag();
+        return 0;
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        if (OnRButtonDown()) return 0;
+        break;
+    case WM_CONTEXTMENU:
+        OnContextMenu(lParam);
+        return 0;
+    case WM_MOUSEWHEEL:
+        OnMouseWheel(wParam, lParam);
+        return 0;
+    case WM_KEYDOWN:
+        if (OnKeyDown(wParam)) return 0;
         break;
     case WM_TIMER:
         if (wParam == kAntTimer) OnTimer();

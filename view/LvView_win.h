@@ -4,6 +4,7 @@
 #include "view/LvViewGeometry.h"
 
 class CLvDoc;
+class CLvImage;
 
 // The slide show's timer, and the slide index the whole program shares (0 at start).
 const UINT_PTR kLvSlideTimer = 2;
@@ -28,6 +29,9 @@ public:
     bool OnUpdateCommand(CFwCmdUI& ui) override;
     bool OnCommand(int id) override;
 
+    // Removes the picture's selection and its outline; true when there was one.
+    bool RemoveSelection();
+
     int m_antCount = 0;
     int m_antPhase = 0;
     // The slide show (LvSlideShow_win.cpp): running, repeating, and its steps.
@@ -46,8 +50,34 @@ private:
     void OnTimer();
     void OnChar(WPARAM ch);
     static void CALLBACK AntPixel(int x, int y, LPARAM data);
+    // Draws the selection outline on the window, from its point first on.
+    void DrawOutline(size_t first = 0);
+
+    // ---- mouse tools (LvViewMouse_win.cpp) ----
+    enum Drag { kDragNone, kDragMove, kDragFreehand, kDragBand };
+    // The picture the tools may change: none without one or while a command changes it.
+    CLvImage* EditableImage() const;
+    bool OnSetCursor(LPARAM lParam);
+    void OnMouseMove(int px, int py, WPARAM keys);
+    void OnLButtonDown(int px, int py);
+    void OnLButtonUp();
+    bool OnRButtonDown();
+    void OnContextMenu(LPARAM lParam);
+    void OnMouseWheel(WPARAM wParam, LPARAM lParam);
+    bool OnKeyDown(WPARAM key);
+    void ZoomAbout(int command, POINT client);
+    void DrawBand();
+    void FinishBand();
+    void FinishFreehand();
+    void EndDrag();
 
     LvLayout m_layout;
     HBRUSH m_bkBrush = nullptr;
     HDC m_antDc = nullptr;
+    HDC m_dragDc = nullptr; // held from a free-hand drag's press to its end
+    Drag m_drag = kDragNone;
+    POINT m_dragScroll = {0, 0}; // the scroll position at the press
+    POINT m_dragPoint = {0, 0};  // the pointer at the press
+    POINT m_bandEnd = {0, 0};
+    bool m_bandShown = false;
 };
