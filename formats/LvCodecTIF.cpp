@@ -1,5 +1,6 @@
 #include "formats/LvCodecTIF.h"
 
+#include "formats/LvCodecJPG.h"
 #include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
@@ -303,6 +304,61 @@ bool IsDirect(const PageFields& page) {
     return false;
 }
 
+// Grey and colour samples that libtiff's RGBA reader refuses: 10-, 12-, 14- and 32-bit integers and 32- and
+// 64-bit floating point, as scanners, cameras and scientific programs write them. They are read strip by
+// strip and narrowed to 8 bits.
+bool IsWide(const PageFields& page) {
+    const uint16_t bps = page.bps;
+    const bool integer = page.sampleFormat == SAMPLEFORMAT_UINT && (bps == 10 || bps == 12 || bps == 14 || bps == 32);
+    const bool real = page.sampleFormat == SAMPLEFORMAT_IEEEFP && (bps == 32 || bps == 64);
+    const bool contiguous = page.spp == 1 || page.planar == PLANARCONFIG_CONTIG;
+    const bool grey = (page.photometric == PHOTOMETRIC_MINISBLACK || page.photometric == PHOTOMETRIC_MINISWHITE) &&
+                      (page.spp == 1 || page.spp == 2);
+    const bool colour = page.photometric == PHOTOMETRIC_RGB && (page.spp == 3 || page.spp == 4);
+    return (integer || real) && contiguous && (grey || colour);
+}
+
+// One row of wide samples as 8-bit ones: integers scaled from their whole range with rounding, so that a
+// file widened from 8 bits gives its 8-bit values back; floating point taken as 0 to 1 and clamped.
+void NarrowSamples(const BYTE* in, uint64_t inSize, const PageFields& page, BYTE* out) {
+    const size_t count = size_t(page.width) * page.spp;
+    if (page.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        for (size_t i = 0; i < count; i++) {
+            double v;
+            if (page.bps == 32) {
+                float f;
+                memcpy(&f, in + 4 * i, 4);
+                v = f;
+            } else {
+                memcpy(&v, in + 8 * i, 8);
+            }
+            out[i] = !(v > 0) ? 0 : v >= 1 ? 255 : BYTE(v * 255 + 0.5); // NaN reads as 0
+        }
+        return;
+    }
+    if (page.bps == 32) {
+        // libtiff gives 32-bit samples in the machine's order.
+        for (size_t i = 0; i < count; i++) {
+            uint32_t v;
+            memcpy(&v, in + 4 * i, 4);
+            out[i] = BYTE((uint64_t(v) * 255 + 0x7FFFFFFF) / 0xFFFFFFFFu);
+        }
+        return;
+    }
+    // 10 to 14 bits packed, the first sample in the highest bits: each lies within three bytes.
+    const unsigned bits = page.bps;
+    const uint32_t max = (1u << bits) - 1;
+    for (size_t i = 0; i < count; i++) {
+        const uint64_t at = uint64_t(i) * bits;
+        const size_t byte = size_t(at / 8);
+        uint32_t window = 0;
+        for (size_t k = 0; k < 3; k++)
+            window = (window << 8) | (byte + k < inSize ? in[byte + k] : 0);
+        const uint32_t v = (window >> (24 - unsigned(at % 8) - bits)) & max;
+        out[i] = BYTE((v * 255 + max / 2) / max);
+    }
+}
+
 // The whole page through libtiff's RGBA reader, into a 24-bit picture with alpha where the file has it.
 void ReadRgbaPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
     const uint32_t width = page.width, height = page.height;
@@ -457,6 +513,15 @@ void StoreLine(CLvImage& image, BYTE* line, size_t y, const PageFields& page, ui
             LabToRgb(p[0], int8_t(p[1]), int8_t(p[2]), stored + 3 * size_t(x));
             if (a) a[x] = p[3];
         }
+    } else if (page.photometric == PHOTOMETRIC_RGB) {
+        BYTE* a = spp == 4 && image.pAlpha ? image.pAlpha + y * width : nullptr;
+        for (uint32_t x = 0; x < width; x++) {
+            const BYTE* p = line + size_t(x) * spp;
+            stored[3 * x] = p[2];
+            stored[3 * x + 1] = p[1];
+            stored[3 * x + 2] = p[0];
+            if (a) a[x] = p[3];
+        }
     } else if (spp == 2) {
         BYTE* a = image.pAlpha + y * width;
         for (uint32_t x = 0; x < width; x++) {
@@ -486,6 +551,61 @@ void ReadDirectPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& conte
         for (uint32_t k = 0; k < n; k++)
             StoreLine(image, buffer + k * strips.LineSize(), height - 1 - (s + k), page, strips.LineSize());
     }
+}
+
+// A page of wide samples, strip by strip: each row narrowed to 8 bits, then stored as an 8-bit row is.
+void ReadWidePage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    const bool colour = page.photometric == PHOTOMETRIC_RGB;
+    if (!image.Create(int(page.width), int(page.height), colour ? 24 : 8, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if ((page.spp == 2 || page.spp == 4) && !image.AlphaCreate()) LvRaise(kLvErrNoMemory);
+    SetPagePalette(image, tif, page);
+
+    PageFields narrow = page;
+    narrow.bps = 8;
+    std::vector<BYTE> line(size_t(page.width) * page.spp);
+    StripReader strips(tif, context, page);
+    const uint32_t height = page.height;
+    const uint32_t rowsPerStrip = strips.RowsPerStrip();
+    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
+        if (image.info.nEscape) LvRaise(kLvErrCancelled);
+        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
+        const BYTE* const buffer = strips.Read(s, n);
+        for (uint32_t k = 0; k < n; k++) {
+            NarrowSamples(buffer + k * strips.LineSize(), strips.LineSize(), page, line.data());
+            StoreLine(image, line.data(), height - 1 - (s + k), narrow, line.size());
+        }
+    }
+}
+
+// Old-style JPEG pages mostly carry one whole JPEG stream, named by their interchange-format fields. That
+// stream decoded as a JPEG file gives the picture as JPEG readers show it, down to its last rows, where
+// libtiff's piecewise decoding of a height that is not a whole number of blocks goes wrong. False (and
+// the page is read through libtiff) when there is no such stream or it does not hold the page's picture.
+bool ReadInterchangeStream(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    if (Field16(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) != COMPRESSION_OJPEG) return false;
+    uint64_t offset = 0, length = 0;
+    if (!TIFFGetField(tif, TIFFTAG_JPEGIFOFFSET, &offset) || !TIFFGetField(tif, TIFFTAG_JPEGIFBYTECOUNT, &length))
+        return false;
+    const long size = context.stream->Size();
+    if (offset == 0 || length < 4 || size < context.base || offset > uint64_t(size - context.base) ||
+        length > uint64_t(size - context.base) - offset)
+        return false;
+    std::vector<BYTE> bytes(static_cast<size_t>(length));
+    const long here = context.stream->Tell();
+    const bool read = context.stream->Seek(long(context.base + long(offset)), SEEK_SET) &&
+                      context.stream->Read(bytes.data(), 1, bytes.size()) == bytes.size();
+    context.stream->Seek(here, SEEK_SET);
+    if (!read || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+    CLvMemStream stream(bytes.data(), bytes.size());
+    CLvCodecJPG jpeg;
+    jpeg.info.nEscape = image.info.nEscape;
+    if (!jpeg.Decode(&stream) || uint32_t(jpeg.GetWidth()) != page.width || uint32_t(jpeg.GetHeight()) != page.height ||
+        (jpeg.GetBpp() != 24 && jpeg.GetBpp() != 8))
+        return false;
+    if (!image.Create(jpeg.GetWidth(), jpeg.GetHeight(), jpeg.GetBpp(), LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if (image.GetPaletteSize()) memcpy(image.GetPalette(), jpeg.GetPalette(), image.GetPaletteSize());
+    memcpy(image.GetBits(), jpeg.GetBits(), image.head.biSizeImage);
+    return true;
 }
 
 } // namespace
@@ -544,6 +664,15 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
     info.nTransIndex = -1;
     const bool direct = IsDirect(page);
     if (info.nEscape) LvRaise(kLvErrCancelled);
+    if (ReadInterchangeStream(*this, tif, context, page)) {
+        ApplyOrientation(*this, page.orientation);
+        return;
+    }
+    if (IsWide(page)) {
+        ReadWidePage(*this, tif, context, page);
+        ApplyOrientation(*this, page.orientation);
+        return;
+    }
     if (!direct) {
         ReadRgbaPage(*this, tif, context, page);
         return; // the orientation tag is applied to the pages read strip by strip only

@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Rebuilds the fixtures of files that other programs open and that need more than the plain readers: TIFF
+# with 10- to 32-bit integer and floating-point samples and old-style JPEG pictures, GIF data starting at LZW
+# code size 10 and 11, OS/2 2.x BMP headers shorter than 64 bytes. Run once by a developer; the tests use the
+# copies in tests/data. Needs ImageMagick 6, libjpeg-turbo-progs and python3.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+data=$root/tests/data
+fix=$root/scripts/fixtures
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+# ---- TIFF: the 40 x 30 colour and grey pictures widened by ImageMagick, Deflate-compressed
+cd "$data/tiff"
+for d in 10 14 32; do convert rgb.pam -depth $d -compress zip rgb-${d}bit.tif; done
+convert grey.pam -depth 12 -compress zip grey-12bit.tif
+convert rgb.pam -define quantum:format=floating-point -depth 32 -compress zip rgb-float32.tif
+convert grey.pam -define quantum:format=floating-point -depth 64 -compress zip grey-float64.tif
+# An old-style JPEG page (compression 6) wrapping cjpeg's coding of the picture; 30 rows are not a whole
+# number of 16-row blocks. Its reference is djpeg's decoding of the same stream.
+convert rgb.pam "$work/rgb.ppm"
+cjpeg -quality 90 -outfile "$work/rgb.jpg" "$work/rgb.ppm"
+python3 "$fix/ojpeg-tiff.py" "$work/rgb.jpg" 40 30 ojpeg.tif
+djpeg -outfile "$work/ojpeg.ppm" "$work/rgb.jpg"
+convert "$work/ojpeg.ppm" ojpeg.pam
+
+# ---- GIF: one 64 x 64 picture of 64 colours coded from LZW code sizes 10 and 11
+cd "$data/gif"
+python3 "$fix/gif-code-size.py" 10 code-size-10.gif
+python3 "$fix/gif-code-size.py" 11 code-size-11.gif
+convert code-size-10.gif -depth 8 -type TrueColor code-size.pam
+
+# ---- BMP: the 6 x 3 ImageMagick pictures with OS/2 2.x headers of 16 and 36 bytes
+cd "$data/bmp"
+python3 "$fix/os2v2-bmp.py" v3-8.bmp 16 os2v2-16-8.bmp
+python3 "$fix/os2v2-bmp.py" v3-24.bmp 36 os2v2-36-24.bmp
