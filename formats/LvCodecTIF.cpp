@@ -1,6 +1,7 @@
 #include "formats/LvCodecTIF.h"
 
 #include "formats/LvCodecJPG.h"
+#include "formats/LvOrientation.h"
 #include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
@@ -189,48 +190,6 @@ void LabToRgb(int lightness, int a, int b, BYTE* blueGreenRed) {
         c = c <= 0.00304 ? 12.92 * c : 1.055 * pow(c, 0.41667) - 0.055;
         c *= 255;
         blueGreenRed[2 - i] = BYTE(c < 0 ? 0 : c > 255 ? 255 : c);
-    }
-}
-
-// The orientation tag says where the file's first row and first column belong on screen: 2 mirrored,
-// 3 turned half round, 4 flipped, 5 transposed, 6 first row on the right (a quarter turn clockwise),
-// 7 transverse, 8 first row on the left (a quarter turn counter-clockwise).
-void ApplyOrientation(CLvImage& image, int orientation) {
-    bool ok;
-    switch (orientation) {
-    case 2:
-        ok = image.Mirror();
-        break;
-    case 3:
-        ok = image.Flip() && image.Mirror();
-        break;
-    case 4:
-        ok = image.Flip();
-        break;
-    case 5:
-        ok = image.RotateRight() && image.Mirror();
-        break;
-    case 6:
-        ok = image.RotateRight();
-        break;
-    case 7:
-        ok = image.RotateLeft() && image.Mirror();
-        break;
-    case 8:
-        ok = image.RotateLeft();
-        break;
-    default:
-        return;
-    }
-    if (!ok) LvRaise(kLvErrNoMemory);
-    if (orientation >= 5) {
-        // A quarter turn exchanges the horizontal and vertical resolution.
-        int xDpi = image.GetXDPI(), yDpi = image.GetYDPI();
-        LONG xPels = image.head.biXPelsPerMeter;
-        image.info.xDPI = yDpi;
-        image.info.yDPI = xDpi;
-        image.head.biXPelsPerMeter = image.head.biYPelsPerMeter;
-        image.head.biYPelsPerMeter = xPels;
     }
 }
 
@@ -665,12 +624,12 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
     const bool direct = IsDirect(page);
     if (info.nEscape) LvRaise(kLvErrCancelled);
     if (ReadInterchangeStream(*this, tif, context, page)) {
-        ApplyOrientation(*this, page.orientation);
+        if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
         return;
     }
     if (IsWide(page)) {
         ReadWidePage(*this, tif, context, page);
-        ApplyOrientation(*this, page.orientation);
+        if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
         return;
     }
     if (!direct) {
@@ -678,7 +637,7 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
         return; // the orientation tag is applied to the pages read strip by strip only
     }
     ReadDirectPage(*this, tif, context, page);
-    ApplyOrientation(*this, page.orientation);
+    if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
 }
 
 bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Rebuilds the fixtures of files that other programs open and that need more than the plain readers: TIFF
 # with 10- to 32-bit integer and floating-point samples and old-style JPEG pictures, GIF data starting at LZW
-# code size 10 and 11, OS/2 2.x BMP headers shorter than 64 bytes. Run once by a developer; the tests use the
-# copies in tests/data. Needs ImageMagick 6, libjpeg-turbo-progs and python3.
+# code size 10 and 11, OS/2 2.x BMP headers shorter than 64 bytes, JPEG photos with each EXIF orientation. Run once by a developer; the tests use the
+# copies in tests/data. Needs ImageMagick 6, libjpeg-turbo-progs, libimage-exiftool-perl and python3.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 data=$root/tests/data
@@ -34,3 +34,9 @@ convert code-size-10.gif -depth 8 -type TrueColor code-size.pam
 cd "$data/bmp"
 python3 "$fix/os2v2-bmp.py" v3-8.bmp 16 os2v2-16-8.bmp
 python3 "$fix/os2v2-bmp.py" v3-24.bmp 36 os2v2-36-24.bmp
+
+# ---- JPEG: the baseline picture with EXIF orientation 1 to 8, set by the EXIF tool
+cd "$data/jpeg"
+for o in 1 2 3 4 5 6 7 8; do
+  exiftool -q -n -Orientation=$o -o "orient-$o.jpg" baseline.jpg
+done

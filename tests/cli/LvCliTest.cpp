@@ -95,6 +95,29 @@ TEST_F(CliTest, ConvertChangesTheColourDepth) {
     EXPECT_NE(wrong.err.find("--bpp takes 1, 4, 8 or 24"), std::string::npos);
 }
 
+TEST_F(CliTest, AutoOrientStandsAPhotoUp) {
+    // The camera data of orient-6.jpg say its 48 x 32 stored picture stands 32 wide and 48 high.
+    const std::string photo = DataPath("jpeg/orient-6.jpg");
+    const struct {
+        std::vector<std::string> args;
+        int width, height;
+    } cases[] = {
+        {{"convert", photo, dir.Path("stored.bmp")}, 48, 32},
+        {{"convert", "--auto-orient", photo, dir.Path("turned.bmp")}, 32, 48},
+        {{"apply", "--auto-orient", photo, dir.Path("applied.bmp"), "mirror"}, 32, 48},
+        // Not a photo with camera data: as read.
+        {{"convert", "--auto-orient", bmp, dir.Path("plain.bmp")}, 40, 30},
+    };
+    for (const auto& c : cases) {
+        CliResult result = RunCli(c.args);
+        ASSERT_EQ(result.code, 0) << result.err;
+        CLvImage back;
+        ASSERT_TRUE(back.Load(c.args[c.args.size() - (c.args[0] == "apply" ? 2 : 1)].c_str(), LVFMT_BMP));
+        EXPECT_EQ(back.GetWidth(), c.width) << c.args[1];
+        EXPECT_EQ(back.GetHeight(), c.height) << c.args[1];
+    }
+}
+
 TEST_F(CliTest, FailuresSayWhy) {
     WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));
     struct Case {
