@@ -160,6 +160,9 @@ bool CLumivueApp::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_WINDOW_CLOSE_ALL:
     case ID_APP_ABOUT:
         return true;
+    case ID_VIEW_ROTATE_BY_EXIF:
+        ui.SetCheck(LvReadSwitch(m_settings, kLvRotateByExif));
+        return true;
     default:
         return CFwApp::OnUpdateCommand(ui);
     }
@@ -172,6 +175,10 @@ bool CLumivueApp::OnCommand(int id) {
         return true;
     case ID_APP_ABOUT:
         OnAbout();
+        return true;
+    case ID_VIEW_ROTATE_BY_EXIF:
+        // Takes effect for the pictures opened from now on.
+        LvWriteSwitch(m_settings, kLvRotateByExif, !LvReadSwitch(m_settings, kLvRotateByExif));
         return true;
     default:
         return CFwApp::OnCommand(id);

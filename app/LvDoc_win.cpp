@@ -6,8 +6,10 @@
 #include "app/LvImageCommands.h"
 #include "app/LvMainFrame_win.h"
 #include "app/LvParamDialog_win.h"
+#include "formats/LvOrientation.h"
 #include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
+#include "image/LvCodecError.h"
 #include "image/LvScopedWin.h"
 #include "res/resource.h"
 
@@ -95,6 +97,17 @@ bool CLvDoc::LoadFile(const std::string& path) {
         m_image.reset();
         return false;
     }
+    if (image->GetFormat() == LVFMT_JPG) {
+        m_exif = ExifInfo();
+        CLvFileStream stream(path.c_str(), "rb");
+        CLvExifReader reader(&m_exif);
+        reader.DecodeExif(&stream);
+        // The report keeps showing the stored tag; only the pixels are turned.
+        CLumivueApp* settingsOwner = CLumivueApp::Get();
+        if (settingsOwner && LvReadSwitch(settingsOwner->Settings(), kLvRotateByExif) &&
+            !LvApplyOrientation(*image, LvExifOrientation(m_exif)))
+            Message(kLvErrNoMemory);
+    }
     m_image = std::move(image);
     const std::string title = FwFileTitle(path);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
@@ -113,12 +126,6 @@ bool CLvDoc::LoadFile(const std::string& path) {
         doc->m_image = std::move(frame);
         doc->SetTitle(LvFrameTitle(title, i));
         doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
-    }
-    if (m_image->GetFormat() == LVFMT_JPG) {
-        m_exif = ExifInfo();
-        CLvFileStream stream(path.c_str(), "rb");
-        CLvExifReader reader(&m_exif);
-        reader.DecodeExif(&stream);
     }
     return true;
 }

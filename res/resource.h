@@ -283,3 +283,6 @@
 #define IDC_WM_TEXT 1422
 #define IDC_WM_PATH 1423
 #define IDC_WM_BROWSE 1424
+
+// Photos: camera data and orientation
+#define ID_VIEW_ROTATE_BY_EXIF 2000

@@ -10,6 +10,8 @@ packages=(
   # tools; the Wine test run: wine64, a virtual display, fonts, input and screen dumps.
   g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix libz-mingw-w64-dev nasm dpkg-dev xz-utils bzip2
   googletest wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
+  # The tests read written photos' camera data back with the EXIF tool.
+  libimage-exiftool-perl
 )
 
 missing=()

@@ -40,3 +40,12 @@ cd "$data/jpeg"
 for o in 1 2 3 4 5 6 7 8; do
   exiftool -q -n -Orientation=$o -o "orient-$o.jpg" baseline.jpg
 done
+# A camera photo: make, model, date, exposure, GPS position, orientation 6, a 12 x 8 thumbnail and a small
+# colour profile, all written into the baseline picture by the EXIF tool.
+convert baseline.pnm -resize 12x8 "$work/thumb.ppm"
+cjpeg -quality 50 -outfile "$work/thumb.jpg" "$work/thumb.ppm"
+python3 "$fix/tiny-icc.py" "$work/tiny.icc"
+exiftool -q -n -Make=Quillcam -Model="QX 10" -DateTimeOriginal="2024:05:06 07:08:09" -ExposureTime=0.004 \
+  -FNumber=2.8 -GPSLatitude=48.8584 -GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E -Orientation=6 \
+  -ExifImageWidth=48 -ExifImageHeight=32 "-ThumbnailImage<=$work/thumb.jpg" "-ICC_Profile<=$work/tiny.icc" \
+  -o camera-photo.jpg baseline.jpg

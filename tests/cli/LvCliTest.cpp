@@ -118,6 +118,80 @@ TEST_F(CliTest, AutoOrientStandsAPhotoUp) {
     }
 }
 
+// What the EXIF tool reads in a file: tag name to value (numbers as numbers).
+std::map<std::string, std::string> ExifToolTags(const std::string& path) {
+    std::map<std::string, std::string> tags;
+    const std::string command = "exiftool -n -S -Make -Model -DateTimeOriginal -ExposureTime -FNumber -GPSLatitude "
+                                "-GPSLongitude -Orientation -ThumbnailLength -ExifImageWidth -ExifImageHeight "
+                                "-ProfileClass '" +
+                                path + "' 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
+    if (!pipe) return tags;
+    char line[512];
+    while (fgets(line, sizeof(line), pipe)) {
+        std::string text(line);
+        const size_t colon = text.find(": ");
+        if (colon == std::string::npos) continue;
+        tags[text.substr(0, colon)] = text.substr(colon + 2, text.find_last_not_of("\r\n") - colon - 1);
+    }
+    pclose(pipe);
+    return tags;
+}
+
+// camera-photo.jpg: a 48 x 32 photo with make, model, date, exposure, GPS, orientation 6, a thumbnail and a
+// colour profile. What a JPEG written from it carries, by what happened to its pixels.
+TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
+    const std::string photo = DataPath("jpeg/camera-photo.jpg");
+    const std::map<std::string, std::string> original = ExifToolTags(photo);
+    ASSERT_EQ(original.count("Make"), 1u) << "exiftool (libimage-exiftool-perl) is needed";
+    ASSERT_EQ(original.at("Orientation"), "6");
+    ASSERT_EQ(original.count("ThumbnailLength"), 1u);
+    const struct {
+        std::vector<std::string> before; // the command and its options
+        std::vector<std::string> after;  // operations
+        const char* orientation;         // nullptr: no camera data at all
+        bool thumbnail;
+        const char* width;
+        const char* height;
+    } cases[] = {
+        {{"convert"}, {}, "6", true, "48", "32"},
+        {{"convert", "--quality", "60"}, {}, "6", true, "48", "32"},
+        {{"convert", "--auto-orient"}, {}, "1", false, "32", "48"},
+        {{"apply"}, {"rotate-left"}, "1", false, "32", "48"},
+        {{"apply"}, {"mirror"}, "1", false, "48", "32"},
+        {{"apply"}, {"negative"}, "6", false, "48", "32"},
+        {{"convert", "--strip"}, {}, nullptr, false, nullptr, nullptr},
+        {{"apply", "--strip"}, {"rotate-180"}, nullptr, false, nullptr, nullptr},
+    };
+    int n = 0;
+    for (const auto& c : cases) {
+        const std::string out = dir.Path("out" + std::to_string(n++) + ".jpg");
+        std::vector<std::string> args(c.before);
+        args.push_back(photo);
+        args.push_back(out);
+        args.insert(args.end(), c.after.begin(), c.after.end());
+        const std::string what = args[0] + " " + args[1] + (c.after.empty() ? "" : " " + c.after[0]);
+        CliResult result = RunCli(args);
+        ASSERT_EQ(result.code, 0) << what << ": " << result.err;
+        std::map<std::string, std::string> tags = ExifToolTags(out);
+        if (!c.orientation) {
+            for (const char* gone : {"Make", "Model", "GPSLatitude", "Orientation", "ThumbnailLength", "ProfileClass"})
+                EXPECT_EQ(tags.count(gone), 0u) << what << ": " << gone;
+            continue;
+        }
+        for (const char* kept : {"Make", "Model", "DateTimeOriginal", "ExposureTime", "FNumber", "GPSLatitude",
+                                 "GPSLongitude", "ProfileClass"})
+            EXPECT_EQ(tags[kept], original.at(kept)) << what << ": " << kept;
+        EXPECT_EQ(tags["Orientation"], c.orientation) << what;
+        EXPECT_EQ(tags.count("ThumbnailLength"), c.thumbnail ? 1u : 0u) << what;
+        EXPECT_EQ(tags["ExifImageWidth"], c.width) << what;
+        EXPECT_EQ(tags["ExifImageHeight"], c.height) << what;
+    }
+    // Other formats carry none.
+    ASSERT_EQ(RunCli({"convert", photo, dir.Path("photo.bmp")}).code, 0);
+    EXPECT_EQ(ExifToolTags(dir.Path("photo.bmp")).count("Make"), 0u);
+}
+
 TEST_F(CliTest, FailuresSayWhy) {
     WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));
     struct Case {
