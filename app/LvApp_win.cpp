@@ -163,6 +163,9 @@ bool CLumivueApp::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_VIEW_ROTATE_BY_EXIF:
         ui.SetCheck(LvReadSwitch(m_settings, kLvRotateByExif));
         return true;
+    case ID_FILE_KEEP_CAMERA_DATA:
+        ui.SetCheck(LvReadSwitch(m_settings, kLvKeepCameraData));
+        return true;
     default:
         return CFwApp::OnUpdateCommand(ui);
     }
@@ -179,6 +182,9 @@ bool CLumivueApp::OnCommand(int id) {
     case ID_VIEW_ROTATE_BY_EXIF:
         // Takes effect for the pictures opened from now on.
         LvWriteSwitch(m_settings, kLvRotateByExif, !LvReadSwitch(m_settings, kLvRotateByExif));
+        return true;
+    case ID_FILE_KEEP_CAMERA_DATA:
+        LvWriteSwitch(m_settings, kLvKeepCameraData, !LvReadSwitch(m_settings, kLvKeepCameraData));
         return true;
     default:
         return CFwApp::OnCommand(id);

@@ -59,6 +59,10 @@ struct LvSwitchSetting {
 // View menu, "Rotate by EXIF Orientation": photos are turned the way their camera data say they stand.
 constexpr LvSwitchSetting kLvRotateByExif = {"View", "Rotate by EXIF Orientation", true};
 
+// File menu, "Keep camera data when saving": a JPEG saved from a JPEG photo carries its EXIF block and
+// colour profile.
+constexpr LvSwitchSetting kLvKeepCameraData = {"File", "Keep camera data when saving", true};
+
 inline bool LvReadSwitch(const CLvSettings& settings, const LvSwitchSetting& setting) {
     return settings.ReadNumber(setting.section, setting.name, setting.defaultValue ? 1 : 0) != 0;
 }

@@ -492,6 +492,20 @@ void StoreLine(CLvImage& image, BYTE* line, size_t y, const PageFields& page, ui
     }
 }
 
+// Reads a page strip by strip and hands each row of the file's layout to store, with the picture row
+// (counted from the bottom) it becomes.
+template <class Store>
+void ReadRows(CLvImage& image, StripReader& strips, uint32_t height, Store store) {
+    const uint32_t rowsPerStrip = strips.RowsPerStrip();
+    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
+        if (image.info.nEscape) LvRaise(kLvErrCancelled);
+        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
+        BYTE* const buffer = strips.Read(s, n);
+        for (uint32_t k = 0; k < n; k++)
+            store(buffer + k * strips.LineSize(), size_t(height - 1 - (s + k)));
+    }
+}
+
 // A grey, palette or L*a*b* page, strip by strip.
 void ReadDirectPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
     const bool lab = IsLab(page);
@@ -501,15 +515,8 @@ void ReadDirectPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& conte
     SetPagePalette(image, tif, page);
 
     StripReader strips(tif, context, page);
-    const uint32_t height = page.height;
-    const uint32_t rowsPerStrip = strips.RowsPerStrip();
-    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
-        if (image.info.nEscape) LvRaise(kLvErrCancelled);
-        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
-        BYTE* const buffer = strips.Read(s, n);
-        for (uint32_t k = 0; k < n; k++)
-            StoreLine(image, buffer + k * strips.LineSize(), height - 1 - (s + k), page, strips.LineSize());
-    }
+    ReadRows(image, strips, page.height,
+             [&](BYTE* line, size_t y) { StoreLine(image, line, y, page, strips.LineSize()); });
 }
 
 // A page of wide samples, strip by strip: each row narrowed to 8 bits, then stored as an 8-bit row is.
@@ -523,17 +530,10 @@ void ReadWidePage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context
     narrow.bps = 8;
     std::vector<BYTE> line(size_t(page.width) * page.spp);
     StripReader strips(tif, context, page);
-    const uint32_t height = page.height;
-    const uint32_t rowsPerStrip = strips.RowsPerStrip();
-    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
-        if (image.info.nEscape) LvRaise(kLvErrCancelled);
-        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
-        const BYTE* const buffer = strips.Read(s, n);
-        for (uint32_t k = 0; k < n; k++) {
-            NarrowSamples(buffer + k * strips.LineSize(), strips.LineSize(), page, line.data());
-            StoreLine(image, line.data(), height - 1 - (s + k), narrow, line.size());
-        }
-    }
+    ReadRows(image, strips, page.height, [&](BYTE* wide, size_t y) {
+        NarrowSamples(wide, strips.LineSize(), page, line.data());
+        StoreLine(image, line.data(), y, narrow, line.size());
+    });
 }
 
 // Old-style JPEG pages mostly carry one whole JPEG stream, named by their interchange-format fields. That

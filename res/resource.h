@@ -286,3 +286,4 @@
 
 // Photos: camera data and orientation
 #define ID_VIEW_ROTATE_BY_EXIF 2000
+#define ID_FILE_KEEP_CAMERA_DATA 2001
