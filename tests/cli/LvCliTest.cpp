@@ -118,34 +118,40 @@ TEST_F(CliTest, AutoOrientStandsAPhotoUp) {
     }
 }
 
-// What the EXIF tool reads in a file: tag name to value (numbers as numbers).
-std::map<std::string, std::string> ExifToolTags(const std::string& path) {
-    std::map<std::string, std::string> tags;
-    const std::string command = "exiftool -n -S -Make -Model -DateTimeOriginal -ExposureTime -FNumber -GPSLatitude "
-                                "-GPSLongitude -Orientation -ThumbnailLength -ExifImageWidth -ExifImageHeight "
-                                "-ProfileClass '" +
-                                path + "' 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
+#ifndef _WIN32
+// What the EXIF tool reads in each file: tag name to value (numbers as numbers). One run for all files, as
+// the tool takes a while to start.
+std::vector<std::map<std::string, std::string>> ExifToolTags(const std::vector<std::string>& paths) {
+    std::vector<std::map<std::string, std::string>> tags(paths.size());
+    std::string command = "exiftool -n -S -Make -Model -DateTimeOriginal -ExposureTime -FNumber -GPSLatitude "
+                          "-GPSLongitude -Orientation -ThumbnailLength -ExifImageWidth -ExifImageHeight -ProfileClass";
+    for (const std::string& path : paths)
+        command += " '" + path + "'";
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
     if (!pipe) return tags;
     char line[512];
+    size_t file = 0;
     while (fgets(line, sizeof(line), pipe)) {
         std::string text(line);
+        text = text.substr(0, text.find_last_not_of("\r\n") + 1);
+        if (text.compare(0, 9, "======== ") == 0) {
+            for (size_t i = 0; i < paths.size(); i++)
+                if (text.substr(9) == paths[i]) file = i;
+            continue;
+        }
         const size_t colon = text.find(": ");
-        if (colon == std::string::npos) continue;
-        tags[text.substr(0, colon)] = text.substr(colon + 2, text.find_last_not_of("\r\n") - colon - 1);
+        if (colon != std::string::npos && file < paths.size())
+            tags[file][text.substr(0, colon)] = text.substr(colon + 2);
     }
     pclose(pipe);
     return tags;
 }
 
 // camera-photo.jpg: a 48 x 32 photo with make, model, date, exposure, GPS, orientation 6, a thumbnail and a
-// colour profile. What a JPEG written from it carries, by what happened to its pixels.
+// colour profile. What a JPEG written from it carries, by what happened to its pixels, as the EXIF tool
+// reads it (natively; under Wine the program's tests read the saved files back themselves).
 TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
     const std::string photo = DataPath("jpeg/camera-photo.jpg");
-    const std::map<std::string, std::string> original = ExifToolTags(photo);
-    ASSERT_EQ(original.count("Make"), 1u) << "exiftool (libimage-exiftool-perl) is needed";
-    ASSERT_EQ(original.at("Orientation"), "6");
-    ASSERT_EQ(original.count("ThumbnailLength"), 1u);
     const struct {
         std::vector<std::string> before; // the command and its options
         std::vector<std::string> after;  // operations
@@ -162,18 +168,31 @@ TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
         {{"apply"}, {"negative"}, "6", false, "48", "32"},
         {{"convert", "--strip"}, {}, nullptr, false, nullptr, nullptr},
         {{"apply", "--strip"}, {"rotate-180"}, nullptr, false, nullptr, nullptr},
+        // Other formats carry none.
+        {{"convert"}, {}, nullptr, false, nullptr, nullptr},
     };
-    int n = 0;
+    std::vector<std::string> files = {photo};
+    std::vector<std::string> names;
     for (const auto& c : cases) {
-        const std::string out = dir.Path("out" + std::to_string(n++) + ".jpg");
+        const bool toBmp = &c == &cases[sizeof(cases) / sizeof(cases[0]) - 1];
+        files.push_back(dir.Path("out" + std::to_string(files.size()) + (toBmp ? ".bmp" : ".jpg")));
         std::vector<std::string> args(c.before);
         args.push_back(photo);
-        args.push_back(out);
+        args.push_back(files.back());
         args.insert(args.end(), c.after.begin(), c.after.end());
-        const std::string what = args[0] + " " + args[1] + (c.after.empty() ? "" : " " + c.after[0]);
+        names.push_back(args[0] + " " + args[1] + (c.after.empty() ? "" : " " + c.after[0]) + (toBmp ? " (BMP)" : ""));
         CliResult result = RunCli(args);
-        ASSERT_EQ(result.code, 0) << what << ": " << result.err;
-        std::map<std::string, std::string> tags = ExifToolTags(out);
+        ASSERT_EQ(result.code, 0) << names.back() << ": " << result.err;
+    }
+    const std::vector<std::map<std::string, std::string>> read = ExifToolTags(files);
+    const std::map<std::string, std::string>& original = read[0];
+    ASSERT_EQ(original.count("Make"), 1u) << "exiftool (libimage-exiftool-perl) is needed";
+    ASSERT_EQ(original.at("Orientation"), "6");
+    ASSERT_EQ(original.count("ThumbnailLength"), 1u);
+    for (size_t i = 0; i < names.size(); i++) {
+        const auto& c = cases[i];
+        const std::string& what = names[i];
+        std::map<std::string, std::string> tags = read[i + 1];
         if (!c.orientation) {
             for (const char* gone : {"Make", "Model", "GPSLatitude", "Orientation", "ThumbnailLength", "ProfileClass"})
                 EXPECT_EQ(tags.count(gone), 0u) << what << ": " << gone;
@@ -187,10 +206,8 @@ TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
         EXPECT_EQ(tags["ExifImageWidth"], c.width) << what;
         EXPECT_EQ(tags["ExifImageHeight"], c.height) << what;
     }
-    // Other formats carry none.
-    ASSERT_EQ(RunCli({"convert", photo, dir.Path("photo.bmp")}).code, 0);
-    EXPECT_EQ(ExifToolTags(dir.Path("photo.bmp")).count("Make"), 0u);
 }
+#endif
 
 TEST_F(CliTest, FailuresSayWhy) {
     WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));
