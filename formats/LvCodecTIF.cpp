@@ -537,9 +537,9 @@ void ReadWidePage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context
 }
 
 // Old-style JPEG pages mostly carry one whole JPEG stream, named by their interchange-format fields. That
-// stream decoded as a JPEG file gives the picture as JPEG readers show it, down to its last rows, where
-// libtiff's piecewise decoding of a height that is not a whole number of blocks goes wrong. False (and
-// the page is read through libtiff) when there is no such stream or it does not hold the page's picture.
+// stream decoded as a JPEG file gives the picture exactly as JPEG readers show it; libtiff's own path
+// rebuilds the colour from raw subsampled data and differs visibly. False (and the page is read through
+// libtiff) when there is no such stream or it does not hold the page's picture.
 bool ReadInterchangeStream(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
     if (Field16(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) != COMPRESSION_OJPEG) return false;
     uint64_t offset = 0, length = 0;
