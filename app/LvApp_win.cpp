@@ -150,6 +150,12 @@ bool CLumivueApp::OnUpdateCommand(CFwCmdUI& ui) {
     case ID_APP_ABOUT:
     case ID_ACQUIRE_DOWNLOAD_URL:
         return true;
+    case ID_VIEW_ROTATE_BY_EXIF:
+        ui.SetCheck(LvReadSwitch(m_settings, kLvRotateByExif));
+        return true;
+    case ID_FILE_KEEP_CAMERA_DATA:
+        ui.SetCheck(LvReadSwitch(m_settings, kLvKeepCameraData));
+        return true;
     default:
         return CFwApp::OnUpdateCommand(ui);
     }
@@ -171,6 +177,13 @@ bool CLumivueApp::OnCommand(int id) {
         return true;
     case ID_ACQUIRE_DOWNLOAD_URL:
         OnDownloadFromUrl(std::string());
+        return true;
+    case ID_VIEW_ROTATE_BY_EXIF:
+        // Takes effect for the pictures opened from now on.
+        LvWriteSwitch(m_settings, kLvRotateByExif, !LvReadSwitch(m_settings, kLvRotateByExif));
+        return true;
+    case ID_FILE_KEEP_CAMERA_DATA:
+        LvWriteSwitch(m_settings, kLvKeepCameraData, !LvReadSwitch(m_settings, kLvKeepCameraData));
         return true;
     default:
         return CFwApp::OnCommand(id);

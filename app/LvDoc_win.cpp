@@ -6,8 +6,11 @@
 #include "app/LvImageCommands.h"
 #include "app/LvMainFrame_win.h"
 #include "app/LvParamDialog_win.h"
+#include "formats/LvCodecJPG.h"
+#include "formats/LvOrientation.h"
 #include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
+#include "image/LvCodecError.h"
 #include "image/LvScopedWin.h"
 #include "res/resource.h"
 
@@ -153,6 +156,22 @@ bool CLvDoc::LoadFile(const std::string& path) {
         m_image.reset();
         return false;
     }
+    m_cameraData = LvCameraData();
+    m_pixelHistory = LvPixelHistory();
+    if (image->GetFormat() == LVFMT_JPG) {
+        m_exif = ExifInfo();
+        CLvFileStream stream(path.c_str(), "rb");
+        CLvExifReader reader(&m_exif);
+        reader.DecodeExif(&stream);
+        m_cameraData = LvReadCameraDataOfFile(path.c_str());
+        // The report keeps showing the stored tag; only the pixels are turned.
+        CLumivueApp* settingsOwner = CLumivueApp::Get();
+        const int orientation = LvExifOrientation(m_exif);
+        if (settingsOwner && LvReadSwitch(settingsOwner->Settings(), kLvRotateByExif) && orientation != 1) {
+            m_pixelHistory.turned = m_pixelHistory.changed = true;
+            if (!LvApplyOrientation(*image, orientation)) Message(kLvErrNoMemory);
+        }
+    }
     m_image = std::move(image);
     const std::string title = FwFileTitle(path);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
@@ -176,12 +195,6 @@ bool CLvDoc::LoadFile(const std::string& path) {
         }
         doc->SetTitle(LvFrameTitle(title, i));
         doc->UpdateAllViews(nullptr, WM_DOC_REFRESH);
-    }
-    if (m_image->GetFormat() == LVFMT_JPG) {
-        m_exif = ExifInfo();
-        CLvFileStream stream(path.c_str(), "rb");
-        CLvExifReader reader(&m_exif);
-        reader.DecodeExif(&stream);
     }
     return true;
 }
@@ -209,8 +222,17 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
         return false;
     }
     StopWatch(0);
-    // The engine writes beside the file and replaces it only after a complete write.
-    bool ok = m_image->Encode(path.c_str(), format);
+    // The engine writes beside the file and replaces it only after a complete write. A JPEG saved from a
+    // JPEG photo carries the photo's camera data, fit for what happened to the pixels.
+    LvCameraData camera;
+    CLumivueApp* app = CLumivueApp::Get();
+    if (format == LVFMT_JPG && !m_cameraData.Empty() && app && LvReadSwitch(app->Settings(), kLvKeepCameraData)) {
+        LvPixelHistory history = m_pixelHistory;
+        if (IsModified()) history.changed = true;
+        camera = LvAdjustCameraData(m_cameraData, history, m_image->GetWidth(), m_image->GetHeight());
+    }
+    bool ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
+                             : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
     StopWatch(1);
     UpdateStatusBar();
     if (ok) return true;
@@ -329,9 +351,16 @@ void CLvDoc::JoinThreads() {
     m_busySnapshot = nullptr;
 }
 
+void CLvDoc::NotePixelChange(int command) {
+    m_pixelHistory.changed = true;
+    const LvOperation* op = LvFindOperationByCommand(command);
+    if (op && LvOperationTurns(*op)) m_pixelHistory.turned = true;
+}
+
 void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     if (!CanRunCommands()) return;
     JoinThreads();
+    NotePixelChange(command);
     m_command = command;
     m_param = params;
     // Reset here, before the worker exists, so that a cancel that comes in meanwhile is never undone.
@@ -674,6 +703,7 @@ void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
         ShowOutOfMemory();
         return;
     }
+    NotePixelChange(op.commandId);
     if (!RunGuarded(&op, 0, params, *m_image)) {
         TakeBackFailedCommand(wasModified);
         UpdateAllViews(nullptr, WM_DOC_REFRESH);

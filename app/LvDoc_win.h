@@ -4,6 +4,7 @@
 
 #include "app/LvUndoStack.h"
 #include "effects/LvOperations.h"
+#include "formats/LvCameraData.h"
 #include "formats/LvExif.h"
 #include "framework/FwDocument.h"
 #include "view/LvViewGeometry.h"
@@ -78,6 +79,13 @@ public:
     std::vector<std::string> m_folderFiles;
     int m_fileIndex = -1;
     ExifInfo m_exif{}; // all zero until a JPEG file is loaded
+    // The camera data of the JPEG photo the picture came from, carried into the JPEG files saved from it, and
+    // what happened to its pixels since it was read (kept through undo, which errs on the safe side: the
+    // thumbnail is left out, the orientation set to 1).
+    LvCameraData m_cameraData;
+    LvPixelHistory m_pixelHistory;
+    // A command is about to change the picture.
+    void NotePixelChange(int command);
 
     // ---- photo information: EXIF report, thumbnail, time stamp, watermark (LvDocPhotoInfo_win.cpp) ----
     bool OnUpdatePhotoInfoCommand(CFwCmdUI& ui);

@@ -48,3 +48,25 @@ private:
     std::map<std::pair<std::string, std::string>, int32_t> m_numbers;
     std::map<std::pair<std::string, std::string>, std::string> m_texts;
 };
+
+// A setting that is on or off, stored as the number 1 or 0.
+struct LvSwitchSetting {
+    const char* section;
+    const char* name;
+    bool defaultValue;
+};
+
+// View menu, "Rotate by EXIF Orientation": photos are turned the way their camera data say they stand.
+constexpr LvSwitchSetting kLvRotateByExif = {"View", "Rotate by EXIF Orientation", true};
+
+// File menu, "Keep camera data when saving": a JPEG saved from a JPEG photo carries its EXIF block and
+// colour profile.
+constexpr LvSwitchSetting kLvKeepCameraData = {"File", "Keep camera data when saving", true};
+
+inline bool LvReadSwitch(const CLvSettings& settings, const LvSwitchSetting& setting) {
+    return settings.ReadNumber(setting.section, setting.name, setting.defaultValue ? 1 : 0) != 0;
+}
+
+inline bool LvWriteSwitch(CLvSettings& settings, const LvSwitchSetting& setting, bool on) {
+    return settings.WriteNumber(setting.section, setting.name, on ? 1 : 0);
+}

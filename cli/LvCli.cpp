@@ -3,6 +3,8 @@
 #include "effects/LvOperations.h"
 #include "formats/LvCodecJPG.h"
 #include "formats/LvFormatTable.h"
+#include "formats/LvOrientation.h"
+#include "image/LvCodecError.h"
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
@@ -20,16 +22,18 @@ namespace {
 const char* const kUsageText =
     "usage: lumivue-cli info [--json] [--frame N] FILE\n"
     "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--gif-encoding E]\n"
-    "                           [--frame N] IN OUT\n"
+    "                           [--frame N] [--auto-orient] [--strip] IN OUT\n"
     "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B]\n"
-    "                         [--picture FILE] IN OUT\n"
+    "                         [--picture FILE] [--auto-orient] [--strip] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
     "The format of OUT comes from its extension (%s).\n"
     "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
     "--quality sets the JPEG quality (1 to 100, also for JPEG-compressed TIFF); --tiff-compression is one of\n"
     "none, rle, fax4, packbits, jpeg, lzw; --gif-encoding is one of rle (the default), none, lzw; --frame\n"
-    "reads that frame or page (from 0) of a multi-image file.\n"
+    "reads that frame or page (from 0) of a multi-image file. --auto-orient turns a photo the way its camera\n"
+    "data's orientation says it stands. A JPEG written from a JPEG photo keeps its camera data (EXIF block,\n"
+    "colour profile; orientation 1 once turned, no thumbnail once changed) unless --strip is given.\n"
     "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
     "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
@@ -226,6 +230,34 @@ std::unique_ptr<CLvCodecJPG> ReadExifOf(const std::string& path) {
     return jpeg;
 }
 
+// Turns a JPEG photo the way its camera data say it stands (--auto-orient); other pictures stay as read.
+// history records a turn.
+bool AutoOrient(CLvImage& image, const std::string& path, LvPixelHistory& history, FILE* err) {
+    if (image.GetFormat() != LVFMT_JPG) return true;
+    std::unique_ptr<CLvCodecJPG> exif = ReadExifOf(path);
+    const int orientation = exif ? LvExifOrientation(exif->m_exifinfo) : 1;
+    if (orientation == 1) return true;
+    history.turned = history.changed = true;
+    if (LvApplyOrientation(image, orientation)) return true;
+    fprintf(err, "lumivue-cli: %s: %s\n", path.c_str(), kLvErrNoMemory);
+    return false;
+}
+
+// Writes the result; a JPEG written from a JPEG photo carries the photo's camera data, adjusted for what
+// happened to the pixels, unless --strip was given.
+int WriteKeepingCameraData(CLvImage& image, const std::string& input, bool fromJpeg, const std::string& output,
+                           DWORD format, bool strip, const LvPixelHistory& history, FILE* err) {
+    if (strip || !fromJpeg || format != LVFMT_JPG) return WriteOutput(image, output, format, err);
+    const LvCameraData data =
+        LvAdjustCameraData(LvReadCameraDataOfFile(input.c_str()), history, image.GetWidth(), image.GetHeight());
+    if (data.Empty()) return WriteOutput(image, output, format, err);
+    image.SetLastErrorText("");
+    if (LvSaveJpegWithCameraData(image, output.c_str(), data)) return 0;
+    const char* text = image.GetLastErrorText();
+    fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
+    return 1;
+}
+
 std::string ExifJson(const ExifInfo& exif) {
     return std::string("{\"make\": ") + JsonString(exif.szMake) + ", \"model\": " + JsonString(exif.szModel) +
            ", \"datetime\": " + JsonString(exif.szDateTime) + ", \"exposure_time\": " + JsonNumber(exif.fExposureTime) +
@@ -298,7 +330,9 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
                          {"--quality", true},
                          {"--tiff-compression", true},
                          {"--gif-encoding", true},
-                         {"--frame", true}},
+                         {"--frame", true},
+                         {"--auto-orient", false},
+                         {"--strip", false}},
                         args, err) ||
         args.words.size() != 2 || !FrameOption(args, &frame, err)) {
         PrintUsage(err);
@@ -350,6 +384,9 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
     }
     CLvImage image;
     if (!LoadInput(image, input, frame, err)) return 1;
+    const bool fromJpeg = image.GetFormat() == LVFMT_JPG;
+    LvPixelHistory history;
+    if (args.options.count("--auto-orient") && !AutoOrient(image, input, history, err)) return 1;
     if (quality > 0) image.SetJpegQuality(BYTE(quality));
     // The codec option means the GIF coder to the GIF writer and the compression to the TIFF writer.
     image.SetCodecOption(format == LVFMT_GIF ? gifEncoding : compression);
@@ -357,7 +394,9 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
         fprintf(err, "lumivue-cli: %s: cannot change the colour depth to %d bits\n", input.c_str(), bpp);
         return 1;
     }
-    return WriteOutput(image, output, format, err);
+    if (bpp) history.changed = true;
+    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0, history,
+                                  err);
 }
 
 // A colour as RRGGBB in hexadecimal (an optional leading '#') or as R,G,B in decimal.
@@ -403,10 +442,15 @@ struct OperationCall {
 
 int Apply(int argc, char** argv, FILE* out, FILE* err) {
     Arguments args;
-    if (!ParseArguments(
-            argc, argv, 2,
-            {{"--list", false}, {"--color", true}, {"--select", true}, {"--select-ellipse", true}, {"--picture", true}},
-            args, err)) {
+    if (!ParseArguments(argc, argv, 2,
+                        {{"--list", false},
+                         {"--color", true},
+                         {"--select", true},
+                         {"--select-ellipse", true},
+                         {"--picture", true},
+                         {"--auto-orient", false},
+                         {"--strip", false}},
+                        args, err)) {
         PrintUsage(err);
         return 2;
     }
@@ -482,6 +526,9 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
 
     CLvImage image, picture;
     if (!LoadInput(image, input, 0, err)) return 1;
+    const bool fromJpeg = image.GetFormat() == LVFMT_JPG;
+    LvPixelHistory history;
+    if (args.options.count("--auto-orient") && !AutoOrient(image, input, history, err)) return 1;
     if (args.options.count("--picture")) {
         if (!LoadInput(picture, args.options["--picture"], 0, err)) return 1;
         context.auxImage = &picture;
@@ -508,8 +555,11 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
             fprintf(err, "lumivue-cli: %s: %s failed\n", input.c_str(), call.op->name);
             return 1;
         }
+        history.changed = true;
+        if (LvOperationTurns(*call.op)) history.turned = true;
     }
-    return WriteOutput(image, output, format, err);
+    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0, history,
+                                  err);
 }
 
 } // namespace

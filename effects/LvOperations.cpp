@@ -621,3 +621,10 @@ bool LvChangeDepth(CLvImage& image, int depth) {
     if (depth < current) return image.DecreaseBpp(DWORD(depth), true, nullptr);
     return true;
 }
+
+bool LvOperationTurns(const LvOperation& op) {
+    static const char* const turns[] = {"mirror", "flip", "rotate-left", "rotate-right", "rotate-180", "rotate"};
+    for (const char* name : turns)
+        if (strcmp(op.name, name) == 0) return true;
+    return false;
+}

@@ -106,6 +106,9 @@ struct LvOperation {
 const LvOperation* LvOperationTable(size_t* count);
 const LvOperation* LvFindOperation(const std::string& name);
 const LvOperation* LvFindOperationByCommand(int commandId);
+// True for the operations that turn or mirror the picture, after which a photo's stored orientation no
+// longer says how it stands.
+bool LvOperationTurns(const LvOperation& op);
 
 // "resize W [H] [nearest|bilinear|bspline|bicubic]"
 std::string LvOperationUsage(const LvOperation& op);

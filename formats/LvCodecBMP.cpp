@@ -25,6 +25,7 @@ const char* const kErrWrite = "Error writing BMP file";
 const WORD kBmpType = 0x4D42; // "BM"
 const DWORD kCoreHeaderSize = 12;
 const DWORD kOs2HeaderSize = 64;
+const DWORD kShortestOs2HeaderSize = 16;
 const DWORD kLargestHeaderSize = 124; // the V5 header
 
 // The fields of any of the accepted info headers that the reader uses.
@@ -47,6 +48,12 @@ bool IsWindowsHeader(DWORD size) {
     return size == 40 || size == 52 || size == 56 || size == 108 || size == 124;
 }
 
+// OS/2 2.x writers may cut their 64-byte header short after any field from the bit count on (16 bytes is
+// common); the fields left out are 0. Their colour tables have 4-byte entries, as Windows ones do.
+bool IsShortOs2Header(DWORD size) {
+    return size >= kShortestOs2HeaderSize && size < kOs2HeaderSize && !IsWindowsHeader(size);
+}
+
 InfoHeader ReadInfoHeader(CLvStream* stream) {
     uint8_t raw[kLargestHeaderSize];
     if (stream->Read(raw, 1, 4) != 4) LvRaise(kErrInfo);
@@ -61,9 +68,11 @@ InfoHeader ReadInfoHeader(CLvStream* stream) {
         h.bitCount = r.LE16();
         return h;
     }
-    if (!IsWindowsHeader(h.size) && h.size != kOs2HeaderSize) LvRaise(kErrInfo);
+    if (!IsWindowsHeader(h.size) && h.size != kOs2HeaderSize && !IsShortOs2Header(h.size)) LvRaise(kErrInfo);
     if (stream->Read(raw + 4, 1, h.size - 4) != h.size - 4) LvRaise(kErrInfo);
-    CLvByteReader r(raw + 4, h.size - 4);
+    // Fields beyond a short header read as 0.
+    memset(raw + h.size, 0, sizeof(raw) - h.size);
+    CLvByteReader r(raw + 4, h.size < 40 ? 36 : h.size - 4);
     h.width = static_cast<LONG>(r.LE32());
     h.height = static_cast<LONG>(r.LE32());
     r.LE16(); // planes
@@ -173,7 +182,7 @@ struct ColorTable {
 
 void ReadColorTable(CLvStream* stream, const InfoHeader& h, ColorTable& t) {
     const int bits = h.bitCount;
-    t.entrySize = IsWindowsHeader(h.size) ? 4 : 3;
+    t.entrySize = IsWindowsHeader(h.size) || IsShortOs2Header(h.size) ? 4 : 3;
     t.fileColors = h.clrUsed;
     if (bits <= 8 && t.fileColors == 0) t.fileColors = uint64_t(1) << bits;
     size_t tableSize = bits <= 8 ? size_t(1) << bits : 0;

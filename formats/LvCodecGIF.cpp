@@ -814,7 +814,9 @@ void CLvCodecGIF::DecodeFrame(CLvStreamReader& in, const FrameHeader& f, int dep
     }
     int codeSize = in.GetByte();
     RowWriter rows(*this, (f.flags & 0x40) != 0);
-    if (codeSize >= 2 && codeSize <= 9)
+    // Writers may start above the 8 bits a 256-colour table needs: codes then begin 11 or 12 bits wide and
+    // still never grow past 12. Literals above the table's colours are stored as their low byte.
+    if (codeSize >= 2 && codeSize < kMaxBits)
         DecodeLzw(in, codeSize, rows);
     else
         SkipSubBlocks(in); // no usable code size: the frame stays undecoded

@@ -268,7 +268,7 @@ void Decompress(CLvCodecJPG& image, j_decompress_ptr cinfo, ErrorManager* err) {
     jpeg_finish_decompress(cinfo);
 }
 
-void Compress(CLvCodecJPG& image, j_compress_ptr cinfo, bool grey) {
+void Compress(CLvCodecJPG& image, j_compress_ptr cinfo, bool grey, const LvCameraData* camera) {
     const int width = image.GetWidth();
     const int height = image.GetHeight();
     cinfo->image_width = JDIMENSION(width);
@@ -288,6 +288,13 @@ void Compress(CLvCodecJPG& image, j_compress_ptr cinfo, bool grey) {
     cinfo->X_density = Density(image.GetXDPI());
     cinfo->Y_density = Density(image.GetYDPI());
     jpeg_start_compress(cinfo, TRUE);
+    if (camera) {
+        // Segments read from a JPEG file fit in one segment again.
+        if (!camera->exif.empty())
+            jpeg_write_marker(cinfo, JPEG_APP0 + 1, camera->exif.data(), unsigned(camera->exif.size()));
+        for (size_t i = 0; i < camera->icc.size(); i++)
+            jpeg_write_marker(cinfo, JPEG_APP0 + 2, camera->icc[i].data(), unsigned(camera->icc[i].size()));
+    }
 
     const DWORD stride = image.GetEffWidth();
     JSAMPARRAY buffer =
@@ -333,6 +340,14 @@ bool CLvCodecJPG::Decode(CLvStream* stream) {
 }
 
 bool CLvCodecJPG::Encode(CLvStream* stream) {
+    return Write(stream, nullptr);
+}
+
+bool CLvCodecJPG::EncodeWithCameraData(CLvStream* stream, const LvCameraData& data) {
+    return Write(stream, &data);
+}
+
+bool CLvCodecJPG::Write(CLvStream* stream, const LvCameraData* camera) {
     if (!stream) return false;
     if (!pDib) {
         SetLastErrorText(kLvErrNoImage);
@@ -355,7 +370,29 @@ bool CLvCodecJPG::Encode(CLvStream* stream) {
     }
     jpeg_create_compress(&cinfo);
     AttachDestination(&cinfo, &dest, stream);
-    Compress(*this, &cinfo, grey);
+    Compress(*this, &cinfo, grey, camera);
     jpeg_destroy_compress(&cinfo);
     return true;
+}
+
+bool LvSaveJpegWithCameraData(CLvImage& image, const char* fileName, const LvCameraData& data) {
+    struct Job {
+        CLvImage* image;
+        const LvCameraData* data;
+    } job = {&image, &data};
+    const char* error = nullptr;
+    const bool ok = LvWriteReplacing(
+        fileName,
+        [](CLvStream* stream, void* context) {
+            Job* j = static_cast<Job*>(context);
+            CLvCodecJPG codec;
+            codec.ShareBuffersOf(*j->image);
+            const bool written = codec.EncodeWithCameraData(stream, *j->data);
+            if (!written) j->image->SetLastErrorText(codec.GetLastErrorText());
+            codec.Destroy(); // lets go of the borrowed buffers
+            return written;
+        },
+        &job, &error);
+    if (error) image.SetLastErrorText(error);
+    return ok;
 }

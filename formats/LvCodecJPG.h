@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/LvCameraData.h"
 #include "formats/LvExif.h"
 #include "image/LvImage.h"
 
@@ -16,6 +17,8 @@ public:
 
     bool Decode(CLvStream* stream);
     bool Encode(CLvStream* stream);
+    // Encode, with the camera data's segments right after the JFIF header.
+    bool EncodeWithCameraData(CLvStream* stream, const LvCameraData& data);
 
     // Reads the marker sections from the stream's position into m_exifinfo and puts the stream back where
     // it was. True when the file carries EXIF data. The sections stay with this object, so
@@ -27,5 +30,10 @@ public:
     ExifInfo m_exifinfo;
 
 private:
+    bool Write(CLvStream* stream, const LvCameraData* camera);
     std::unique_ptr<CLvExifReader> m_exifReader;
 };
+
+// Writes the image as a JPEG file with the camera data's segments, through the engine's temporary file (a
+// failed write leaves an existing file as it was). False with the reason in the image's last-error text.
+bool LvSaveJpegWithCameraData(CLvImage& image, const char* fileName, const LvCameraData& data);

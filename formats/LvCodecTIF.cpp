@@ -1,5 +1,7 @@
 #include "formats/LvCodecTIF.h"
 
+#include "formats/LvCodecJPG.h"
+#include "formats/LvOrientation.h"
 #include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
@@ -191,48 +193,6 @@ void LabToRgb(int lightness, int a, int b, BYTE* blueGreenRed) {
     }
 }
 
-// The orientation tag says where the file's first row and first column belong on screen: 2 mirrored,
-// 3 turned half round, 4 flipped, 5 transposed, 6 first row on the right (a quarter turn clockwise),
-// 7 transverse, 8 first row on the left (a quarter turn counter-clockwise).
-void ApplyOrientation(CLvImage& image, int orientation) {
-    bool ok;
-    switch (orientation) {
-    case 2:
-        ok = image.Mirror();
-        break;
-    case 3:
-        ok = image.Flip() && image.Mirror();
-        break;
-    case 4:
-        ok = image.Flip();
-        break;
-    case 5:
-        ok = image.RotateRight() && image.Mirror();
-        break;
-    case 6:
-        ok = image.RotateRight();
-        break;
-    case 7:
-        ok = image.RotateLeft() && image.Mirror();
-        break;
-    case 8:
-        ok = image.RotateLeft();
-        break;
-    default:
-        return;
-    }
-    if (!ok) LvRaise(kLvErrNoMemory);
-    if (orientation >= 5) {
-        // A quarter turn exchanges the horizontal and vertical resolution.
-        int xDpi = image.GetXDPI(), yDpi = image.GetYDPI();
-        LONG xPels = image.head.biXPelsPerMeter;
-        image.info.xDPI = yDpi;
-        image.info.yDPI = xDpi;
-        image.head.biXPelsPerMeter = image.head.biYPelsPerMeter;
-        image.head.biYPelsPerMeter = xPels;
-    }
-}
-
 uint16_t Field16(TIFF* tif, ttag_t tag, uint16_t fallback) {
     uint16_t value = fallback;
     if (!TIFFGetFieldDefaulted(tif, tag, &value)) return fallback;
@@ -301,6 +261,61 @@ bool IsDirect(const PageFields& page) {
         return ((bps == 1 || bps == 4 || bps == 8) && spp == 1) || (bps == 8 && spp == 2); // index, alpha
     if (IsLab(page)) return (bps == 8 || bps == 16) && (spp == 3 || spp == 4);
     return false;
+}
+
+// Grey and colour samples that libtiff's RGBA reader refuses: 10-, 12-, 14- and 32-bit integers and 32- and
+// 64-bit floating point, as scanners, cameras and scientific programs write them. They are read strip by
+// strip and narrowed to 8 bits.
+bool IsWide(const PageFields& page) {
+    const uint16_t bps = page.bps;
+    const bool integer = page.sampleFormat == SAMPLEFORMAT_UINT && (bps == 10 || bps == 12 || bps == 14 || bps == 32);
+    const bool real = page.sampleFormat == SAMPLEFORMAT_IEEEFP && (bps == 32 || bps == 64);
+    const bool contiguous = page.spp == 1 || page.planar == PLANARCONFIG_CONTIG;
+    const bool grey = (page.photometric == PHOTOMETRIC_MINISBLACK || page.photometric == PHOTOMETRIC_MINISWHITE) &&
+                      (page.spp == 1 || page.spp == 2);
+    const bool colour = page.photometric == PHOTOMETRIC_RGB && (page.spp == 3 || page.spp == 4);
+    return (integer || real) && contiguous && (grey || colour);
+}
+
+// One row of wide samples as 8-bit ones: integers scaled from their whole range with rounding, so that a
+// file widened from 8 bits gives its 8-bit values back; floating point taken as 0 to 1 and clamped.
+void NarrowSamples(const BYTE* in, uint64_t inSize, const PageFields& page, BYTE* out) {
+    const size_t count = size_t(page.width) * page.spp;
+    if (page.sampleFormat == SAMPLEFORMAT_IEEEFP) {
+        for (size_t i = 0; i < count; i++) {
+            double v;
+            if (page.bps == 32) {
+                float f;
+                memcpy(&f, in + 4 * i, 4);
+                v = f;
+            } else {
+                memcpy(&v, in + 8 * i, 8);
+            }
+            out[i] = !(v > 0) ? 0 : v >= 1 ? 255 : BYTE(v * 255 + 0.5); // NaN reads as 0
+        }
+        return;
+    }
+    if (page.bps == 32) {
+        // libtiff gives 32-bit samples in the machine's order.
+        for (size_t i = 0; i < count; i++) {
+            uint32_t v;
+            memcpy(&v, in + 4 * i, 4);
+            out[i] = BYTE((uint64_t(v) * 255 + 0x7FFFFFFF) / 0xFFFFFFFFu);
+        }
+        return;
+    }
+    // 10 to 14 bits packed, the first sample in the highest bits: each lies within three bytes.
+    const unsigned bits = page.bps;
+    const uint32_t max = (1u << bits) - 1;
+    for (size_t i = 0; i < count; i++) {
+        const uint64_t at = uint64_t(i) * bits;
+        const size_t byte = size_t(at / 8);
+        uint32_t window = 0;
+        for (size_t k = 0; k < 3; k++)
+            window = (window << 8) | (byte + k < inSize ? in[byte + k] : 0);
+        const uint32_t v = (window >> (24 - unsigned(at % 8) - bits)) & max;
+        out[i] = BYTE((v * 255 + max / 2) / max);
+    }
 }
 
 // The whole page through libtiff's RGBA reader, into a 24-bit picture with alpha where the file has it.
@@ -457,6 +472,15 @@ void StoreLine(CLvImage& image, BYTE* line, size_t y, const PageFields& page, ui
             LabToRgb(p[0], int8_t(p[1]), int8_t(p[2]), stored + 3 * size_t(x));
             if (a) a[x] = p[3];
         }
+    } else if (page.photometric == PHOTOMETRIC_RGB) {
+        BYTE* a = spp == 4 && image.pAlpha ? image.pAlpha + y * width : nullptr;
+        for (uint32_t x = 0; x < width; x++) {
+            const BYTE* p = line + size_t(x) * spp;
+            stored[3 * x] = p[2];
+            stored[3 * x + 1] = p[1];
+            stored[3 * x + 2] = p[0];
+            if (a) a[x] = p[3];
+        }
     } else if (spp == 2) {
         BYTE* a = image.pAlpha + y * width;
         for (uint32_t x = 0; x < width; x++) {
@@ -465,6 +489,20 @@ void StoreLine(CLvImage& image, BYTE* line, size_t y, const PageFields& page, ui
         }
     } else {
         memcpy(stored, line, lineBytes < stride ? lineBytes : stride);
+    }
+}
+
+// Reads a page strip by strip and hands each row of the file's layout to store, with the picture row
+// (counted from the bottom) it becomes.
+template <class Store>
+void ReadRows(CLvImage& image, StripReader& strips, uint32_t height, Store store) {
+    const uint32_t rowsPerStrip = strips.RowsPerStrip();
+    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
+        if (image.info.nEscape) LvRaise(kLvErrCancelled);
+        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
+        BYTE* const buffer = strips.Read(s, n);
+        for (uint32_t k = 0; k < n; k++)
+            store(buffer + k * strips.LineSize(), size_t(height - 1 - (s + k)));
     }
 }
 
@@ -477,15 +515,56 @@ void ReadDirectPage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& conte
     SetPagePalette(image, tif, page);
 
     StripReader strips(tif, context, page);
-    const uint32_t height = page.height;
-    const uint32_t rowsPerStrip = strips.RowsPerStrip();
-    for (uint32_t s = 0; s < height; s += rowsPerStrip) {
-        if (image.info.nEscape) LvRaise(kLvErrCancelled);
-        const uint32_t n = rowsPerStrip < height - s ? rowsPerStrip : height - s;
-        BYTE* const buffer = strips.Read(s, n);
-        for (uint32_t k = 0; k < n; k++)
-            StoreLine(image, buffer + k * strips.LineSize(), height - 1 - (s + k), page, strips.LineSize());
-    }
+    ReadRows(image, strips, page.height,
+             [&](BYTE* line, size_t y) { StoreLine(image, line, y, page, strips.LineSize()); });
+}
+
+// A page of wide samples, strip by strip: each row narrowed to 8 bits, then stored as an 8-bit row is.
+void ReadWidePage(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    const bool colour = page.photometric == PHOTOMETRIC_RGB;
+    if (!image.Create(int(page.width), int(page.height), colour ? 24 : 8, LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if ((page.spp == 2 || page.spp == 4) && !image.AlphaCreate()) LvRaise(kLvErrNoMemory);
+    SetPagePalette(image, tif, page);
+
+    PageFields narrow = page;
+    narrow.bps = 8;
+    std::vector<BYTE> line(size_t(page.width) * page.spp);
+    StripReader strips(tif, context, page);
+    ReadRows(image, strips, page.height, [&](BYTE* wide, size_t y) {
+        NarrowSamples(wide, strips.LineSize(), page, line.data());
+        StoreLine(image, line.data(), y, narrow, line.size());
+    });
+}
+
+// Old-style JPEG pages mostly carry one whole JPEG stream, named by their interchange-format fields. That
+// stream decoded as a JPEG file gives the picture exactly as JPEG readers show it; libtiff's own path
+// rebuilds the colour from raw subsampled data and differs visibly. False (and the page is read through
+// libtiff) when there is no such stream or it does not hold the page's picture.
+bool ReadInterchangeStream(CLvImage& image, TIFF* tif, const LvTiffStreamContext& context, const PageFields& page) {
+    if (Field16(tif, TIFFTAG_COMPRESSION, COMPRESSION_NONE) != COMPRESSION_OJPEG) return false;
+    uint64_t offset = 0, length = 0;
+    if (!TIFFGetField(tif, TIFFTAG_JPEGIFOFFSET, &offset) || !TIFFGetField(tif, TIFFTAG_JPEGIFBYTECOUNT, &length))
+        return false;
+    const long size = context.stream->Size();
+    if (offset == 0 || length < 4 || size < context.base || offset > uint64_t(size - context.base) ||
+        length > uint64_t(size - context.base) - offset)
+        return false;
+    std::vector<BYTE> bytes(static_cast<size_t>(length));
+    const long here = context.stream->Tell();
+    const bool read = context.stream->Seek(long(context.base + long(offset)), SEEK_SET) &&
+                      context.stream->Read(bytes.data(), 1, bytes.size()) == bytes.size();
+    context.stream->Seek(here, SEEK_SET);
+    if (!read || bytes[0] != 0xFF || bytes[1] != 0xD8) return false;
+    CLvMemStream stream(bytes.data(), bytes.size());
+    CLvCodecJPG jpeg;
+    jpeg.info.nEscape = image.info.nEscape;
+    if (!jpeg.Decode(&stream) || uint32_t(jpeg.GetWidth()) != page.width || uint32_t(jpeg.GetHeight()) != page.height ||
+        (jpeg.GetBpp() != 24 && jpeg.GetBpp() != 8))
+        return false;
+    if (!image.Create(jpeg.GetWidth(), jpeg.GetHeight(), jpeg.GetBpp(), LVFMT_TIF)) LvRaise(kLvErrNoMemory);
+    if (image.GetPaletteSize()) memcpy(image.GetPalette(), jpeg.GetPalette(), image.GetPaletteSize());
+    memcpy(image.GetBits(), jpeg.GetBits(), image.head.biSizeImage);
+    return true;
 }
 
 } // namespace
@@ -544,12 +623,21 @@ void CLvCodecTIF::ReadPage(TIFF* tif, LvTiffStreamContext& context) {
     info.nTransIndex = -1;
     const bool direct = IsDirect(page);
     if (info.nEscape) LvRaise(kLvErrCancelled);
+    if (ReadInterchangeStream(*this, tif, context, page)) {
+        if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
+        return;
+    }
+    if (IsWide(page)) {
+        ReadWidePage(*this, tif, context, page);
+        if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
+        return;
+    }
     if (!direct) {
         ReadRgbaPage(*this, tif, context, page);
         return; // the orientation tag is applied to the pages read strip by strip only
     }
     ReadDirectPage(*this, tif, context, page);
-    ApplyOrientation(*this, page.orientation);
+    if (!LvApplyOrientation(*this, page.orientation)) LvRaise(kLvErrNoMemory);
 }
 
 bool CLvCodecTIF::Encode(CLvStream* stream, bool append) {

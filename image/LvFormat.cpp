@@ -87,23 +87,18 @@ bool CLvImage::Encode(FILE* file, DWORD format) {
 }
 
 bool CLvImage::Encode(const char* fileName, DWORD format) {
-    if (!fileName || !*fileName) return false;
-    // Write beside the target and replace it only when everything was written, so that a failed save
-    // leaves the existing file as it was.
-    std::string temporary = std::string(fileName) + ".lvtmp";
-    FILE* file = LvOpenFile(temporary.c_str(), "wb");
-    if (!file) return false;
-    bool ok = Encode(file, format);
-    bool written = fflush(file) == 0 && ferror(file) == 0;
-    bool closed = fclose(file) == 0;
-    if (ok && !(written && closed)) {
-        SetLastErrorText("Error writing the file");
-        ok = false;
-    }
-    if (ok && !LvReplaceFile(temporary.c_str(), fileName)) {
-        SetLastErrorText("Can't replace the file");
-        ok = false;
-    }
-    if (!ok) LvRemoveFile(temporary.c_str());
+    struct Job {
+        CLvImage* image;
+        DWORD format;
+    } job = {this, format};
+    const char* error = nullptr;
+    bool ok = LvWriteReplacing(
+        fileName,
+        [](CLvStream* stream, void* context) {
+            Job* j = static_cast<Job*>(context);
+            return j->image->Encode(stream, j->format);
+        },
+        &job, &error);
+    if (error) SetLastErrorText(error);
     return ok;
 }

@@ -28,6 +28,32 @@ FILE* LvOpenFile(const char* fileName, const char* mode) {
 #endif
 }
 
+bool LvWriteReplacing(const char* fileName, bool (*write)(CLvStream* stream, void* context), void* context,
+                      const char** error) {
+    *error = nullptr;
+    if (!fileName || !*fileName) return false;
+    std::string temporary = std::string(fileName) + ".lvtmp";
+    FILE* file = LvOpenFile(temporary.c_str(), "wb");
+    if (!file) return false;
+    bool ok;
+    {
+        CLvFileStream stream(file);
+        ok = write(&stream, context);
+    }
+    bool written = fflush(file) == 0 && ferror(file) == 0;
+    bool closed = fclose(file) == 0;
+    if (ok && !(written && closed)) {
+        *error = "Error writing the file";
+        ok = false;
+    }
+    if (ok && !LvReplaceFile(temporary.c_str(), fileName)) {
+        *error = "Can't replace the file";
+        ok = false;
+    }
+    if (!ok) LvRemoveFile(temporary.c_str());
+    return ok;
+}
+
 bool LvReplaceFile(const char* source, const char* target) {
 #ifdef _WIN32
     std::wstring from = LvUtf8ToWide(source);

@@ -98,3 +98,9 @@ FILE* LvOpenFile(const char* fileName, const char* mode);
 bool LvReplaceFile(const char* source, const char* target);
 // Deletes a file by its UTF-8 name.
 bool LvRemoveFile(const char* fileName);
+
+// Writes a file beside the target (its name plus ".lvtmp") and replaces the target only when write returned
+// true and everything reached the disk, so that a failed save leaves the existing file as it was. On
+// failure *error is the reason when the writing went wrong after write itself succeeded, else null.
+bool LvWriteReplacing(const char* fileName, bool (*write)(CLvStream* stream, void* context), void* context,
+                      const char** error);

@@ -385,3 +385,6 @@
 #define IDS_TIP_PASTE 61000
 #define IDS_TIP_FOREGROUND 61001
 #define IDS_TIP_BACKGROUND 61002
+// Photos: camera data and orientation
+#define ID_VIEW_ROTATE_BY_EXIF 33020
+#define ID_FILE_KEEP_CAMERA_DATA 33021

@@ -13,6 +13,8 @@ packages=(
   googletest fp-utils wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
   # The release zip and its check.
   python3
+  # The tests read written photos' camera data back with the EXIF tool.
+  libimage-exiftool-perl
 )
 
 missing=()

@@ -95,6 +95,120 @@ TEST_F(CliTest, ConvertChangesTheColourDepth) {
     EXPECT_NE(wrong.err.find("--bpp takes 1, 4, 8 or 24"), std::string::npos);
 }
 
+TEST_F(CliTest, AutoOrientStandsAPhotoUp) {
+    // The camera data of orient-6.jpg say its 48 x 32 stored picture stands 32 wide and 48 high.
+    const std::string photo = DataPath("jpeg/orient-6.jpg");
+    const struct {
+        std::vector<std::string> args;
+        int width, height;
+    } cases[] = {
+        {{"convert", photo, dir.Path("stored.bmp")}, 48, 32},
+        {{"convert", "--auto-orient", photo, dir.Path("turned.bmp")}, 32, 48},
+        {{"apply", "--auto-orient", photo, dir.Path("applied.bmp"), "mirror"}, 32, 48},
+        // Not a photo with camera data: as read.
+        {{"convert", "--auto-orient", bmp, dir.Path("plain.bmp")}, 40, 30},
+    };
+    for (const auto& c : cases) {
+        CliResult result = RunCli(c.args);
+        ASSERT_EQ(result.code, 0) << result.err;
+        CLvImage back;
+        ASSERT_TRUE(back.Load(c.args[c.args.size() - (c.args[0] == "apply" ? 2 : 1)].c_str(), LVFMT_BMP));
+        EXPECT_EQ(back.GetWidth(), c.width) << c.args[1];
+        EXPECT_EQ(back.GetHeight(), c.height) << c.args[1];
+    }
+}
+
+#ifndef _WIN32
+// What the EXIF tool reads in each file: tag name to value (numbers as numbers). One run for all files, as
+// the tool takes a while to start.
+std::vector<std::map<std::string, std::string>> ExifToolTags(const std::vector<std::string>& paths) {
+    std::vector<std::map<std::string, std::string>> tags(paths.size());
+    std::string command = "exiftool -n -S -Make -Model -DateTimeOriginal -ExposureTime -FNumber -GPSLatitude "
+                          "-GPSLongitude -Orientation -ThumbnailLength -ExifImageWidth -ExifImageHeight -ProfileClass";
+    for (const std::string& path : paths)
+        command += " '" + path + "'";
+    FILE* pipe = popen((command + " 2>&1").c_str(), "r");
+    if (!pipe) return tags;
+    char line[512];
+    size_t file = 0;
+    while (fgets(line, sizeof(line), pipe)) {
+        std::string text(line);
+        text = text.substr(0, text.find_last_not_of("\r\n") + 1);
+        if (text.compare(0, 9, "======== ") == 0) {
+            for (size_t i = 0; i < paths.size(); i++)
+                if (text.substr(9) == paths[i]) file = i;
+            continue;
+        }
+        const size_t colon = text.find(": ");
+        if (colon != std::string::npos && file < paths.size())
+            tags[file][text.substr(0, colon)] = text.substr(colon + 2);
+    }
+    pclose(pipe);
+    return tags;
+}
+
+// camera-photo.jpg: a 48 x 32 photo with make, model, date, exposure, GPS, orientation 6, a thumbnail and a
+// colour profile. What a JPEG written from it carries, by what happened to its pixels, as the EXIF tool
+// reads it (natively; under Wine the program's tests read the saved files back themselves).
+TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
+    const std::string photo = DataPath("jpeg/camera-photo.jpg");
+    const struct {
+        std::vector<std::string> before; // the command and its options
+        std::vector<std::string> after;  // operations
+        const char* orientation;         // nullptr: no camera data at all
+        bool thumbnail;
+        const char* width;
+        const char* height;
+    } cases[] = {
+        {{"convert"}, {}, "6", true, "48", "32"},
+        {{"convert", "--quality", "60"}, {}, "6", true, "48", "32"},
+        {{"convert", "--auto-orient"}, {}, "1", false, "32", "48"},
+        {{"apply"}, {"rotate-left"}, "1", false, "32", "48"},
+        {{"apply"}, {"mirror"}, "1", false, "48", "32"},
+        {{"apply"}, {"negative"}, "6", false, "48", "32"},
+        {{"convert", "--strip"}, {}, nullptr, false, nullptr, nullptr},
+        {{"apply", "--strip"}, {"rotate-180"}, nullptr, false, nullptr, nullptr},
+        // Other formats carry none.
+        {{"convert"}, {}, nullptr, false, nullptr, nullptr},
+    };
+    std::vector<std::string> files = {photo};
+    std::vector<std::string> names;
+    for (const auto& c : cases) {
+        const bool toBmp = &c == &cases[sizeof(cases) / sizeof(cases[0]) - 1];
+        files.push_back(dir.Path("out" + std::to_string(files.size()) + (toBmp ? ".bmp" : ".jpg")));
+        std::vector<std::string> args(c.before);
+        args.push_back(photo);
+        args.push_back(files.back());
+        args.insert(args.end(), c.after.begin(), c.after.end());
+        names.push_back(args[0] + " " + args[1] + (c.after.empty() ? "" : " " + c.after[0]) + (toBmp ? " (BMP)" : ""));
+        CliResult result = RunCli(args);
+        ASSERT_EQ(result.code, 0) << names.back() << ": " << result.err;
+    }
+    const std::vector<std::map<std::string, std::string>> read = ExifToolTags(files);
+    const std::map<std::string, std::string>& original = read[0];
+    ASSERT_EQ(original.count("Make"), 1u) << "exiftool (libimage-exiftool-perl) is needed";
+    ASSERT_EQ(original.at("Orientation"), "6");
+    ASSERT_EQ(original.count("ThumbnailLength"), 1u);
+    for (size_t i = 0; i < names.size(); i++) {
+        const auto& c = cases[i];
+        const std::string& what = names[i];
+        std::map<std::string, std::string> tags = read[i + 1];
+        if (!c.orientation) {
+            for (const char* gone : {"Make", "Model", "GPSLatitude", "Orientation", "ThumbnailLength", "ProfileClass"})
+                EXPECT_EQ(tags.count(gone), 0u) << what << ": " << gone;
+            continue;
+        }
+        for (const char* kept : {"Make", "Model", "DateTimeOriginal", "ExposureTime", "FNumber", "GPSLatitude",
+                                 "GPSLongitude", "ProfileClass"})
+            EXPECT_EQ(tags[kept], original.at(kept)) << what << ": " << kept;
+        EXPECT_EQ(tags["Orientation"], c.orientation) << what;
+        EXPECT_EQ(tags.count("ThumbnailLength"), c.thumbnail ? 1u : 0u) << what;
+        EXPECT_EQ(tags["ExifImageWidth"], c.width) << what;
+        EXPECT_EQ(tags["ExifImageHeight"], c.height) << what;
+    }
+}
+#endif
+
 TEST_F(CliTest, FailuresSayWhy) {
     WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));
     struct Case {

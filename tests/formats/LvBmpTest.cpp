@@ -377,7 +377,8 @@ TEST(BmpCodec, RefusesWhatItCannotRead) {
     const Case cases[] = {
         {"empty", Bytes(), "Not a BMP"},
         {"ten bytes", Bytes(10, 'B'), "Not a BMP"},
-        {"header size 20", with([](BmpFile& f) { f.headerSize = 20; }), "Error reading BMP info"},
+        {"header size 14", with([](BmpFile& f) { f.headerSize = 14; }), "Error reading BMP info"},
+        {"header size 100", with([](BmpFile& f) { f.headerSize = 100; }), "Error reading BMP info"},
         {"2 bits", with([](BmpFile& f) { f.bpp = 2; }), "Error reading BMP info"},
         {"0 bits", with([](BmpFile& f) { f.bpp = 0; }), "Error reading BMP info"},
         {"height INT_MIN", with([](BmpFile& f) { f.height = INT_MIN; }), "Error reading BMP info"},

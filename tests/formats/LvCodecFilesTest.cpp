@@ -49,6 +49,16 @@ TEST(CodecFiles, GifPicturesFromGiflib) {
     }
 }
 
+TEST(CodecFiles, GifCodeSizesTenAndElevenReadLikeImageMagick) {
+    // 64 colours in a pseudo-random order: the codes widen to 12 bits, and from size 11 the table fills up
+    // and starts again.
+    for (const char* name : {"gif/code-size-10.gif", "gif/code-size-11.gif"}) {
+        CLvImage image = Load(name, LVFMT_GIF);
+        EXPECT_EQ(image.GetBpp(), 8) << name;
+        ExpectLike(image, "gif/code-size.pam");
+    }
+}
+
 TEST(CodecFiles, GifAnimationFromImageMagick) {
     // Frames smaller than the screen at offsets, with palettes of their own and a transparent index,
     // each drawn over the ones before: the frames as ImageMagick composes them.

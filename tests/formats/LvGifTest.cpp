@@ -392,20 +392,22 @@ TEST(GifCodec, InterlacedRowsLandWhereTheyBelong) {
     }
 }
 
-TEST(GifCodec, CodeSizesOutsideTwoToNineLeaveTheFrameUndecoded) {
+TEST(GifCodec, CodeSizesOutsideTwoToElevenLeaveTheFrameUndecoded) {
     Bytes table = Table(4, 2);
     Indices pixels(12, 3);
-    for (int codeSize : {1, 10, 0}) {
+    for (int codeSize : {1, 12, 0}) {
         GifBuilder::Frame f = FrameOf(0, 0, 4, 3, pixels);
         f.codeSize = codeSize;
         Bytes file = GifBuilder(4, 3, table).Image(f).Build();
         CLvImage image = Read(file);
         EXPECT_EQ(TopDown(image), Indices(12, 0)) << codeSize;
     }
-    // Code size 9 is decoded; its pixel values keep their low bits.
-    GifBuilder::Frame f = FrameOf(0, 0, 4, 3, pixels);
-    f.codeSize = 9;
-    EXPECT_EQ(TopDown(Read(GifBuilder(4, 3, Table(4, 2)).Image(f).Build())), pixels);
+    // Sizes 9 to 11 are decoded (codes 10 to 12 bits wide); their pixel values keep their low bits.
+    for (int codeSize : {9, 10, 11}) {
+        GifBuilder::Frame f = FrameOf(0, 0, 4, 3, pixels);
+        f.codeSize = codeSize;
+        EXPECT_EQ(TopDown(Read(GifBuilder(4, 3, Table(4, 2)).Image(f).Build())), pixels) << codeSize;
+    }
 }
 
 // Three frames over a shared palette: a full first frame, then two smaller ones with a transparent index.

@@ -50,6 +50,15 @@ TEST(Tiff, FilesReadLikeAnotherReader) {
         {"orient-3.tif", "orient-3.pam", 4, false, 0},
         {"orient-6.tif", "orient-6.pam", 4, false, 0},
         {"orient-8.tif", "orient-8.pam", 4, false, 0},
+        // Wide samples, widened by ImageMagick from the 8-bit pictures: narrowed back exactly.
+        {"rgb-10bit.tif", "rgb.pam", 24, false, 0},
+        {"rgb-14bit.tif", "rgb.pam", 24, false, 0},
+        {"rgb-32bit.tif", "rgb.pam", 24, false, 0},
+        {"rgb-float32.tif", "rgb.pam", 24, false, 0},
+        {"grey-12bit.tif", "grey.pam", 8, false, 0},
+        {"grey-float64.tif", "grey.pam", 8, false, 0},
+        // An old-style JPEG page of 30 rows (not a whole number of 16-row blocks), against djpeg's decoding.
+        {"ojpeg.tif", "ojpeg.pam", 24, false, 0},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.file);
