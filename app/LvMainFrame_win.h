@@ -123,14 +123,11 @@ private:
     void RemoveTrayIcon();
     bool m_trayShown = false;
 
-    HWND m_statusBar = nullptr;
-    CProgressIndicator m_progress;
-    CFrameTwain m_twain{*this};
-    RGBQUAD m_foreground = {0, 0, 0, 0};
     void ShowBar(HWND bar, bool show);
 
     HWND m_statusBar = nullptr;
     CProgressIndicator m_progress;
+    CFrameTwain m_twain{*this};
     CLvToolBar m_toolBar;
     CColorBar m_colorBar;
     LvWindowState m_stored;
