@@ -43,7 +43,7 @@ const Button kButtons[] = {
 const int kImageCount = 21;
 const COLORREF kTransparent = RGB(255, 0, 255);
 
-// Tips of commands that no menu holds.
+// Texts of commands that the menus name otherwise: Paste is "From Clipboard" in the Acquire menu.
 const std::pair<int, int> kTipStrings[] = {{ID_EDIT_PASTE, IDS_TIP_PASTE}};
 
 std::string MenuText(HMENU menu, int command) {
@@ -129,17 +129,17 @@ bool CLvToolBar::IsChecked(int command) const {
 }
 
 std::string LvCommandText(int command) {
+    for (const auto& tip : kTipStrings) {
+        if (tip.first != command) continue;
+        wchar_t buffer[128] = {};
+        if (LoadStringW(GetModuleHandleW(nullptr), UINT(tip.second), buffer, 127) > 0) return LvWideToUtf8(buffer);
+    }
     CFwApp* app = CFwApp::Get();
     CFwMDIFrame* frame = app ? app->MainFrame() : nullptr;
     std::string text;
     if (frame) {
         text = LvMenuCommandText(frame->SharedMenu(), command);
         if (text.empty()) text = LvMenuCommandText(GetMenu(frame->GetHwnd()), command);
-    }
-    for (const auto& tip : kTipStrings) {
-        if (!text.empty() || tip.first != command) continue;
-        wchar_t buffer[128] = {};
-        if (LoadStringW(GetModuleHandleW(nullptr), UINT(tip.second), buffer, 127) > 0) text = LvWideToUtf8(buffer);
     }
     return text;
 }

@@ -10,6 +10,13 @@ DialogAnswers* g_answers = nullptr;
 } // namespace
 
 void GuiTest::SetUp() {
+    // Every test starts from the main window's defaults: a test that closes the window the way a user does
+    // stores its bars and place for the next start.
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Quillmarsh\\Lumivue\\Main Window");
+    StartProgram();
+}
+
+void GuiTest::StartProgram() {
     m_app = new CLumivueApp();
     // A name of its own, so that no test sees another test's instance.
     m_app->SetInstanceName("LumivueGuiTest" + std::to_string(GetCurrentProcessId()) + "-" +

@@ -19,6 +19,8 @@ class GuiTest : public testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
+    // The application and its main window, made as the program makes them (SetUp does it once).
+    void StartProgram();
 
     CMainFrame* Frame() const { return m_app->Frame(); }
     HWND FrameHwnd() const { return Frame()->GetHwnd(); }

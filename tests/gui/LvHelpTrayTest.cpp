@@ -96,7 +96,7 @@ std::string LinkAddress(HWND control) {
 TEST_F(MainFrameTest, AboutBoxLinksAreTheHelpMenusAddresses) {
     DialogAnswers answers;
     std::vector<std::string> shown;
-    answers.Expect("Lumivue 1.8", [&](HWND dialog) {
+    answers.Expect("About Lumivue", [&](HWND dialog) {
         for (int id : {IDC_HOMEPAGE, IDC_SUPPORT_MAIL})
             shown.push_back(LinkAddress(GetDlgItem(dialog, id)));
         // A click on the home page link, as the control reports it.

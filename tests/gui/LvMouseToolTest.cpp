@@ -574,7 +574,7 @@ TEST_F(MouseToolTest, TheMainWindowRemembersItself) {
 
     // The next start.
     TearDown();
-    GuiTest::SetUp();
+    StartProgram();
     RECT rc;
     GetWindowRect(FrameHwnd(), &rc);
     EXPECT_FALSE(IsZoomed(FrameHwnd()));
