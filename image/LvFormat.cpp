@@ -87,13 +87,21 @@ bool CLvImage::Encode(FILE* file, DWORD format) {
 }
 
 bool CLvImage::Encode(const char* fileName, DWORD format) {
+    return Encode(fileName, format, nullptr, nullptr);
+}
+
+bool CLvImage::Encode(const char* fileName, DWORD format, StreamFilter filter, void* user) {
     if (!fileName || !*fileName) return false;
     // Write beside the target and replace it only when everything was written, so that a failed save
     // leaves the existing file as it was.
     std::string temporary = std::string(fileName) + ".lvtmp";
     FILE* file = LvOpenFile(temporary.c_str(), "wb");
-    if (!file) return false;
-    bool ok = Encode(file, format);
+    if (!file) {
+        SetLastErrorText("Can't create the file");
+        return false;
+    }
+    CLvFileStream stream(file);
+    bool ok = Encode(filter ? filter(&stream, user) : &stream, format);
     bool written = fflush(file) == 0 && ferror(file) == 0;
     bool closed = fclose(file) == 0;
     if (ok && !(written && closed)) {
