@@ -378,7 +378,8 @@ private:
             LvChangeDepth(image, m_job.depth);
             break;
         }
-        const DWORD format = m_job.kind == kLvBatchFormat ? m_job.targetFormat : GetTypeFromExt(Upper(GetFileExt(path)));
+        const DWORD format =
+            m_job.kind == kLvBatchFormat ? m_job.targetFormat : GetTypeFromExt(Upper(GetFileExt(path)));
         image.SetLastErrorText("");
         if (image.Encode(target.c_str(), format, m_job.writeFilter, m_job.writeFilterUser)) return std::string();
         const char* text = image.GetLastErrorText();

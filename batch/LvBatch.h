@@ -17,11 +17,11 @@
 const unsigned WM_BATCH_DONE = 0x0400 + 1002;
 
 enum LvBatchOutcome {
-    kLvBatchDone = 0,       // every file done
-    kLvBatchFailed = 1,     // at least one file could not be read or written
-    kLvBatchStopped = 2,    // stopped by the user
-    kLvBatchNoFile = 3,     // no file matched
-    kLvBatchNoEffect = 4,   // no effect chosen (effect runs only)
+    kLvBatchDone = 0,     // every file done
+    kLvBatchFailed = 1,   // at least one file could not be read or written
+    kLvBatchStopped = 2,  // stopped by the user
+    kLvBatchNoFile = 3,   // no file matched
+    kLvBatchNoEffect = 4, // no effect chosen (effect runs only)
 };
 
 // The text shown (and logged) for an outcome; empty for any other value.
@@ -111,8 +111,7 @@ int LvRunBatchFiles(const LvBatchJob& job, const std::vector<std::string>& files
 // A whole run as the dialogs start it: scan, the checks for no effect (effect runs) and no file, the
 // header line, the files. The outcome; files receives the collected paths.
 int LvRunBatch(const LvBatchJob& job, const std::string& folder, bool recurse, const int* flags, CLogFile* log,
-               const std::atomic<int>& stop, LvBatchProgress* progress, std::vector<std::string>& files,
-               int jobs = 1);
+               const std::atomic<int>& stop, LvBatchProgress* progress, std::vector<std::string>& files, int jobs = 1);
 
 // The steps of an effect run from effect ids, each reading its stored values from settings per file.
 std::vector<LvBatchStep> LvBatchEffectSteps(const std::vector<int>& ids, const CLvSettings& settings);

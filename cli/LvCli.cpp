@@ -592,8 +592,10 @@ bool ParseTypes(const std::string& text, int flags[kLvBatchTypeCount], FILE* err
             c = char(toupper(static_cast<unsigned char>(c)));
         const DWORD type = GetTypeFromExt(word);
         if (type == 0 && word != "EMF") {
-            fprintf(err, "lumivue-cli: --types takes extensions among bmp,gif,jpg,png,ico,tif,tga,pcx,wbmp,wmf,emf, not "
-                         "\"%s\"\n", word.c_str());
+            fprintf(err,
+                    "lumivue-cli: --types takes extensions among bmp,gif,jpg,png,ico,tif,tga,pcx,wbmp,wmf,emf, not "
+                    "\"%s\"\n",
+                    word.c_str());
             return false;
         }
         flags[type] = 1;
@@ -610,19 +612,20 @@ bool ParseShard(const std::string& text, int* k, int* n) {
 
 int Batch(int argc, char** argv, FILE* out, FILE* err) {
     Arguments args;
-    if (argc < 3 || !ParseArguments(argc, argv, 3,
-                                    {{"--recursive", false},
-                                     {"--types", true},
-                                     {"--jobs", true},
-                                     {"--dry-run", false},
-                                     {"--shard", true},
-                                     {"--log-dir", true},
-                                     {"--to", true},
-                                     {"--quality", true},
-                                     {"--gif-encoding", true},
-                                     {"--tiff-compression", true},
-                                     {"--bpp", true}},
-                                    args, err) ||
+    if (argc < 3 ||
+        !ParseArguments(argc, argv, 3,
+                        {{"--recursive", false},
+                         {"--types", true},
+                         {"--jobs", true},
+                         {"--dry-run", false},
+                         {"--shard", true},
+                         {"--log-dir", true},
+                         {"--to", true},
+                         {"--quality", true},
+                         {"--gif-encoding", true},
+                         {"--tiff-compression", true},
+                         {"--bpp", true}},
+                        args, err) ||
         args.words.empty()) {
         PrintUsage(err);
         return 2;
@@ -745,8 +748,7 @@ int Batch(int argc, char** argv, FILE* out, FILE* err) {
         outcome = LvRunBatchFiles(job, files, &log, stop, progress.get(), jobs);
     }
     log.WriteLog(LvBatchMessage(outcome));
-    if (outcome != kLvBatchDone)
-        fprintf(err, "lumivue-cli: %s (%s)\n", LvBatchMessage(outcome), log.Path().c_str());
+    if (outcome != kLvBatchDone) fprintf(err, "lumivue-cli: %s (%s)\n", LvBatchMessage(outcome), log.Path().c_str());
     return outcome == kLvBatchDone ? 0 : 1;
 }
 
