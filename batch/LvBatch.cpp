@@ -383,7 +383,7 @@ private:
         image.SetLastErrorText("");
         if (image.Encode(target.c_str(), format, m_job.writeFilter, m_job.writeFilterUser)) return std::string();
         const char* text = image.GetLastErrorText();
-        return path + " : " + (*text ? text : "Can't write the file");
+        return path + " : " + (*text ? text : "Can't create the file");
     }
 
     const LvBatchJob& m_job;

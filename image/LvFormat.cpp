@@ -96,10 +96,7 @@ bool CLvImage::Encode(const char* fileName, DWORD format, StreamFilter filter, v
     // leaves the existing file as it was.
     std::string temporary = std::string(fileName) + ".lvtmp";
     FILE* file = LvOpenFile(temporary.c_str(), "wb");
-    if (!file) {
-        SetLastErrorText("Can't create the file");
-        return false;
-    }
+    if (!file) return false;
     CLvFileStream stream(file);
     bool ok = Encode(filter ? filter(&stream, user) : &stream, format);
     bool written = fflush(file) == 0 && ferror(file) == 0;

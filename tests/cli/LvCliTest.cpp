@@ -113,7 +113,7 @@ TEST_F(CliTest, FailuresSayWhy) {
         {{"convert", bmp, dir.Path("out")}, 2, "unknown output format"},
         {{"convert", bmp, dir.Path("out.wmf")}, 1, "Save WMF not supported"},
         {{"convert", dir.Path("junk.bmp"), dir.Path("out.bmp")}, 1, "Error reading BMP info"},
-        {{"convert", bmp, dir.Path("no/such/folder/out.bmp")}, 1, "Can't create the file"},
+        {{"convert", bmp, dir.Path("no/such/folder/out.bmp")}, 1, "cannot write the file"},
         {{"convert", "--quality", "0", bmp, dir.Path("out.jpg")}, 2, "--quality takes 1 to 100"},
         {{"convert", "--tiff-compression", "zip", bmp, dir.Path("out.tif")}, 2, "--tiff-compression takes"},
         {{"convert", "--frame", "x", bmp, dir.Path("out.tif")}, 2, "--frame takes"},
