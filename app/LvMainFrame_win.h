@@ -5,7 +5,8 @@
 
 #include <string>
 
-// A progress bar that also shows a line of text, laid over a status-bar pane.
+// A progress bar that also shows a line of text, laid over a status-bar pane or in a dialog. Its range is 0 to
+// 100 unless PBM_SETRANGE32 says otherwise.
 class CProgressIndicator : public CFwWnd {
 public:
     bool CreateIndicator(HWND parent, int id);
@@ -16,6 +17,7 @@ protected:
 
 private:
     int m_pos = 0;
+    int m_min = 0, m_max = 100;
 };
 
 // The program's MDI main window: the status bar with six panes and the progress indicator over the third,
