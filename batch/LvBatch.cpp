@@ -26,12 +26,6 @@
 
 namespace {
 
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
-
 std::string Upper(std::string text) {
     for (char& c : text)
         c = char(toupper(static_cast<unsigned char>(c)));
@@ -117,7 +111,7 @@ const char* const kLvBatchRemark =
 
 std::string LvBatchPattern(const std::string& folder) {
     if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + "*.*";
-    return folder + kSeparator + "*.*";
+    return folder + kLvPathSeparator + "*.*";
 }
 
 void CollectImageFiles(std::vector<std::string>& list, const std::string& pattern, bool recurse, const int* flags) {

@@ -738,7 +738,7 @@ int Batch(int argc, char** argv, FILE* out, FILE* err) {
             fprintf(out, "%s -> %s\n", file.c_str(), LvBatchTarget(job, file).c_str());
         return 0;
     }
-    CLogFile log(LvLocalTime, o.count("--log-dir") ? o["--log-dir"] : GetAppDir() + "/log");
+    CLogFile log(LvLocalTime, o.count("--log-dir") ? o["--log-dir"] : std::string());
     if (!log.OpenLog(logName)) fprintf(err, "lumivue-cli: cannot write the log %s\n", log.Path().c_str());
     log.WriteLog(LvBatchHeader(job, int(files.size())));
     std::atomic<int> stop{0};

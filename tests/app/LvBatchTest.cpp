@@ -13,25 +13,6 @@
 
 namespace {
 
-std::string Contents(const std::string& path) {
-    Bytes bytes = ReadFileBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
-// The log's records without their time stamps.
-std::vector<std::string> Records(const std::string& path) {
-    std::vector<std::string> records;
-    const std::string text = Contents(path);
-    size_t start = 0;
-    while (start < text.size()) {
-        size_t end = text.find(".\r\n", start);
-        if (end == std::string::npos) end = text.size();
-        records.push_back(text.substr(start + 24, end - start - 24));
-        start = end + 3;
-    }
-    return records;
-}
-
 CLogFile* NewLog(const TempDir& dir) {
     CLogFile* log = new CLogFile([] { return LvLogTime{2026, 1, 2, 3, 4, 5, 6}; }, dir.Path("log"));
     log->OpenLog("Batch.txt");
@@ -133,8 +114,12 @@ TEST(LvBatchEffects, FiftyRowsInIdOrderEachRunningAnOperationWithItsStoredValues
         EXPECT_STREQ(effects[n.id].name, n.name);
     for (int id = 0; id < kLvBatchEffectCount; id++) {
         EXPECT_EQ(effects[id].id, id);
-        if (effects[id].operation) EXPECT_NE(LvFindOperation(effects[id].operation), nullptr) << id;
-        if (effects[id].config) EXPECT_FALSE(CLvEffectConfig(effects[id].config).Rows().empty()) << id;
+        if (effects[id].operation) {
+            EXPECT_NE(LvFindOperation(effects[id].operation), nullptr) << id;
+        }
+        if (effects[id].config) {
+            EXPECT_FALSE(CLvEffectConfig(effects[id].config).Rows().empty()) << id;
+        }
     }
     EXPECT_EQ(effects[49].operation, nullptr);
 }
@@ -210,7 +195,7 @@ protected:
         log.reset(NewLog(dir));
         return LvRunBatch(job, folder, recurse, nullptr, log.get(), stop, progress, files, jobs);
     }
-    std::vector<std::string> LogRecords() { return Records(log->Path()); }
+    std::vector<std::string> Records() { return LogRecords(log->Path()); }
     std::string P(const std::string& name) { return folder + "/" + name; }
 
     void SetUp() override { mkdir(folder.c_str(), 0755); }
@@ -232,7 +217,7 @@ TEST_F(BatchRun, OutcomesAndTheirLogLines) {
     WritePicture(P("b.png"), 4, 3, 8, 2);
     CLvImage a = Read(P("a.bmp"));
     EXPECT_EQ(Run(job), kLvBatchDone);
-    EXPECT_EQ(LogRecords(),
+    EXPECT_EQ(Records(),
               std::vector<std::string>{"There's 2 files to be batch builded of 1 effects, please wait...\n"});
     ASSERT_TRUE(a.Negative());
     EXPECT_TRUE(SamePicture(Read(P("a.bmp")), a));
@@ -310,6 +295,7 @@ private:
 
 // Breaks the write of the n-th file written (from 1) half-way through.
 struct BreakNth {
+    explicit BreakNth(int which) : n(which) {}
     int n;
     int count = 0;
     std::unique_ptr<BrokenStream> stream;
@@ -347,7 +333,7 @@ TEST_F(BatchRun, FaultsLoseNoFileAndTheRunGoesOn) {
     }
     LvBatchJob job;
     job.steps = LvBatchEffectSteps({1}, settings);
-    BreakNth breaker{2};
+    BreakNth breaker(2);
     job.writeFilter = BreakNth::Filter;
     job.writeFilterUser = &breaker;
     DeleteOnFile deleter;
@@ -359,7 +345,7 @@ TEST_F(BatchRun, FaultsLoseNoFileAndTheRunGoesOn) {
     EXPECT_EQ(ReadFileBytes(order[2]), third) << "a broken write leaves the original whole";
     EXPECT_FALSE(FileExists(order[2] + ".lvtmp"));
     EXPECT_TRUE(SamePicture(Read(order[4]), expected[4]));
-    const std::vector<std::string> records = LogRecords();
+    const std::vector<std::string> records = Records();
     ASSERT_EQ(records.size(), 4u);
     EXPECT_EQ(records[1].rfind(order[1] + " : ", 0), 0u) << records[1];
     EXPECT_GT(records[1].size(), order[1].size() + 3) << "the reader's reason";
@@ -387,7 +373,7 @@ TEST_F(BatchRun, FormatRunsWriteBesideTheSourceWithTheUpperCaseExtension) {
     CLvImage capital = Read(P("A.BMP")), original;
     DecodeBytes(original, capitalBmp, LVFMT_BMP);
     EXPECT_TRUE(SamePicture(capital, original));
-    const std::vector<std::string> records = LogRecords();
+    const std::vector<std::string> records = Records();
     EXPECT_EQ(records[0], "There's 4 files to be converted to BMP");
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[1], P("A.jpg") + " : A.BMP is another picture of this batch and was not replaced");
@@ -399,7 +385,7 @@ TEST_F(BatchRun, FormatRunsWriteBesideTheSourceWithTheUpperCaseExtension) {
     CLvImage jpeg = Read(P("b.JPG"));
     EXPECT_EQ(jpeg.GetXDPI(), 100);
     bool logged = false;
-    for (const std::string& r : LogRecords())
+    for (const std::string& r : Records())
         logged |= r == P("photo.bmp") + " : Can't replace the file";
     EXPECT_TRUE(logged);
 }
@@ -411,7 +397,7 @@ TEST_F(BatchRun, WmfTargetFailsEveryFileAndWritesNothing) {
     job.kind = kLvBatchFormat;
     job.targetFormat = LVFMT_WMF;
     EXPECT_EQ(Run(job), kLvBatchFailed);
-    const std::vector<std::string> records = LogRecords();
+    const std::vector<std::string> records = Records();
     ASSERT_EQ(records.size(), 3u);
     for (size_t i = 1; i < 3; i++)
         EXPECT_NE(records[i].find(" : Save WMF not supported"), std::string::npos) << records[i];
@@ -439,7 +425,7 @@ TEST_F(BatchRun, ColourRunsRewriteInPlace) {
     EXPECT_NE(before.st_ino, after.st_ino) << "an 8-bit picture is still rewritten";
     EXPECT_TRUE(SamePicture(Read(P("eight.bmp")), eight));
     EXPECT_EQ(ReadFileBytes(P("metafile.emf")), emf);
-    EXPECT_EQ(LogRecords()[0], "There's 3 files to be batch change color to 8 Bpp\n");
+    EXPECT_EQ(Records()[0], "There's 3 files to be batch change color to 8 Bpp\n");
 
     job.depth = 24;
     Run(job);
@@ -465,7 +451,7 @@ TEST_F(BatchRun, ParallelFilesGiveTheSameFilesLogAndOutcome) {
         EXPECT_EQ(Run(job, false, nullptr, jobs[run]), kLvBatchFailed);
         for (const char* name : names)
             results[run].push_back(ReadFileBytes(P(name)));
-        logs[run] = LogRecords();
+        logs[run] = Records();
     }
     EXPECT_EQ(results[0], results[1]);
     EXPECT_EQ(logs[0], logs[1]);

@@ -1,3 +1,4 @@
+#include "LvCliRun.h"
 #include "LvTestUtil.h"
 #include "cli/LvCli.h"
 #include "image/LvFileExt.h"
@@ -10,37 +11,6 @@
 #include <vector>
 
 namespace {
-
-struct CliResult {
-    int code;
-    std::string out;
-    std::string err;
-};
-
-std::string ReadAll(FILE* file) {
-    std::string text;
-    rewind(file);
-    char buffer[4096];
-    size_t n;
-    while ((n = fread(buffer, 1, sizeof(buffer), file)) > 0)
-        text.append(buffer, n);
-    fclose(file);
-    return text;
-}
-
-CliResult RunCli(std::vector<std::string> args) {
-    args.insert(args.begin(), "lumivue-cli");
-    std::vector<char*> argv;
-    for (std::string& a : args)
-        argv.push_back(&a[0]);
-    FILE* out = tmpfile();
-    FILE* err = tmpfile();
-    CliResult result;
-    result.code = LvCliMain(int(argv.size()), argv.data(), out, err);
-    result.out = ReadAll(out);
-    result.err = ReadAll(err);
-    return result;
-}
 
 class CliBatch : public testing::Test {
 protected:
@@ -60,21 +30,11 @@ protected:
         image.Load(P(name).c_str(), GetTypeFromExt(GetFileExt(name)));
         return image;
     }
-    // The log's records without their time stamps.
-    std::vector<std::string> LogRecords() const {
+    // The records of the run's log, the only file in the log folder.
+    std::vector<std::string> Records() const {
         std::vector<std::string> found;
         CollectLogs(found);
-        std::vector<std::string> records;
-        if (found.size() != 1) return records;
-        Bytes bytes = ReadFileBytes(found[0]);
-        std::string text(bytes.begin(), bytes.end());
-        for (size_t start = 0; start < text.size();) {
-            size_t end = text.find(".\r\n", start);
-            if (end == std::string::npos) end = text.size();
-            records.push_back(text.substr(start + 24, end - start - 24));
-            start = end + 3;
-        }
-        return records;
+        return found.size() == 1 ? LogRecords(found[0]) : std::vector<std::string>();
     }
     void CollectLogs(std::vector<std::string>& found) const {
         FILE* list = popen(("ls " + dir.Path("log") + "/*.log 2>/dev/null").c_str(), "r");
@@ -130,7 +90,7 @@ TEST_F(CliBatch, EffectChainOverTheFolderAndItsSubfolders) {
         EXPECT_EQ(Read(name).GetWidth(), 4) << name;
         EXPECT_EQ(Read(name).GetHeight(), 6) << name;
     }
-    const std::vector<std::string> records = LogRecords();
+    const std::vector<std::string> records = Records();
     ASSERT_EQ(records.size(), 2u);
     EXPECT_EQ(records[0], "There's 5 files to be batch builded of 3 effects, please wait...\n");
     EXPECT_EQ(records[1], "Batch building Done succefully!");

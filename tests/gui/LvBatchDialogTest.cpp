@@ -54,18 +54,7 @@ protected:
         ASSERT_TRUE(PumpUntil([&] { return !batch->IsRunning() && IsWindowEnabled(GetDlgItem(dialog, IDOK)); }));
     }
     // The run's log lines without their time stamps.
-    static std::vector<std::string> LogLines(HWND dialog) {
-        Bytes bytes = ReadFileBytes(Dialog(dialog)->m_log.Path());
-        const std::string text(bytes.begin(), bytes.end());
-        std::vector<std::string> lines;
-        for (size_t start = 0; start < text.size();) {
-            size_t end = text.find(".\r\n", start);
-            if (end == std::string::npos) end = text.size();
-            lines.push_back(text.substr(start + 24, end - start - 24));
-            start = end + 3;
-        }
-        return lines;
-    }
+    static std::vector<std::string> LogLines(HWND dialog) { return LogRecords(Dialog(dialog)->m_log.Path()); }
     std::string Folder(const std::string& name) {
         const std::string path = m_dir.Path(name);
         CreateDirectoryW(LvUtf8ToWide(path).c_str(), nullptr);
@@ -136,7 +125,10 @@ TEST_F(BatchDialogTest, EffectListsFilterBrowseAndAnEmptyFolder) {
     });
     answers.Expect("Browse for Folder", [&](HWND browser) {
         EXPECT_TRUE(HasChildText(browser, "\nPlease Select Folder:"));
+        // The chooser shows the folder it starts at, then the one chosen, in its status line.
+        ASSERT_TRUE(PumpUntil([&] { return HasChildText(browser, m_dir.Root()); }));
         SendMessageW(browser, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(LvUtf8ToWide(folder).c_str()));
+        ASSERT_TRUE(PumpUntil([&] { return HasChildText(browser, folder); }));
         DialogAnswers::Press(browser, IDOK);
     });
     answers.Expect("Browse for Folder", DialogAnswers::PressButton(IDCANCEL));

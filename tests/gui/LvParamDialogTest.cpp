@@ -190,7 +190,7 @@ TEST_F(ParamDialogTest, TheMenuBarInItsOrder) {
         titles += (titles.empty() ? "" : " ") + LvWideToUtf8(text);
     }
     // An MDI child's system menu may stand first when the child is maximised.
-    EXPECT_NE(titles.find("&File &Edit &View &Trans &Adjust F&ilter Effe&ct &Photo C&olor &Tools &Window &Help"),
+    EXPECT_NE(titles.find("&File &Edit &View &Trans &Adjust F&ilter Effe&ct &Photo C&olor &Tools &Batch &Window &Help"),
               std::string::npos)
         << titles;
 }
