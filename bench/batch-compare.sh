@@ -45,11 +45,11 @@ cores=$(nproc)
 printf '%-44s %8s\n' "$count photos 1500 x 1000, JPEG to PNG" "seconds"
 printf '%-44s %8s\n' "lumivue-cli batch convert, 1 job" "$(best "$cli batch convert $run --to png --jobs 1 $log")"
 printf '%-44s %8s\n' "lumivue-cli batch convert, $cores jobs" "$(best "$cli batch convert $run --to png --jobs $cores $log")"
-if command -v mogrify >/dev/null; then
-  printf '%-44s %8s\n' "mogrify -format png" "$(best "mogrify -format png $run/*.jpg")"
+if [ -x /usr/bin/mogrify ]; then
+  printf '%-44s %8s\n' "mogrify -format png" "$(best "/usr/bin/mogrify -format png $run/*.jpg")"
   # One convert per file, as a shell loop runs them: what one job should be close to.
-  printf '%-44s %8s\n' "convert per file" "$(best "for f in $run/*.jpg; do convert \$f \${f%.jpg}.png; done")"
-  printf '%-44s %8s\n' "convert start-up x $count (rose: to null)" "$(best "for i in \$(seq $count); do convert rose: null:; done")"
+  printf '%-44s %8s\n' "convert per file" "$(best "for f in $run/*.jpg; do /usr/bin/convert \$f \${f%.jpg}.png; done")"
+  printf '%-44s %8s\n' "convert start-up x $count (rose: to null)" "$(best "for i in \$(seq $count); do /usr/bin/convert rose: null:; done")"
 fi
 if command -v vips >/dev/null; then
   printf '%-44s %8s\n' "vips copy per file" "$(best "for f in $run/*.jpg; do vips copy \$f \${f%.jpg}.png; done")"
@@ -58,8 +58,8 @@ printf '%-44s %8s\n' "$count photos, negative + mirror + gauss, JPEG" "seconds"
 chain="negative mirror gauss-smooth"
 printf '%-44s %8s\n' "lumivue-cli batch effect, 1 job" "$(best "$cli batch effect $run --jobs 1 $log $chain")"
 printf '%-44s %8s\n' "lumivue-cli batch effect, $cores jobs" "$(best "$cli batch effect $run --jobs $cores $log $chain")"
-if command -v mogrify >/dev/null; then
-  printf '%-44s %8s\n' "mogrify -negate -flop -gaussian-blur 0x1" "$(best "mogrify -quality 75 -negate -flop -gaussian-blur 0x1 $run/*.jpg")"
+if [ -x /usr/bin/mogrify ]; then
+  printf '%-44s %8s\n' "mogrify -negate -flop -gaussian-blur 0x1" "$(best "/usr/bin/mogrify -quality 75 -negate -flop -gaussian-blur 0x1 $run/*.jpg")"
 fi
 if command -v vips >/dev/null; then
   printf '%-44s %8s\n' "vips invert, flip, gaussblur per file" \
