@@ -412,6 +412,9 @@ TEST_F(BatchRun, ColourRunsRewriteInPlace) {
     WritePicture(P("one.png"), 9, 5, 1, 2);
     WriteFileBytes(P("metafile.emf"), Bytes{1, 0, 0, 0});
     const Bytes emf = ReadFileBytes(P("metafile.emf"));
+    // WBMP holds 1 bit only: the 8-bit picture is refused and the file stays.
+    WritePicture(P("mono.wbmp"), 9, 5, 1, 3);
+    const Bytes wbmp = ReadFileBytes(P("mono.wbmp"));
     CLvImage eight = Read(P("eight.bmp"));
     struct stat before;
     stat(P("eight.bmp").c_str(), &before);
@@ -425,7 +428,12 @@ TEST_F(BatchRun, ColourRunsRewriteInPlace) {
     EXPECT_NE(before.st_ino, after.st_ino) << "an 8-bit picture is still rewritten";
     EXPECT_TRUE(SamePicture(Read(P("eight.bmp")), eight));
     EXPECT_EQ(ReadFileBytes(P("metafile.emf")), emf);
-    EXPECT_EQ(Records()[0], "There's 3 files to be batch change color to 8 Bpp\n");
+    EXPECT_EQ(ReadFileBytes(P("mono.wbmp")), wbmp);
+    const std::vector<std::string> records = Records();
+    EXPECT_EQ(records[0], "There's 4 files to be batch change color to 8 Bpp\n");
+    EXPECT_NE(std::find(records.begin(), records.end(), P("mono.wbmp") + " : Can't save this image as WBMP"),
+              records.end());
+    EXPECT_EQ(records.size(), 3u);
 
     job.depth = 24;
     Run(job);
