@@ -261,38 +261,49 @@ inline BYTE Paeth(int a, int b, int c) {
     return BYTE(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
 }
 
-// Filters row (with prior, the row above, or null) into out: the filter's type byte, then the bytes.
+// Filters row (with prior, the row above, or null) into out: the filter's type byte, then the bytes. Each
+// filter is one plain loop the compiler can vectorise.
 void FilterRow(const BYTE* row, const BYTE* prior, size_t size, int bpp, BYTE* out, BYTE* scratch) {
-    static const BYTE zero[1] = {0};
+    const size_t lead = size < size_t(bpp) ? size : size_t(bpp);
     unsigned best = ~0u;
     for (int type = 0; type < 5; type++) {
+        // Without a row above, Up is None and Paeth is Sub.
+        if (!prior && (type == 2 || type == 4)) continue;
         BYTE* f = scratch;
-        unsigned sum = 0;
-        for (size_t i = 0; i < size; i++) {
-            const int a = i >= size_t(bpp) ? row[i - bpp] : 0;
-            const int b = prior ? prior[i] : zero[0];
-            const int c = prior && i >= size_t(bpp) ? prior[i - bpp] : 0;
-            BYTE v = row[i];
-            switch (type) {
-            case 1:
-                v = BYTE(v - a);
-                break;
-            case 2:
-                v = BYTE(v - b);
-                break;
-            case 3:
-                v = BYTE(v - ((a + b) >> 1));
-                break;
-            case 4:
-                v = BYTE(v - Paeth(a, b, c));
-                break;
-            default:
-                break;
+        switch (type) {
+        case 0:
+            memcpy(f, row, size);
+            break;
+        case 1:
+            memcpy(f, row, lead);
+            for (size_t i = lead; i < size; i++)
+                f[i] = BYTE(row[i] - row[i - bpp]);
+            break;
+        case 2:
+            for (size_t i = 0; i < size; i++)
+                f[i] = BYTE(row[i] - prior[i]);
+            break;
+        case 3:
+            for (size_t i = 0; i < lead; i++)
+                f[i] = BYTE(row[i] - ((prior ? prior[i] : 0) >> 1));
+            if (prior) {
+                for (size_t i = lead; i < size; i++)
+                    f[i] = BYTE(row[i] - ((row[i - bpp] + prior[i]) >> 1));
+            } else {
+                for (size_t i = lead; i < size; i++)
+                    f[i] = BYTE(row[i] - (row[i - bpp] >> 1));
             }
-            f[i] = v;
-            sum += Cost(v);
-            if (sum >= best) break;
+            break;
+        default:
+            for (size_t i = 0; i < lead; i++)
+                f[i] = BYTE(row[i] - prior[i]);
+            for (size_t i = lead; i < size; i++)
+                f[i] = BYTE(row[i] - Paeth(row[i - bpp], prior[i], prior[i - bpp]));
+            break;
         }
+        unsigned sum = 0;
+        for (size_t i = 0; i < size; i++)
+            sum += Cost(f[i]);
         if (sum < best) {
             best = sum;
             out[0] = BYTE(type);
@@ -326,6 +337,8 @@ bool CompressTrueColour(const CLvImage& image, std::vector<BYTE>& stream) {
     const int width = image.GetWidth(), height = image.GetHeight();
     const int bpp = TrueColourAlpha(image) ? 4 : 3;
     const size_t rowSize = size_t(width) * size_t(bpp), lineSize = rowSize + 1;
+    // The filtered rows are held whole; a picture past 256 MiB of them is written row by row by libpng.
+    if (lineSize * size_t(height) > (size_t(256) << 20)) return false;
     std::vector<BYTE> filtered;
     try {
         filtered.resize(lineSize * size_t(height));
