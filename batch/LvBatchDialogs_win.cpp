@@ -159,11 +159,13 @@ void CBatchDlg::ReadControls() {
     m_folder = FwWindowText(Item(IDC_BATCH_FOLDER));
     const LRESULT scope = SendMessageW(Item(IDC_BATCH_SCOPE), CB_GETCURSEL, 0, 0);
     m_scope = scope == CB_ERR ? 0 : int(scope);
+    if (m_radios.index) *m_radios.index = CheckedIndex(m_hwnd, m_radios.first, m_radios.last);
 }
 
 void CBatchDlg::WriteControls() {
     SetText(IDC_BATCH_FOLDER, m_folder);
     SendMessageW(Item(IDC_BATCH_SCOPE), CB_SETCURSEL, WPARAM(m_scope), 0);
+    if (m_radios.index) CheckRadioButton(m_hwnd, m_radios.first, m_radios.last, m_radios.first + *m_radios.index);
 }
 
 bool CBatchDlg::OnCommand(int id, int code) {
@@ -340,7 +342,9 @@ void CBatchEffectDlg::OnDone(int outcome) {
 
 // ---- Batch Convert Format ----
 
-CBatchConvertFormatDlg::CBatchConvertFormatDlg() : CBatchDlg(IDD_BATCH_CONVERT_FORMAT, "BatchFormat.txt") {}
+CBatchConvertFormatDlg::CBatchConvertFormatDlg() : CBatchDlg(IDD_BATCH_CONVERT_FORMAT, "BatchFormat.txt") {
+    m_radios = {IDC_BATCH_FORMAT_FIRST, IDC_BATCH_FORMAT_LAST, &m_formatIndex};
+}
 
 bool CBatchConvertFormatDlg::OnCommand(int id, int code) {
     if ((id == IDC_BATCH_FORMAT_GIF || id == IDC_BATCH_FORMAT_TIF) && code == BN_CLICKED) {
@@ -353,20 +357,10 @@ bool CBatchConvertFormatDlg::OnCommand(int id, int code) {
     return CBatchDlg::OnCommand(id, code);
 }
 
-void CBatchConvertFormatDlg::ReadControls() {
-    CBatchDlg::ReadControls();
-    m_formatIndex = CheckedIndex(m_hwnd, IDC_BATCH_FORMAT_FIRST, IDC_BATCH_FORMAT_LAST);
-    m_targetFormat = kLvBatchFormats[m_formatIndex];
-}
-
-void CBatchConvertFormatDlg::WriteControls() {
-    CBatchDlg::WriteControls();
-    CheckRadioButton(m_hwnd, IDC_BATCH_FORMAT_FIRST, IDC_BATCH_FORMAT_LAST, IDC_BATCH_FORMAT_FIRST + m_formatIndex);
-}
-
 LvBatchJob CBatchConvertFormatDlg::MakeJob() {
     LvBatchJob job;
     job.kind = kLvBatchFormat;
+    m_targetFormat = kLvBatchFormats[m_formatIndex];
     job.targetFormat = m_targetFormat;
     job.jpegQuality = m_jpegQuality;
     job.xDpi = m_xDpi;
@@ -378,16 +372,8 @@ LvBatchJob CBatchConvertFormatDlg::MakeJob() {
 
 // ---- Batch Convert Color ----
 
-CBatchConvertColorDlg::CBatchConvertColorDlg() : CBatchDlg(IDD_BATCH_CONVERT_COLOR, "BatchColor.txt") {}
-
-void CBatchConvertColorDlg::ReadControls() {
-    CBatchDlg::ReadControls();
-    m_depthIndex = CheckedIndex(m_hwnd, IDC_BATCH_DEPTH_FIRST, IDC_BATCH_DEPTH_LAST);
-}
-
-void CBatchConvertColorDlg::WriteControls() {
-    CBatchDlg::WriteControls();
-    CheckRadioButton(m_hwnd, IDC_BATCH_DEPTH_FIRST, IDC_BATCH_DEPTH_LAST, IDC_BATCH_DEPTH_FIRST + m_depthIndex);
+CBatchConvertColorDlg::CBatchConvertColorDlg() : CBatchDlg(IDD_BATCH_CONVERT_COLOR, "BatchColor.txt") {
+    m_radios = {IDC_BATCH_DEPTH_FIRST, IDC_BATCH_DEPTH_LAST, &m_depthIndex};
 }
 
 LvBatchJob CBatchConvertColorDlg::MakeJob() {

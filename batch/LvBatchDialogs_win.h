@@ -51,8 +51,8 @@ protected:
     bool OnCommand(int id, int code) override;
     INT_PTR DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
     // Controls to members and back.
-    virtual void ReadControls();
-    virtual void WriteControls();
+    void ReadControls();
+    void WriteControls();
     // The run's job; called on the worker thread, which may ask the dialog's controls by message.
     virtual LvBatchJob MakeJob() = 0;
     // The bar that takes the outcome's message.
@@ -67,6 +67,11 @@ protected:
     static void SetBar(HWND bar, int position, int count, const std::string& text);
 
     CProgressIndicator m_fileBar;
+    // The dialog's group of radio buttons (consecutive ids) and the member holding the checked one's index.
+    struct RadioGroup {
+        int first, last;
+        int* index;
+    } m_radios = {0, 0, nullptr};
 
 private:
     static unsigned __stdcall WorkerMain(void* dialog);
@@ -107,8 +112,6 @@ public:
 
 protected:
     bool OnCommand(int id, int code) override;
-    void ReadControls() override;
-    void WriteControls() override;
     LvBatchJob MakeJob() override;
 };
 
@@ -119,8 +122,6 @@ public:
     int m_depthIndex = 0;
 
 protected:
-    void ReadControls() override;
-    void WriteControls() override;
     LvBatchJob MakeJob() override;
 };
 
