@@ -560,14 +560,21 @@ public:
         if (m_shown) fputc('\n', m_to);
     }
     void File(int number, int count, const std::string& path) override {
-        fprintf(m_to, "\r[%d/%d] %s\x1b[K", number, count, path.c_str());
+        char line[64];
+        snprintf(line, sizeof(line), "[%d/%d] ", number, count);
+        const std::string text = line + path;
+        // Blanks over the rest of a longer line before it (no terminal escapes: a Windows console shows them).
+        const size_t pad = m_length > text.size() ? m_length - text.size() : 0;
+        fprintf(m_to, "\r%s%s", text.c_str(), std::string(pad, ' ').c_str());
         fflush(m_to);
+        m_length = text.size();
         m_shown = true;
     }
 
 private:
     FILE* m_to;
     bool m_shown = false;
+    size_t m_length = 0;
 };
 
 bool IsTerminal(FILE* file) {
