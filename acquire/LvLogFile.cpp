@@ -1,5 +1,6 @@
 #include "acquire/LvLogFile.h"
 
+#include "image/LvFileExt.h"
 #include "image/LvStream.h"
 
 #include <chrono>
@@ -16,12 +17,6 @@
 #endif
 
 namespace {
-
-#ifdef _WIN32
-const char kSeparator = '\\';
-#else
-const char kSeparator = '/';
-#endif
 
 bool MakeFolder(const std::string& folder) {
 #ifdef _WIN32
@@ -93,8 +88,8 @@ bool CLogFile::OpenLog(const std::string& name) {
         char stamp[32];
         snprintf(stamp, sizeof(stamp), "%04d%02d%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute);
         m_base = (dot == std::string::npos ? name : name.substr(0, dot)) + stamp;
-        const std::string folder = m_folder.empty() ? GetAppDir() + kSeparator + "log" : m_folder;
-        if (m_base.find_first_of("\\/") == std::string::npos) m_base = folder + kSeparator + m_base;
+        const std::string folder = m_folder.empty() ? GetAppDir() + kLvPathSeparator + "log" : m_folder;
+        if (m_base.find_first_of("\\/") == std::string::npos) m_base = folder + kLvPathSeparator + m_base;
         MakeFolder(folder);
     }
     m_path = m_base + ".log";

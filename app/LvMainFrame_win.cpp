@@ -3,6 +3,7 @@
 #include "acquire/LvDesktop_win.h"
 #include "acquire/LvWindowListDlg_win.h"
 #include "app/LvApp_win.h"
+#include "batch/LvBatchDialogs_win.h"
 #include "framework/FwApp_win.h"
 #include "res/resource.h"
 
@@ -80,13 +81,24 @@ LRESULT CProgressIndicator::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
     switch (msg) {
     case PBM_SETPOS: {
         int previous = m_pos;
-        m_pos = int(wParam) < 0 ? 0 : int(wParam) > 100 ? 100 : int(wParam);
+        m_pos = int(wParam) < m_min ? m_min : int(wParam) > m_max ? m_max : int(wParam);
         InvalidateRect(m_hwnd, nullptr, FALSE);
         return previous;
     }
     case PBM_GETPOS:
         return m_pos;
     case PBM_SETRANGE:
+    case PBM_SETRANGE32: {
+        const LRESULT previous = MAKELRESULT(m_min, m_max);
+        m_min = msg == PBM_SETRANGE ? LOWORD(lParam) : int(wParam);
+        m_max = msg == PBM_SETRANGE ? HIWORD(lParam) : int(lParam);
+        if (m_max < m_min) m_max = m_min;
+        m_pos = m_pos < m_min ? m_min : m_pos > m_max ? m_max : m_pos;
+        InvalidateRect(m_hwnd, nullptr, FALSE);
+        return previous;
+    }
+    case PBM_GETRANGE:
+        return wParam ? m_min : m_max;
     case PBM_SETSTEP:
         return 0;
     case WM_SETTEXT: {
@@ -101,7 +113,8 @@ LRESULT CProgressIndicator::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         HDC hdc = BeginPaint(m_hwnd, &ps);
         RECT rc = FwClientRect(m_hwnd);
         RECT done = rc;
-        done.right = rc.left + (rc.right - rc.left) * m_pos / 100;
+        const int span = m_max > m_min ? m_max - m_min : 1;
+        done.right = rc.left + LONG((long long)(rc.right - rc.left) * (m_pos - m_min) / span);
         RECT rest = rc;
         rest.left = done.right;
         FillRect(hdc, &done, GetSysColorBrush(COLOR_HIGHLIGHT));
@@ -395,6 +408,11 @@ bool CMainFrame::OnUpdateCommand(CFwCmdUI& ui) {
         return true;
     case ID_DESKTOP_FILE_ASSOCIATION:
         return true;
+    case ID_BATCH_EFFECT:
+    case ID_BATCH_CONVERT_FORMAT:
+    case ID_BATCH_CONVERT_COLOR:
+        ui.Enable(true);
+        return true;
     default:
         return OnUpdateAcquireCommand(ui);
     }
@@ -450,6 +468,11 @@ bool CMainFrame::OnCommand(int id) {
         dialog.DoModal(m_hwnd);
         return true;
     }
+    case ID_BATCH_EFFECT:
+    case ID_BATCH_CONVERT_FORMAT:
+    case ID_BATCH_CONVERT_COLOR:
+        LvRunBatchDialog(id, m_hwnd);
+        return true;
     default:
         return OnAcquireCommand(id);
     }

@@ -10,9 +10,10 @@
 #include <memory>
 #include <string>
 
-// A progress bar that also shows a line of text, laid over a status-bar pane.
 class CLvImage;
 
+// A progress bar that also shows a line of text, laid over a status-bar pane or in a dialog. Its range is 0 to
+// 100 unless PBM_SETRANGE32 says otherwise.
 class CProgressIndicator : public CFwWnd {
 public:
     bool CreateIndicator(HWND parent, int id);
@@ -23,6 +24,7 @@ protected:
 
 private:
     int m_pos = 0;
+    int m_min = 0, m_max = 100;
 };
 
 // How the main window hands a location to the HTML help viewer and a link to the shell. Tests put their own

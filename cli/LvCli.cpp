@@ -1,5 +1,8 @@
 #include "cli/LvCli.h"
 
+#include "acquire/LvLogFile.h"
+#include "batch/LvBatch.h"
+
 #include "effects/LvOperations.h"
 #include "formats/LvCodecJPG.h"
 #include "formats/LvFormatTable.h"
@@ -8,6 +11,8 @@
 #include "image/LvFileExt.h"
 #include "image/LvImage.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <cstdlib>
@@ -15,7 +20,14 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
+
+#ifdef _WIN32
+#include <io.h>
+#else
+#include <unistd.h>
+#endif
 
 namespace {
 
@@ -27,6 +39,12 @@ const char* const kUsageText =
     "                         [--picture FILE] [--auto-orient] [--strip] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
+    "       lumivue-cli batch effect FOLDER [BATCH OPTIONS] OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
+    "       lumivue-cli batch convert FOLDER --to FORMAT [--quality N] [--gif-encoding E]\n"
+    "                                 [--tiff-compression C] [BATCH OPTIONS]\n"
+    "       lumivue-cli batch color FOLDER --bpp 1|4|8|24 [BATCH OPTIONS]\n"
+    "       BATCH OPTIONS: [--recursive] [--types bmp,jpg,...] [--jobs N] [--dry-run] [--shard K/N]\n"
+    "                      [--log-dir DIR]\n"
     "The format of OUT comes from its extension (%s).\n"
     "--bpp changes the colour depth first; fewer colours are chosen with error diffusion.\n"
     "--quality sets the JPEG quality (1 to 100, also for JPEG-compressed TIFF); --tiff-compression is one of\n"
@@ -37,7 +55,12 @@ const char* const kUsageText =
     "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
     "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
-    "frame picture of the pattern and photo-frame operations.\n";
+    "frame picture of the pattern and photo-frame operations.\n"
+    "batch works on every picture of FOLDER (--recursive: and of its subfolders; --types: of those types only),\n"
+    "writing each back in place (effect, color) or beside it with the new format's extension (convert), through\n"
+    "a temporary file. --jobs: files at a time (default: every core); --dry-run lists what would be read and\n"
+    "written; --shard K/N takes every N-th file from the K-th. A log goes to DIR (default: the log folder beside\n"
+    "the program). Exit status: 0 all done, 1 some file failed, 2 wrong usage, 3 no file matched.\n";
 
 // The usage, with the extensions of the formats that can be written.
 void PrintUsage(FILE* to) {
@@ -440,6 +463,44 @@ struct OperationCall {
     std::vector<std::string> words;
 };
 
+// Splits words[first..] into operations with their words and checks each; false with a message for a wrong
+// word. picture: a second picture is at hand for the operations that fuse one in.
+bool SplitOperations(const std::vector<std::string>& all, size_t first, bool picture, std::vector<OperationCall>& calls,
+                     FILE* err) {
+    for (size_t i = first; i < all.size(); i++) {
+        const std::string& word = all[i];
+        // A word that names an operation is still an argument where the operation before takes it there.
+        bool argument = false;
+        if (!calls.empty()) {
+            std::vector<std::string> words = calls.back().words;
+            words.push_back(word);
+            argument = LvOperationTakesWords(*calls.back().op, words);
+        }
+        const LvOperation* op = argument ? nullptr : LvFindOperation(word);
+        if (op) {
+            calls.push_back(OperationCall{op, {}});
+        } else if (calls.empty()) {
+            fprintf(err, "lumivue-cli: unknown operation \"%s\" (lumivue-cli apply --list shows them)\n", word.c_str());
+            return false;
+        } else {
+            calls.back().words.push_back(word);
+        }
+    }
+    for (const OperationCall& call : calls) {
+        LvOpParams params;
+        std::string error;
+        if (!LvParseOperation(*call.op, call.words, nullptr, params, error)) {
+            fprintf(err, "lumivue-cli: %s\n", error.c_str());
+            return false;
+        }
+        if (call.op->input == kLvInputPicture && !picture) {
+            fprintf(err, "lumivue-cli: %s needs --picture FILE\n", call.op->name);
+            return false;
+        }
+    }
+    return true;
+}
+
 int Apply(int argc, char** argv, FILE* out, FILE* err) {
     Arguments args;
     if (!ParseArguments(argc, argv, 2,
@@ -491,38 +552,7 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
     }
     // Every operation's words are checked before anything is read.
     std::vector<OperationCall> calls;
-    for (size_t i = 2; i < args.words.size(); i++) {
-        const std::string& word = args.words[i];
-        // A word that names an operation is still an argument where the operation before takes it there.
-        bool argument = false;
-        if (!calls.empty()) {
-            std::vector<std::string> words = calls.back().words;
-            words.push_back(word);
-            argument = LvOperationTakesWords(*calls.back().op, words);
-        }
-        const LvOperation* op = argument ? nullptr : LvFindOperation(word);
-        if (op) {
-            calls.push_back(OperationCall{op, {}});
-        } else if (calls.empty()) {
-            fprintf(err, "lumivue-cli: unknown operation \"%s\" (lumivue-cli apply --list shows them)\n",
-                    args.words[i].c_str());
-            return 2;
-        } else {
-            calls.back().words.push_back(args.words[i]);
-        }
-    }
-    for (const OperationCall& call : calls) {
-        LvOpParams params;
-        std::string error;
-        if (!LvParseOperation(*call.op, call.words, nullptr, params, error)) {
-            fprintf(err, "lumivue-cli: %s\n", error.c_str());
-            return 2;
-        }
-        if (call.op->input == kLvInputPicture && !args.options.count("--picture")) {
-            fprintf(err, "lumivue-cli: %s needs --picture FILE\n", call.op->name);
-            return 2;
-        }
-    }
+    if (!SplitOperations(args.words, 2, args.options.count("--picture") != 0, calls, err)) return 2;
 
     CLvImage image, picture;
     if (!LoadInput(image, input, 0, err)) return 1;
@@ -562,6 +592,215 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
                                   err);
 }
 
+// ---- batch ----
+
+// The progress line on a terminal: "[3/40] photos/a.jpg".
+class TerminalProgress : public LvBatchProgress {
+public:
+    explicit TerminalProgress(FILE* to) : m_to(to) {}
+    ~TerminalProgress() override {
+        if (m_shown) fputc('\n', m_to);
+    }
+    void File(int number, int count, const std::string& path) override {
+        char line[64];
+        snprintf(line, sizeof(line), "[%d/%d] ", number, count);
+        const std::string text = line + path;
+        // Blanks over the rest of a longer line before it (no terminal escapes: a Windows console shows them).
+        const size_t pad = m_length > text.size() ? m_length - text.size() : 0;
+        fprintf(m_to, "\r%s%s", text.c_str(), std::string(pad, ' ').c_str());
+        fflush(m_to);
+        m_length = text.size();
+        m_shown = true;
+    }
+
+private:
+    FILE* m_to;
+    bool m_shown = false;
+    size_t m_length = 0;
+};
+
+bool IsTerminal(FILE* file) {
+#ifdef _WIN32
+    return _isatty(_fileno(file)) != 0;
+#else
+    return isatty(fileno(file)) != 0;
+#endif
+}
+
+// "--types bmp,jpg": the flags of the formats named; EMF files pass every filter, as in the program.
+bool ParseTypes(const std::string& text, int flags[kLvBatchTypeCount], FILE* err) {
+    for (int i = 1; i < kLvBatchTypeCount; i++)
+        flags[i] = 0;
+    flags[0] = 1;
+    size_t start = 0;
+    while (start <= text.size()) {
+        size_t comma = text.find(',', start);
+        if (comma == std::string::npos) comma = text.size();
+        std::string word = text.substr(start, comma - start);
+        for (char& c : word)
+            c = char(toupper(static_cast<unsigned char>(c)));
+        const DWORD type = GetTypeFromExt(word);
+        if (type == 0 && word != "EMF") {
+            fprintf(err,
+                    "lumivue-cli: --types takes extensions among bmp,gif,jpg,png,ico,tif,tga,pcx,wbmp,wmf,emf, not "
+                    "\"%s\"\n",
+                    word.c_str());
+            return false;
+        }
+        flags[type] = 1;
+        start = comma + 1;
+    }
+    return true;
+}
+
+// "K/N" with 1 <= K <= N.
+bool ParseShard(const std::string& text, int* k, int* n) {
+    char end;
+    return sscanf(text.c_str(), "%d/%d%c", k, n, &end) == 2 && *n >= 1 && *k >= 1 && *k <= *n;
+}
+
+int Batch(int argc, char** argv, FILE* out, FILE* err) {
+    Arguments args;
+    if (argc < 3 ||
+        !ParseArguments(argc, argv, 3,
+                        {{"--recursive", false},
+                         {"--types", true},
+                         {"--jobs", true},
+                         {"--dry-run", false},
+                         {"--shard", true},
+                         {"--log-dir", true},
+                         {"--to", true},
+                         {"--quality", true},
+                         {"--gif-encoding", true},
+                         {"--tiff-compression", true},
+                         {"--bpp", true}},
+                        args, err) ||
+        args.words.empty()) {
+        PrintUsage(err);
+        return 2;
+    }
+    const std::string kind = argv[2];
+    const std::string folder = args.words[0];
+    std::map<std::string, std::string>& o = args.options;
+    // The options each kind of run takes besides the common ones.
+    const std::map<std::string, std::vector<std::string>> own = {
+        {"effect", {}},
+        {"convert", {"--to", "--quality", "--gif-encoding", "--tiff-compression"}},
+        {"color", {"--bpp"}}};
+    if (!own.count(kind)) {
+        fprintf(err, "lumivue-cli: batch runs are effect, convert and color, not \"%s\"\n", kind.c_str());
+        return 2;
+    }
+    for (const char* name : {"--to", "--quality", "--gif-encoding", "--tiff-compression", "--bpp"}) {
+        const std::vector<std::string>& allowed = own.at(kind);
+        if (o.count(name) && std::find(allowed.begin(), allowed.end(), name) == allowed.end()) {
+            fprintf(err, "lumivue-cli: batch %s does not take %s\n", kind.c_str(), name);
+            return 2;
+        }
+    }
+    int flags[kLvBatchTypeCount] = {1, 1, 1, 1, 1, 1, 1, 1, 1, 1, 1};
+    if (o.count("--types") && !ParseTypes(o["--types"], flags, err)) return 2;
+    int jobs = int(std::thread::hardware_concurrency());
+    if (jobs < 1) jobs = 1;
+    if (o.count("--jobs")) {
+        jobs = OptionNumber(o["--jobs"]);
+        if (jobs < 1 || jobs > 256) {
+            fprintf(err, "lumivue-cli: --jobs takes 1 to 256, not \"%s\"\n", o["--jobs"].c_str());
+            return 2;
+        }
+    }
+    int shard = 1, shards = 1;
+    if (o.count("--shard") && !ParseShard(o["--shard"], &shard, &shards)) {
+        fprintf(err, "lumivue-cli: --shard takes K/N with 1 <= K <= N, not \"%s\"\n", o["--shard"].c_str());
+        return 2;
+    }
+
+    LvBatchJob job;
+    std::vector<OperationCall> calls;
+    const char* logName = "Batch.txt";
+    if (kind == "effect") {
+        if (args.words.size() < 2) {
+            PrintUsage(err);
+            return 2;
+        }
+        if (!SplitOperations(args.words, 1, false, calls, err)) return 2;
+        job.kind = kLvBatchEffects;
+        for (const OperationCall& call : calls) {
+            job.steps.push_back({call.op->name, [call](CLvImage& image, const std::string&) {
+                                     LvOpParams params;
+                                     std::string error;
+                                     if (LvParseOperation(*call.op, call.words, &image, params, error))
+                                         LvRunOperation(*call.op, image, params, LvOpContext());
+                                 }});
+        }
+    } else if (kind == "convert") {
+        const LvFormatInfo* format = o.count("--to") ? LvFindFormatByExtension(o["--to"]) : nullptr;
+        if (args.words.size() != 1 || !format || format->code == LVFMT_UNKNOWN) {
+            if (o.count("--to")) fprintf(err, "lumivue-cli: unknown format \"%s\"\n", o["--to"].c_str());
+            PrintUsage(err);
+            return 2;
+        }
+        logName = "BatchFormat.txt";
+        job.kind = kLvBatchFormat;
+        job.targetFormat = format->code;
+        if (o.count("--quality")) {
+            const int quality = OptionNumber(o["--quality"]);
+            if (quality < 1 || quality > 100) {
+                fprintf(err, "lumivue-cli: --quality takes 1 to 100, not \"%s\"\n", o["--quality"].c_str());
+                return 2;
+            }
+            job.jpegQuality = BYTE(quality);
+        }
+        if (o.count("--gif-encoding") && !LvOptionFromWord(kLvGifCoderWords, o["--gif-encoding"], &job.gifOption)) {
+            fprintf(err, "lumivue-cli: --gif-encoding takes %s, not \"%s\"\n",
+                    LvOptionWordList(kLvGifCoderWords).c_str(), o["--gif-encoding"].c_str());
+            return 2;
+        }
+        if (o.count("--tiff-compression") &&
+            !LvOptionFromWord(kLvTiffCompressionWords, o["--tiff-compression"], &job.tiffOption)) {
+            fprintf(err, "lumivue-cli: --tiff-compression takes %s, not \"%s\"\n",
+                    LvOptionWordList(kLvTiffCompressionWords).c_str(), o["--tiff-compression"].c_str());
+            return 2;
+        }
+    } else {
+        const std::string bpp = o.count("--bpp") ? o["--bpp"] : "";
+        if (args.words.size() != 1 || (bpp != "1" && bpp != "4" && bpp != "8" && bpp != "24")) {
+            if (!bpp.empty()) fprintf(err, "lumivue-cli: --bpp takes 1, 4, 8 or 24, not \"%s\"\n", bpp.c_str());
+            PrintUsage(err);
+            return 2;
+        }
+        logName = "BatchColor.txt";
+        job.kind = kLvBatchColor;
+        job.depth = atoi(bpp.c_str());
+    }
+
+    std::vector<std::string> all, files;
+    CollectImageFiles(all, LvBatchPattern(folder), o.count("--recursive") != 0, flags);
+    for (size_t i = size_t(shard - 1); i < all.size(); i += size_t(shards))
+        files.push_back(all[i]);
+    if (files.empty()) {
+        fprintf(err, "lumivue-cli: %s: %s\n", folder.c_str(), LvBatchMessage(kLvBatchNoFile));
+        return 3;
+    }
+    if (o.count("--dry-run")) {
+        for (const std::string& file : files)
+            fprintf(out, "%s -> %s\n", file.c_str(), LvBatchTarget(job, file).c_str());
+        return 0;
+    }
+    CLogFile log(LvLocalTime, o.count("--log-dir") ? o["--log-dir"] : std::string());
+    if (!log.OpenLog(logName)) fprintf(err, "lumivue-cli: cannot write the log %s\n", log.Path().c_str());
+    log.WriteLog(LvBatchHeader(job, int(files.size())));
+    std::atomic<int> stop{0};
+    int outcome;
+    {
+        std::unique_ptr<TerminalProgress> progress(IsTerminal(err) ? new TerminalProgress(err) : nullptr);
+        outcome = LvRunBatchFiles(job, files, &log, stop, progress.get(), jobs);
+    }
+    log.WriteLog(LvBatchMessage(outcome));
+    if (outcome != kLvBatchDone) fprintf(err, "lumivue-cli: %s (%s)\n", LvBatchMessage(outcome), log.Path().c_str());
+    return outcome == kLvBatchDone ? 0 : 1;
+}
+
 } // namespace
 
 int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
@@ -573,6 +812,7 @@ int LvCliMain(int argc, char** argv, FILE* out, FILE* err) {
     if (command == "info") return Info(argc, argv, out, err);
     if (command == "convert") return Convert(argc, argv, out, err);
     if (command == "apply") return Apply(argc, argv, out, err);
+    if (command == "batch") return Batch(argc, argv, out, err);
     if (command == "--help" || command == "-h" || command == "help") {
         PrintUsage(out);
         return 0;

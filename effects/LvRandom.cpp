@@ -5,6 +5,7 @@
 namespace {
 
 std::atomic<uint32_t> g_state{1};
+thread_local uint32_t* t_scope = nullptr;
 
 } // namespace
 
@@ -16,8 +17,19 @@ uint32_t LvRandomState() {
     return g_state.load();
 }
 
-CLvRandomStream::CLvRandomStream() : m_state(g_state.load()) {}
+CLvRandomScope::CLvRandomScope(uint32_t seed) : m_state(seed), m_outer(t_scope) {
+    t_scope = &m_state;
+}
+
+CLvRandomScope::~CLvRandomScope() {
+    t_scope = m_outer;
+}
+
+CLvRandomStream::CLvRandomStream() : m_state(t_scope ? *t_scope : g_state.load()) {}
 
 CLvRandomStream::~CLvRandomStream() {
-    g_state.store(m_state);
+    if (t_scope)
+        *t_scope = m_state;
+    else
+        g_state.store(m_state);
 }

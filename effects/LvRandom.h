@@ -11,6 +11,21 @@ constexpr int kLvRandMax = 32767;
 void LvRandomSeed(uint32_t seed);
 uint32_t LvRandomState();
 
+// While one lives, the operations of its thread draw from a state of their own that starts at seed instead
+// of the process-wide one: a batch run seeds every file alike, so that a file's picture does not depend on
+// which files came before it or ran beside it.
+class CLvRandomScope {
+public:
+    explicit CLvRandomScope(uint32_t seed);
+    ~CLvRandomScope();
+    CLvRandomScope(const CLvRandomScope&) = delete;
+    CLvRandomScope& operator=(const CLvRandomScope&) = delete;
+
+private:
+    uint32_t m_state;
+    uint32_t* m_outer;
+};
+
 // Draws from the process-wide state without touching it for every number: the state is read when the
 // stream is made and written back when it goes. One operation uses one stream.
 class CLvRandomStream {

@@ -3,11 +3,16 @@
 #include "image/LvCodecError.h"
 #include "image/LvSizeCheck.h"
 
+#include "effects/LvRows.h"
+
 #include <png.h>
+#include <zlib.h>
 
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
+#include <vector>
 
 namespace {
 
@@ -206,7 +211,212 @@ void ReadPng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer
     png_read_end(png, nullptr);
 }
 
-void WritePng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer) {
+// ---- the image data of a true-colour picture, compressed on several threads ----
+//
+// Nearly all of a PNG write is deflate. A true-colour picture's rows are filtered as libpng filters them
+// (each row takes the filter whose bytes, read as signed, have the smallest absolute sum), then the
+// filtered bytes are cut into slices that are deflated at once, each primed with the 32 KiB before it so
+// that it compresses as well as one stream would. The slices end on a sync flush (the last one finishes),
+// so their concatenation is one valid zlib stream whose check value joins the slices' ones.
+
+bool TrueColourAlpha(const CLvImage& image) {
+    return image.pAlpha != nullptr || image.info.nTransIndex >= 0;
+}
+
+// Row y (from the top) as the PNG stores it: RGB, or RGBA when the picture has alpha or a transparent colour.
+void TrueColourRow(const CLvImage& image, int top, BYTE* out) {
+    const int width = image.GetWidth();
+    const int y = image.GetHeight() - 1 - top;
+    const BYTE* stored = image.GetBits() + size_t(y) * image.GetEffWidth();
+    if (!TrueColourAlpha(image)) {
+        for (int x = 0; x < width; x++) {
+            out[3 * x] = stored[3 * x + 2];
+            out[3 * x + 1] = stored[3 * x + 1];
+            out[3 * x + 2] = stored[3 * x];
+        }
+        return;
+    }
+    const BYTE* a = image.pAlpha ? image.pAlpha + size_t(y) * size_t(width) : nullptr;
+    const bool transColor = image.info.nTransIndex >= 0;
+    const RGBQUAD trans = image.GetTransColor();
+    const unsigned alphaMax = image.info.nAlphaMax;
+    for (int x = 0; x < width; x++) {
+        const BYTE b = stored[3 * x], g = stored[3 * x + 1], r = stored[3 * x + 2];
+        unsigned level = a ? a[x] : 255;
+        if (transColor && b == trans.rgbBlue && g == trans.rgbGreen && r == trans.rgbRed) level = 0;
+        BYTE* o = out + 4 * size_t(x);
+        o[0] = r;
+        o[1] = g;
+        o[2] = b;
+        o[3] = BYTE(alphaMax * level / 255);
+    }
+}
+
+inline unsigned Cost(BYTE v) {
+    return v < 128 ? v : 256u - v;
+}
+
+inline BYTE Paeth(int a, int b, int c) {
+    const int p = a + b - c, pa = std::abs(p - a), pb = std::abs(p - b), pc = std::abs(p - c);
+    return BYTE(pa <= pb && pa <= pc ? a : pb <= pc ? b : c);
+}
+
+// Filters row (with prior, the row above, or null) into out: the filter's type byte, then the bytes. Each
+// filter is one plain loop the compiler can vectorise.
+void FilterRow(const BYTE* row, const BYTE* prior, size_t size, int bpp, BYTE* out, BYTE* scratch) {
+    const size_t lead = size < size_t(bpp) ? size : size_t(bpp);
+    unsigned best = ~0u;
+    for (int type = 0; type < 5; type++) {
+        // Without a row above, Up is None and Paeth is Sub.
+        if (!prior && (type == 2 || type == 4)) continue;
+        BYTE* f = scratch;
+        switch (type) {
+        case 0:
+            memcpy(f, row, size);
+            break;
+        case 1:
+            memcpy(f, row, lead);
+            for (size_t i = lead; i < size; i++)
+                f[i] = BYTE(row[i] - row[i - bpp]);
+            break;
+        case 2:
+            for (size_t i = 0; i < size; i++)
+                f[i] = BYTE(row[i] - prior[i]);
+            break;
+        case 3:
+            for (size_t i = 0; i < lead; i++)
+                f[i] = BYTE(row[i] - ((prior ? prior[i] : 0) >> 1));
+            if (prior) {
+                for (size_t i = lead; i < size; i++)
+                    f[i] = BYTE(row[i] - ((row[i - bpp] + prior[i]) >> 1));
+            } else {
+                for (size_t i = lead; i < size; i++)
+                    f[i] = BYTE(row[i] - (row[i - bpp] >> 1));
+            }
+            break;
+        default:
+            for (size_t i = 0; i < lead; i++)
+                f[i] = BYTE(row[i] - prior[i]);
+            for (size_t i = lead; i < size; i++)
+                f[i] = BYTE(row[i] - Paeth(row[i - bpp], prior[i], prior[i - bpp]));
+            break;
+        }
+        unsigned sum = 0;
+        for (size_t i = 0; i < size; i++)
+            sum += Cost(f[i]);
+        if (sum < best) {
+            best = sum;
+            out[0] = BYTE(type);
+            memcpy(out + 1, f, size);
+        }
+    }
+}
+
+// Runs body(i) for i in [0, count) on up to LvThreadCount() threads.
+template <typename Body>
+void ForEachParallel(size_t count, const Body& body) {
+    size_t threads = size_t(LvThreadCount());
+    if (threads > count) threads = count;
+    if (threads <= 1) {
+        for (size_t i = 0; i < count; i++)
+            body(i);
+        return;
+    }
+    std::vector<std::thread> workers;
+    for (size_t t = 0; t < threads; t++)
+        workers.emplace_back([&, t] {
+            for (size_t i = t; i < count; i += threads)
+                body(i);
+        });
+    for (std::thread& worker : workers)
+        worker.join();
+}
+
+// The zlib stream of a true-colour picture's image data; false when memory or zlib failed.
+bool CompressTrueColour(const CLvImage& image, std::vector<BYTE>& stream) {
+    const int width = image.GetWidth(), height = image.GetHeight();
+    const int bpp = TrueColourAlpha(image) ? 4 : 3;
+    const size_t rowSize = size_t(width) * size_t(bpp), lineSize = rowSize + 1;
+    // The filtered rows are held whole; a picture past 256 MiB of them is written row by row by libpng.
+    if (lineSize * size_t(height) > (size_t(256) << 20)) return false;
+    std::vector<BYTE> filtered;
+    try {
+        filtered.resize(lineSize * size_t(height));
+    } catch (...) {
+        return false;
+    }
+    // Rows in bands, each band making its own row above.
+    const size_t bands = size_t(height) < 64 ? 1 : 64;
+    ForEachParallel(bands, [&](size_t band) {
+        const int first = int(size_t(height) * band / bands), last = int(size_t(height) * (band + 1) / bands);
+        std::vector<BYTE> rows(2 * rowSize), scratch(rowSize);
+        BYTE* prior = rows.data();
+        BYTE* row = rows.data() + rowSize;
+        if (first > 0) TrueColourRow(image, first - 1, prior);
+        for (int y = first; y < last; y++) {
+            TrueColourRow(image, y, row);
+            FilterRow(row, y > 0 ? prior : nullptr, rowSize, bpp, &filtered[lineSize * size_t(y)], scratch.data());
+            std::swap(prior, row);
+        }
+    });
+
+    // Slices of at least 1 MiB, their number fixed by the size alone: the file does not depend on the threads.
+    const size_t total = filtered.size(), window = 32768, minSlice = size_t(1) << 20, maxSlices = 64;
+    size_t slices = total / minSlice;
+    if (slices > maxSlices) slices = maxSlices;
+    if (slices < 1) slices = 1;
+    std::vector<std::vector<BYTE>> out(slices);
+    std::vector<uLong> check(slices);
+    std::vector<int> ok(slices, 0);
+    ForEachParallel(slices, [&](size_t i) {
+        const size_t begin = total * i / slices, end = total * (i + 1) / slices;
+        z_stream z = {};
+        if (deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, -15, 8, Z_FILTERED) != Z_OK) return;
+        const size_t primed = begin < window ? begin : window;
+        if (primed) deflateSetDictionary(&z, &filtered[begin - primed], uInt(primed));
+        std::vector<BYTE>& o = out[i];
+        o.resize(deflateBound(&z, uLong(end - begin)) + 16);
+        z.next_in = &filtered[begin];
+        z.avail_in = uInt(end - begin);
+        z.next_out = o.data();
+        z.avail_out = uInt(o.size());
+        const int result = deflate(&z, i + 1 == slices ? Z_FINISH : Z_SYNC_FLUSH);
+        const bool done = i + 1 == slices ? result == Z_STREAM_END : result == Z_OK && z.avail_in == 0;
+        o.resize(o.size() - z.avail_out);
+        deflateEnd(&z);
+        check[i] = adler32(adler32(0L, Z_NULL, 0), &filtered[begin], uInt(end - begin));
+        ok[i] = done ? 1 : 0;
+    });
+    uLong adler = check[0];
+    size_t size = 2 + 4;
+    for (size_t i = 0; i < slices; i++) {
+        if (!ok[i]) return false;
+        if (i > 0) adler = adler32_combine(adler, check[i], z_off_t(total * (i + 1) / slices - total * i / slices));
+        size += out[i].size();
+    }
+    stream.clear();
+    stream.reserve(size);
+    // The zlib header of a 32 KiB window at the default level.
+    stream.push_back(0x78);
+    stream.push_back(0x9C);
+    for (const std::vector<BYTE>& o : out)
+        stream.insert(stream.end(), o.begin(), o.end());
+    for (int shift = 24; shift >= 0; shift -= 8)
+        stream.push_back(BYTE(adler >> shift));
+    return true;
+}
+
+// Writes the compressed image data as IDAT chunks and ends the file.
+void WriteCompressed(png_structp png, const std::vector<BYTE>& stream) {
+    static const png_byte idat[5] = {'I', 'D', 'A', 'T', 0}, iend[5] = {'I', 'E', 'N', 'D', 0};
+    const size_t chunk = size_t(1) << 20;
+    for (size_t at = 0; at < stream.size(); at += chunk)
+        png_write_chunk(png, idat, stream.data() + at, stream.size() - at < chunk ? stream.size() - at : chunk);
+    png_write_chunk(png, iend, nullptr, 0);
+}
+
+void WritePng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffer,
+              const std::vector<BYTE>* compressed) {
     const int width = image.GetWidth();
     const int height = image.GetHeight();
     const int bpp = image.GetBpp();
@@ -257,6 +467,10 @@ void WritePng(CLvImage& image, png_structp png, png_infop info, RowBuffer* buffe
         png_set_PLTE(png, info, plte, int(colors));
     }
     png_write_info(png, info);
+    if (compressed) {
+        WriteCompressed(png, *compressed);
+        return;
+    }
 
     const DWORD stride = image.GetEffWidth();
     size_t rowSize = withAlpha ? size_t(width) * 4 : stride;
@@ -345,6 +559,9 @@ bool CLvCodecPNG::Encode(CLvStream* stream) {
         SetLastErrorText(kErrCreateInfo);
         return false;
     }
+    // True-colour image data is compressed before libpng starts, outside its error jumps.
+    std::vector<BYTE> compressed;
+    const bool precompressed = GetBpp() == 24 && CompressTrueColour(*this, compressed);
     RowBuffer buffer = {nullptr};
     if (setjmp(png_jmpbuf(png))) {
         free(buffer.row);
@@ -353,7 +570,7 @@ bool CLvCodecPNG::Encode(CLvStream* stream) {
         return false;
     }
     png_set_write_fn(png, &context, PngWrite, PngFlush);
-    WritePng(*this, png, pngInfo, &buffer);
+    WritePng(*this, png, pngInfo, &buffer, precompressed ? &compressed : nullptr);
     free(buffer.row);
     png_destroy_write_struct(&png, &pngInfo);
     return true;

@@ -4,6 +4,13 @@
 
 #include <string>
 
+// The separator of the folders of a path.
+#ifdef _WIN32
+const char kLvPathSeparator = '\\';
+#else
+const char kLvPathSeparator = '/';
+#endif
+
 // The text after the last "." of a file name's last component; empty when there is none.
 std::string GetFileExt(const std::string& name);
 // True when the extension, upper-cased, is one the program reads: BMP, GIF, JPG, PNG, ICO, TIF, TGA, PCX,

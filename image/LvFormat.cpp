@@ -87,16 +87,22 @@ bool CLvImage::Encode(FILE* file, DWORD format) {
 }
 
 bool CLvImage::Encode(const char* fileName, DWORD format) {
+    return Encode(fileName, format, nullptr, nullptr);
+}
+
+bool CLvImage::Encode(const char* fileName, DWORD format, StreamFilter filter, void* user) {
     struct Job {
         CLvImage* image;
         DWORD format;
-    } job = {this, format};
+        StreamFilter filter;
+        void* user;
+    } job = {this, format, filter, user};
     const char* error = nullptr;
     bool ok = LvWriteReplacing(
         fileName,
         [](CLvStream* stream, void* context) {
             Job* j = static_cast<Job*>(context);
-            return j->image->Encode(stream, j->format);
+            return j->image->Encode(j->filter ? j->filter(stream, j->user) : stream, j->format);
         },
         &job, &error);
     if (error) SetLastErrorText(error);

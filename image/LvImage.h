@@ -156,6 +156,10 @@ public:
     // Writes a file by its UTF-8 name. The file is written beside the target first and replaces it only
     // when the whole encode succeeded, so a failed save never destroys an existing file.
     bool Encode(const char* fileName, DWORD format);
+    // The same write with the file's stream seen through a filter of the caller's (a test puts a stream
+    // there that fails part-way); the filter returns the stream the codec writes to.
+    typedef CLvStream* (*StreamFilter)(CLvStream* file, void* user);
+    bool Encode(const char* fileName, DWORD format, StreamFilter filter, void* user);
 
     // ---- palette, bit depth and colour reduction (image/LvPalette.cpp) ----
     RGBQUAD GetPaletteColor(BYTE index) const;

@@ -388,3 +388,32 @@
 // Photos: camera data and orientation
 #define ID_VIEW_ROTATE_BY_EXIF 33020
 #define ID_FILE_KEEP_CAMERA_DATA 33021
+// Batch runs: the batch effect, format and colour dialogs, the type filter dialog
+#define IDD_BATCH_EFFECT 700
+#define IDD_BATCH_CONVERT_FORMAT 701
+#define IDD_BATCH_CONVERT_COLOR 702
+#define IDD_IMAGE_FILTER 703
+#define IDC_BATCH_FOLDER 1700
+#define IDC_BATCH_BROWSE 1701
+#define IDC_BATCH_SCOPE 1702
+#define IDC_BATCH_FILTER 1703
+#define IDC_BATCH_AVAILABLE 1704
+#define IDC_BATCH_CHOSEN 1705
+#define IDC_BATCH_ADD 1706
+#define IDC_BATCH_REMOVE 1707
+#define IDC_BATCH_REMARK 1708
+#define IDC_BATCH_EFFECT_BAR 1709
+#define IDC_BATCH_FILE_BAR 1710
+// "Destination Format" in group order: BMP, GIF, ICO, JPG, WMF, PNG, TIF, TGA, PCX, WBMP
+#define IDC_BATCH_FORMAT_FIRST 1711
+#define IDC_BATCH_FORMAT_GIF 1712
+#define IDC_BATCH_FORMAT_TIF 1717
+#define IDC_BATCH_FORMAT_LAST 1720
+// "Destination Color Bpp": 2, 16, 256 colours and true colour
+#define IDC_BATCH_DEPTH_FIRST 1721
+#define IDC_BATCH_DEPTH_LAST 1724
+// The type filter's boxes, one per format code 1 to 10
+#define IDC_FILTER_FIRST 1730
+#define IDC_FILTER_LAST 1739
+#define IDS_BATCH_SCOPE_FOLDER 61200
+#define IDS_BATCH_SCOPE_SUBFOLDERS 61201

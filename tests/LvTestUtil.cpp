@@ -33,6 +33,20 @@ std::string TempDir::Path(const std::string& name) const {
     return (fs::u8path(m_root) / fs::u8path(name)).u8string();
 }
 
+std::vector<std::string> LogRecords(const std::string& path) {
+    const Bytes bytes = ReadFileBytes(path);
+    const std::string text(bytes.begin(), bytes.end());
+    const size_t stamp = 24;
+    std::vector<std::string> records;
+    for (size_t start = 0; start < text.size();) {
+        size_t end = text.find(".\r\n", start);
+        if (end == std::string::npos) end = text.size();
+        records.push_back(end >= start + stamp ? text.substr(start + stamp, end - start - stamp) : std::string());
+        start = end + 3;
+    }
+    return records;
+}
+
 Bytes ReadFileBytes(const std::string& path) {
     std::ifstream in(fs::u8path(path), std::ios::binary);
     if (!in) throw std::runtime_error("cannot read " + path);

@@ -28,6 +28,8 @@ private:
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);
+// The messages of a log file's records ("YYYY-MM-DD hh:mm:ss.mmm message.\r\n"), without time stamps.
+std::vector<std::string> LogRecords(const std::string& path);
 
 // Encodes the image into memory; an empty result when the encode failed.
 Bytes EncodeToBytes(CLvImage& image, DWORD format);

@@ -1,4 +1,5 @@
 #include "LvPictureFiles.h"
+#include "effects/LvRows.h"
 #include "formats/LvCodecPNG.h"
 
 #include <gtest/gtest.h>
@@ -6,6 +7,7 @@
 #include <png.h>
 #include <zlib.h>
 
+#include <cstring>
 #include <random>
 
 namespace {
@@ -166,6 +168,67 @@ TEST(Png, SavingATransparentColourWritesAlpha) {
     for (int y = 0; y < 4; y++)
         for (int x = 0; x < 6; x++)
             EXPECT_EQ(back.AlphaGet(x, y), (x == 2 && y == 1) || (x == 5 && y == 3) ? 0 : 255) << x << ", " << y;
+}
+
+// The image data of a PNG file: its IDAT chunks joined.
+Bytes IdatOf(const Bytes& file) {
+    Bytes idat;
+    for (size_t at = 8; at + 12 <= file.size();) {
+        const size_t length =
+            size_t(file[at]) << 24 | size_t(file[at + 1]) << 16 | size_t(file[at + 2]) << 8 | file[at + 3];
+        if (at + 12 + length > file.size()) break;
+        if (memcmp(&file[at + 4], "IDAT", 4) == 0) idat.insert(idat.end(), &file[at + 8], &file[at + 8 + length]);
+        at += 12 + length;
+    }
+    return idat;
+}
+
+// Large true-colour pictures are deflated in slices on several threads: one valid zlib stream, the same
+// file whatever the threads, and no larger than one stream of the same filtered rows would be.
+TEST(Png, TrueColourDataIsOneStreamWhateverTheThreads) {
+    for (bool alpha : {false, true}) {
+        SCOPED_TRACE(alpha);
+        CLvImage image(1100, 700, 24);
+        for (int y = 0; y < 700; y++)
+            for (int x = 0; x < 1100; x++)
+                image.SetPixelColor(x, y, Quad((x * 3 + y) & 255, (x ^ y) & 255, (x * y / 97) & 255));
+        if (alpha) {
+            image.AlphaCreate();
+            for (int y = 0; y < 700; y++)
+                for (int x = 0; x < 1100; x++)
+                    image.AlphaSet(x, y, BYTE(x + y));
+        }
+        LvSetThreadCount(1);
+        const Bytes one = EncodeToBytes(image, LVFMT_PNG);
+        LvSetThreadCount(3);
+        const Bytes three = EncodeToBytes(image, LVFMT_PNG);
+        LvSetThreadCount(0);
+        EXPECT_EQ(one, three);
+        CLvImage back;
+        ASSERT_TRUE(DecodeBytes(back, three, LVFMT_PNG)) << back.GetLastErrorText();
+        EXPECT_TRUE(SamePicture(back, image));
+        if (alpha) {
+            EXPECT_EQ(back.AlphaGet(5, 7), BYTE(12));
+        }
+
+        // One stream of the same filtered rows, at the same level and strategy.
+        const Bytes idat = IdatOf(three);
+        uLongf rawSize = uLongf(1100 * (alpha ? 4 : 3) + 1) * 700;
+        Bytes raw(rawSize);
+        ASSERT_EQ(uncompress(raw.data(), &rawSize, idat.data(), uLong(idat.size())), Z_OK);
+        ASSERT_EQ(rawSize, raw.size());
+        z_stream z = {};
+        ASSERT_EQ(deflateInit2(&z, Z_DEFAULT_COMPRESSION, Z_DEFLATED, 15, 8, Z_FILTERED), Z_OK);
+        Bytes single(deflateBound(&z, uLong(raw.size())));
+        z.next_in = raw.data();
+        z.avail_in = uInt(raw.size());
+        z.next_out = single.data();
+        z.avail_out = uInt(single.size());
+        ASSERT_EQ(deflate(&z, Z_FINISH), Z_STREAM_END);
+        const size_t singleSize = single.size() - z.avail_out;
+        deflateEnd(&z);
+        EXPECT_LE(idat.size(), singleSize + singleSize / 500 + 64) << singleSize;
+    }
 }
 
 TEST(Png, RoundTripsEveryDepth) {
