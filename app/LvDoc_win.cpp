@@ -7,6 +7,7 @@
 #include "app/LvMainFrame_win.h"
 #include "app/LvParamDialog_win.h"
 #include "formats/LvCodecJPG.h"
+#include "formats/LvJpegTurn.h"
 #include "formats/LvOrientation.h"
 #include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
@@ -99,6 +100,7 @@ bool CLvDoc::LoadFile(const std::string& path) {
         return false;
     }
     m_cameraData = LvCameraData();
+    m_sourceJpeg.clear();
     m_pixelHistory = LvPixelHistory();
     if (image->GetFormat() == LVFMT_JPG) {
         m_exif = ExifInfo();
@@ -106,11 +108,12 @@ bool CLvDoc::LoadFile(const std::string& path) {
         CLvExifReader reader(&m_exif);
         reader.DecodeExif(&stream);
         m_cameraData = LvReadCameraDataOfFile(path.c_str());
+        m_sourceJpeg = LvReadFileBytes(path.c_str());
         // The report keeps showing the stored tag; only the pixels are turned.
         CLumivueApp* settingsOwner = CLumivueApp::Get();
         const int orientation = LvExifOrientation(m_exif);
         if (settingsOwner && LvReadSwitch(settingsOwner->Settings(), kLvRotateByExif) && orientation != 1) {
-            m_pixelHistory.turned = m_pixelHistory.changed = true;
+            m_pixelHistory.AddTurn(LvTurnOfOrientation(orientation));
             if (!LvApplyOrientation(*image, orientation)) Message(kLvErrNoMemory);
         }
     }
@@ -163,15 +166,23 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
     // JPEG photo carries the photo's camera data, fit for what happened to the pixels.
     LvCameraData camera;
     CLumivueApp* app = CLumivueApp::Get();
-    if (format == LVFMT_JPG && !m_cameraData.Empty() && app && LvReadSwitch(app->Settings(), kLvKeepCameraData)) {
-        LvPixelHistory history = m_pixelHistory;
-        if (IsModified()) history.changed = true;
-        camera = LvAdjustCameraData(m_cameraData, history, m_image->GetWidth(), m_image->GetHeight());
+    if (format == LVFMT_JPG && !m_cameraData.Empty() && app && LvReadSwitch(app->Settings(), kLvKeepCameraData))
+        camera = LvAdjustCameraData(m_cameraData, m_pixelHistory, m_image->GetWidth(), m_image->GetHeight());
+    // A photo that was only turned is saved by turning its file, which loses nothing.
+    std::string status;
+    bool ok = false, saved = false;
+    if (format == LVFMT_JPG && m_pixelHistory.OnlyTurned() && !m_sourceJpeg.empty()) {
+        std::string error;
+        const LvJpegTurnResult turned = LvSaveTurnedJpeg(m_sourceJpeg, m_pixelHistory.turn, camera, path.c_str(), error);
+        ok = saved = turned == kLvJpegTurned;
+        status = saved ? "Saved turned without loss" : LvJpegTurnFallbackText(turned, error);
     }
-    bool ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
-                             : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
+    if (!saved)
+        ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
+                            : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
     StopWatch(1);
     UpdateStatusBar();
+    if (!status.empty() && Frame()) Frame()->SetPaneText(0, status);
     if (ok) return true;
     ShowWriteError(*m_image);
     return false;
@@ -224,13 +235,14 @@ bool CLvDoc::DoSave(const char* path, bool replace) {
 
 // ---- undo, stopwatch, status ------------------------------------------------------------------------------------
 
-void CLvDoc::SubmitUndo() {
-    m_undo.Submit(m_image.get());
+void CLvDoc::SubmitUndo(int command) {
+    m_undo.Submit(m_image.get(), m_pixelHistory);
+    NotePixelChange(command);
 }
 
 void CLvDoc::OnEditUndo() {
     if (!m_undo.CanUndo()) return;
-    m_undo.Undo(m_image);
+    m_undo.Undo(m_image, &m_pixelHistory);
     SetModifiedFlag(LvModifiedAfterUndo(IsModified(), m_undo.Level()));
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
     UpdateStatusBar();
@@ -238,7 +250,7 @@ void CLvDoc::OnEditUndo() {
 
 void CLvDoc::OnEditRedo() {
     if (!m_undo.CanRedo()) return;
-    m_undo.Redo(m_image);
+    m_undo.Redo(m_image, &m_pixelHistory);
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
     UpdateStatusBar();
@@ -287,14 +299,13 @@ void CLvDoc::JoinThreads() {
 }
 
 void CLvDoc::NotePixelChange(int command) {
-    m_pixelHistory.changed = true;
-    const LvOperation* op = LvFindOperationByCommand(command);
-    if (op && LvOperationTurns(*op)) m_pixelHistory.turned = true;
+    LvNoteOperation(m_pixelHistory, command ? LvFindOperationByCommand(command) : nullptr);
 }
 
 void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     if (!CanRunCommands()) return;
     JoinThreads();
+    m_historyBeforeWorker = m_pixelHistory;
     NotePixelChange(command);
     m_command = command;
     m_param = params;
@@ -319,7 +330,7 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
         doc->m_workerThread = nullptr;
         return 0;
     }
-    doc->m_busySnapshot = doc->m_undo.Submit(image);
+    doc->m_busySnapshot = doc->m_undo.Submit(image, doc->m_historyBeforeWorker);
     doc->SetModifiedFlag(true);
     HANDLE watcher =
         reinterpret_cast<HANDLE>(_beginthreadex(nullptr, 0, ProgressWatcher, doc, CREATE_SUSPENDED, nullptr));
@@ -561,8 +572,7 @@ void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
     if (!m_image) return;
     // The last command's progress watcher may still read the picture that the snapshot below can drop.
     JoinThreads();
-    SubmitUndo();
-    NotePixelChange(op.commandId);
+    SubmitUndo(op.commandId);
     LvRunOperation(op, *m_image, params, CommandContext());
     // The picture changed: the document must ask before it closes.
     SetModifiedFlag(true);
