@@ -102,6 +102,10 @@ LvJpegTurnResult LvTurnJpeg(const std::vector<uint8_t>& source, LvTurn turn, con
         error = tjGetErrorStr2(tj.handle);
         return kLvJpegTurnFailed;
     }
+    if (width < 1 || height < 1) {
+        error = "Not a JPEG file";
+        return kLvJpegTurnFailed;
+    }
     if (!WholeBlocksFor(turn, width, height, subsampling)) return kLvJpegNotWholeBlocks;
     for (const auto& icc : camera.icc)
         if (icc.size() > 65533) return kLvJpegTurnFailed;
