@@ -173,7 +173,8 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
     bool ok = false, saved = false;
     if (format == LVFMT_JPG && m_pixelHistory.OnlyTurned() && !m_sourceJpeg.empty()) {
         std::string error;
-        const LvJpegTurnResult turned = LvSaveTurnedJpeg(m_sourceJpeg, m_pixelHistory.turn, camera, path.c_str(), error);
+        const LvJpegTurnResult turned =
+            LvSaveTurnedJpeg(m_sourceJpeg, m_pixelHistory.turn, camera, path.c_str(), error);
         ok = saved = turned == kLvJpegTurned;
         status = saved ? "Saved turned without loss" : LvJpegTurnFallbackText(turned, error);
     }

@@ -120,7 +120,7 @@ private:
     HANDLE m_workerHandle = nullptr;               // owned handle of the last worker
     std::atomic<HANDLE> m_progressHandle{nullptr}; // owned handle of the last watcher
     std::atomic<const CLvImage*> m_busySnapshot{nullptr};
-    LvPixelHistory m_historyBeforeWorker; // what the worker's undo snapshot keeps
+    LvPixelHistory m_historyBeforeWorker;   // what the worker's undo snapshot keeps
     std::atomic<HWND> m_notifyWnd{nullptr}; // the first view's window, where the watcher reports
 };
 

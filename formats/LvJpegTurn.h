@@ -12,9 +12,9 @@
 // block at an edge that a turn would move to the top or left cannot be kept exactly.
 
 enum LvJpegTurnResult {
-    kLvJpegTurned,           // done
-    kLvJpegNotWholeBlocks,   // the size is not whole blocks for this turn: re-encode instead
-    kLvJpegTurnFailed        // not a JPEG the transform can read, or out of memory
+    kLvJpegTurned,         // done
+    kLvJpegNotWholeBlocks, // the size is not whole blocks for this turn: re-encode instead
+    kLvJpegTurnFailed      // not a JPEG the transform can read, or out of memory
 };
 
 // What to tell the user when a turned photo was saved re-encoded after all.

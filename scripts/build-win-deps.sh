@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Cross-builds the static Windows libraries the engine links (libjpeg-turbo with its TurboJPEG library,
-# libpng, libtiff) and GoogleTest for the tests, from Debian's source packages, into a cache outside every source tree:
+# libpng, libtiff) and GoogleTest for the tests, from Debian's source packages, into a cache outside every
+# source tree:
 #   ${LV_WIN_DEPS_ROOT:-~/.cache/lumivue}/<triplet>/{include,lib}
 # Built once per machine and reused by every clone; a later run only checks the stamp and returns.
 #   scripts/build-win-deps.sh i686 x86_64

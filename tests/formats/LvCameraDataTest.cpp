@@ -75,15 +75,14 @@ TEST(CameraData, ExifFollowsWhatHappenedToThePixels) {
         bool turned, changed;
         uint32_t orientation, next;
     } cases[] = {
-        {kLvTurnNone, false, false, 6, 68}, {kLvTurnNone, false, true, 6, 0}, {kLvTurnNone, true, true, 1, 0},
+        {kLvTurnNone, false, false, 6, 68}, {kLvTurnNone, false, true, 6, 0},   {kLvTurnNone, true, true, 1, 0},
         {kLvTurnRight, false, false, 1, 0}, {kLvTurnMirror, false, true, 1, 0},
     };
     for (bool motorola : {false, true}) {
         const ExifBlock block(motorola);
         for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message()
-                         << (motorola ? "MM" : "II") << " turn " << c.turn << " turned " << c.turned << " changed "
-                         << c.changed);
+            SCOPED_TRACE(testing::Message() << (motorola ? "MM" : "II") << " turn " << c.turn << " turned " << c.turned
+                                            << " changed " << c.changed);
             LvPixelHistory history;
             history.turn = c.turn;
             history.turned = c.turned;

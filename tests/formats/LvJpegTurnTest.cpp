@@ -9,8 +9,8 @@
 
 namespace {
 
-const LvTurn kAllTurns[] = {kLvTurnNone,  kLvTurnMirror, kLvTurnFlip, kLvTurnTranspose,
-                            kLvTurnTransverse, kLvTurnRight, kLvTurn180, kLvTurnLeft};
+const LvTurn kAllTurns[] = {kLvTurnNone,       kLvTurnMirror, kLvTurnFlip, kLvTurnTranspose,
+                            kLvTurnTransverse, kLvTurnRight,  kLvTurn180,  kLvTurnLeft};
 
 // Turns a picture with the image operations, each turn written out on its own.
 bool TurnPicture(CLvImage& image, LvTurn turn) {
@@ -88,7 +88,7 @@ TEST(Turns, InversesSidesOrientationsAndOperationNames) {
     const struct {
         const char* name;
         LvTurn turn;
-    } names[] = {{"mirror", kLvTurnMirror},     {"flip", kLvTurnFlip},     {"rotate-left", kLvTurnLeft},
+    } names[] = {{"mirror", kLvTurnMirror},      {"flip", kLvTurnFlip},      {"rotate-left", kLvTurnLeft},
                  {"rotate-right", kLvTurnRight}, {"rotate-180", kLvTurn180}, {"rotate", kLvTurnCount},
                  {"blur", kLvTurnCount},         {nullptr, kLvTurnCount}};
     for (const auto& n : names)
@@ -150,8 +150,8 @@ TEST(JpegTurn, CameraDataGoRightAfterTheJfifHeader) {
     const Bytes source = ReadFileBytes(DataPath("jpeg/camera-photo.jpg"));
     LvPixelHistory history;
     history.AddTurn(kLvTurnRight);
-    const LvCameraData camera = LvAdjustCameraData(LvReadCameraDataOfFile(DataPath("jpeg/camera-photo.jpg").c_str()),
-                                                   history, 32, 48);
+    const LvCameraData camera =
+        LvAdjustCameraData(LvReadCameraDataOfFile(DataPath("jpeg/camera-photo.jpg").c_str()), history, 32, 48);
     ASSERT_FALSE(camera.exif.empty());
     ASSERT_EQ(camera.icc.size(), 1u);
     Bytes plain, withCamera;
@@ -214,7 +214,7 @@ TEST(JpegTurn, EqualsJpegtranPerfect) {
         LvTurn turn;
         const char* option;
     } cases[] = {{kLvTurnMirror, "-flip horizontal"}, {kLvTurnFlip, "-flip vertical"}, {kLvTurnTranspose, "-transpose"},
-                 {kLvTurnTransverse, "-transverse"},  {kLvTurnRight, "-rotate 90"},     {kLvTurn180, "-rotate 180"},
+                 {kLvTurnTransverse, "-transverse"},  {kLvTurnRight, "-rotate 90"},    {kLvTurn180, "-rotate 180"},
                  {kLvTurnLeft, "-rotate 270"}};
     TempDir dir;
     for (const auto& c : cases) {
