@@ -7,6 +7,7 @@
 #include "app/LvMainFrame_win.h"
 #include "app/LvParamDialog_win.h"
 #include "formats/LvCodecJPG.h"
+#include "formats/LvJpegTurn.h"
 #include "formats/LvOrientation.h"
 #include "framework/FwMail_win.h"
 #include "framework/FwView_win.h"
@@ -157,6 +158,7 @@ bool CLvDoc::LoadFile(const std::string& path) {
         return false;
     }
     m_cameraData = LvCameraData();
+    m_sourceJpeg.clear();
     m_pixelHistory = LvPixelHistory();
     if (image->GetFormat() == LVFMT_JPG) {
         m_exif = ExifInfo();
@@ -164,11 +166,12 @@ bool CLvDoc::LoadFile(const std::string& path) {
         CLvExifReader reader(&m_exif);
         reader.DecodeExif(&stream);
         m_cameraData = LvReadCameraDataOfFile(path.c_str());
+        m_sourceJpeg = LvReadFileBytes(path.c_str());
         // The report keeps showing the stored tag; only the pixels are turned.
         CLumivueApp* settingsOwner = CLumivueApp::Get();
         const int orientation = LvExifOrientation(m_exif);
         if (settingsOwner && LvReadSwitch(settingsOwner->Settings(), kLvRotateByExif) && orientation != 1) {
-            m_pixelHistory.turned = m_pixelHistory.changed = true;
+            m_pixelHistory.AddTurn(LvTurnOfOrientation(orientation));
             if (!LvApplyOrientation(*image, orientation)) Message(kLvErrNoMemory);
         }
     }
@@ -226,15 +229,24 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
     // JPEG photo carries the photo's camera data, fit for what happened to the pixels.
     LvCameraData camera;
     CLumivueApp* app = CLumivueApp::Get();
-    if (format == LVFMT_JPG && !m_cameraData.Empty() && app && LvReadSwitch(app->Settings(), kLvKeepCameraData)) {
-        LvPixelHistory history = m_pixelHistory;
-        if (IsModified()) history.changed = true;
-        camera = LvAdjustCameraData(m_cameraData, history, m_image->GetWidth(), m_image->GetHeight());
+    if (format == LVFMT_JPG && !m_cameraData.Empty() && app && LvReadSwitch(app->Settings(), kLvKeepCameraData))
+        camera = LvAdjustCameraData(m_cameraData, m_pixelHistory, m_image->GetWidth(), m_image->GetHeight());
+    // A photo that was only turned is saved by turning its file, which loses nothing.
+    std::string status;
+    bool ok = false, saved = false;
+    if (format == LVFMT_JPG && m_pixelHistory.OnlyTurned() && !m_sourceJpeg.empty()) {
+        std::string error;
+        const LvJpegTurnResult turned =
+            LvSaveTurnedJpeg(m_sourceJpeg, m_pixelHistory.turn, camera, path.c_str(), error);
+        ok = saved = turned == kLvJpegTurned;
+        status = saved ? "Saved turned without loss" : LvJpegTurnFallbackText(turned, error);
     }
-    bool ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
-                             : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
+    if (!saved)
+        ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
+                            : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
     StopWatch(1);
     UpdateStatusBar();
+    if (!status.empty() && Frame()) Frame()->SetPaneText(0, status);
     if (ok) return true;
     ShowWriteError(*m_image);
     return false;
@@ -287,13 +299,14 @@ bool CLvDoc::DoSave(const char* path, bool replace) {
 
 // ---- undo, stopwatch, status ------------------------------------------------------------------------------------
 
-void CLvDoc::SubmitUndo() {
-    m_undo.Submit(m_image.get());
+void CLvDoc::SubmitUndo(int command) {
+    m_undo.Submit(m_image.get(), m_pixelHistory);
+    NotePixelChange(command);
 }
 
 void CLvDoc::OnEditUndo() {
     if (!m_undo.CanUndo()) return;
-    m_undo.Undo(m_image);
+    m_undo.Undo(m_image, &m_pixelHistory);
     SetModifiedFlag(LvModifiedAfterUndo(IsModified(), m_undo.Level()));
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
     UpdateStatusBar();
@@ -301,7 +314,7 @@ void CLvDoc::OnEditUndo() {
 
 void CLvDoc::OnEditRedo() {
     if (!m_undo.CanRedo()) return;
-    m_undo.Redo(m_image);
+    m_undo.Redo(m_image, &m_pixelHistory);
     SetModifiedFlag(true);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
     UpdateStatusBar();
@@ -352,14 +365,13 @@ void CLvDoc::JoinThreads() {
 }
 
 void CLvDoc::NotePixelChange(int command) {
-    m_pixelHistory.changed = true;
-    const LvOperation* op = LvFindOperationByCommand(command);
-    if (op && LvOperationTurns(*op)) m_pixelHistory.turned = true;
+    LvNoteOperation(m_pixelHistory, command ? LvFindOperationByCommand(command) : nullptr);
 }
 
 void CLvDoc::StartWorker(int command, const LvOpParams& params) {
     if (!CanRunCommands()) return;
     JoinThreads();
+    m_historyBeforeWorker = m_pixelHistory;
     NotePixelChange(command);
     m_command = command;
     m_param = params;
@@ -390,7 +402,7 @@ unsigned __stdcall CLvDoc::CommandWorker(void* arg) {
     // No memory for the undo copy: the command does not run, so that nothing is changed beyond recall.
     const CLvImage* snapshot = nullptr;
     try {
-        snapshot = doc->m_undo.Submit(image);
+        snapshot = doc->m_undo.Submit(image, doc->m_historyBeforeWorker);
     } catch (const std::exception&) {
         snapshot = nullptr;
     }
@@ -457,8 +469,8 @@ bool CLvDoc::RunGuarded(const LvOperation* op, int command, const LvOpParams& pa
 }
 
 void CLvDoc::TakeBackFailedCommand(bool wasModified) {
-    // Exchanges pointers only: taking back needs no memory.
-    m_undo.Undo(m_image);
+    // Exchanges pointers only: taking back needs no memory. The history goes back with the picture.
+    m_undo.Undo(m_image, &m_pixelHistory);
     m_undo.DropRedo();
     SetModifiedFlag(wasModified);
 }
@@ -467,6 +479,8 @@ void CLvDoc::OnCommandDone() {
     const int fault = m_commandFault.exchange(kNoFault);
     if (fault == kNoFault) return;
     if (fault == kFaultRanOutOfMemory) TakeBackFailedCommand(m_modifiedBeforeCommand);
+    // A command that never ran changed nothing of the pixels' history either.
+    if (fault == kFaultNoUndoMemory) m_pixelHistory = m_historyBeforeWorker;
     // Told after the message that carries this call has returned: the watcher waits for it.
     CFwView* view = dynamic_cast<CFwView*>(FirstView());
     if (view) PostMessageW(view->GetHwnd(), WM_DOC_OUT_OF_MEMORY, 0, 0);
@@ -695,7 +709,7 @@ void CLvDoc::RunDirect(const LvOperation& op, const LvOpParams& params) {
     const bool wasModified = IsModified();
     const CLvImage* snapshot = nullptr;
     try {
-        snapshot = m_undo.Submit(m_image.get());
+        snapshot = m_undo.Submit(m_image.get(), m_pixelHistory);
     } catch (const std::exception&) {
         snapshot = nullptr;
     }

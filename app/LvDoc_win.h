@@ -34,7 +34,9 @@ public:
     // ---- commands, undo, worker ----
     bool OnUpdateCommand(CFwCmdUI& ui) override;
     bool OnCommand(int id) override;
-    void SubmitUndo();
+    // Keeps the picture and what had happened to it for undo, then notes the change that command (0: a
+    // change outside the command table) is about to make.
+    void SubmitUndo(int command = 0);
     void OnEditUndo();
     void OnEditRedo();
     void StopWatch(int mode);
@@ -79,10 +81,11 @@ public:
     std::vector<std::string> m_folderFiles;
     int m_fileIndex = -1;
     ExifInfo m_exif{}; // all zero until a JPEG file is loaded
-    // The camera data of the JPEG photo the picture came from, carried into the JPEG files saved from it, and
-    // what happened to its pixels since it was read (kept through undo, which errs on the safe side: the
-    // thumbnail is left out, the orientation set to 1).
+    // The camera data of the JPEG photo the picture came from, carried into the JPEG files saved from it, the
+    // photo's file as read (a picture only turned is saved by turning it without loss), and what happened to
+    // the pixels since it was read. Undo and redo bring back each picture's own history.
     LvCameraData m_cameraData;
+    std::vector<uint8_t> m_sourceJpeg;
     LvPixelHistory m_pixelHistory;
     // A command is about to change the picture.
     void NotePixelChange(int command);
@@ -139,6 +142,7 @@ private:
     HANDLE m_workerHandle = nullptr;               // owned handle of the last worker
     std::atomic<HANDLE> m_progressHandle{nullptr}; // owned handle of the last watcher
     std::atomic<const CLvImage*> m_busySnapshot{nullptr};
+    LvPixelHistory m_historyBeforeWorker;   // what the worker's undo snapshot keeps
     std::atomic<HWND> m_notifyWnd{nullptr}; // the first view's window, where the watcher reports
     // Set when the watcher is to finish at once (its command is over and the next one waits), so that it
     // does not sleep out its interval.

@@ -17,13 +17,16 @@ size_t LvUndoStack::Bytes() const {
 }
 
 void LvUndoStack::DropOldest() {
-    for (int i = 0; i < kSlots - 1; i++)
+    for (int i = 0; i < kSlots - 1; i++) {
         m_slots[i] = std::move(m_slots[i + 1]);
+        m_histories[i] = m_histories[i + 1];
+    }
     m_slots[kSlots - 1].reset();
+    m_histories[kSlots - 1] = LvPixelHistory();
     if (m_level > 0) m_level--;
 }
 
-const CLvImage* LvUndoStack::Submit(const CLvImage* current) {
+const CLvImage* LvUndoStack::Submit(const CLvImage* current, const LvPixelHistory& history) {
     m_dropped = 0;
     if (m_level >= kSlots) DropOldest();
     for (int i = m_level; i < kSlots; i++)
@@ -38,18 +41,24 @@ const CLvImage* LvUndoStack::Submit(const CLvImage* current) {
     std::unique_ptr<CLvImage> copy(new (std::nothrow) CLvImage());
     if (!copy || !copy->Copy(*current, true, true, true) || !copy->IsValid()) return nullptr;
     m_slots[m_level] = std::move(copy);
+    m_histories[m_level] = history;
     return m_slots[m_level++].get();
 }
 
-void LvUndoStack::Undo(std::unique_ptr<CLvImage>& current) {
+void LvUndoStack::Exchange(int slot, std::unique_ptr<CLvImage>& current, LvPixelHistory* history) {
+    std::swap(current, m_slots[slot]);
+    if (history) std::swap(*history, m_histories[slot]);
+}
+
+void LvUndoStack::Undo(std::unique_ptr<CLvImage>& current, LvPixelHistory* history) {
     if (!CanUndo()) return;
-    std::swap(current, m_slots[m_level - 1]);
+    Exchange(m_level - 1, current, history);
     m_level--;
 }
 
-void LvUndoStack::Redo(std::unique_ptr<CLvImage>& current) {
+void LvUndoStack::Redo(std::unique_ptr<CLvImage>& current, LvPixelHistory* history) {
     if (!CanRedo()) return;
-    std::swap(current, m_slots[m_level]);
+    Exchange(m_level, current, history);
     m_level++;
 }
 
@@ -59,7 +68,9 @@ void LvUndoStack::DropRedo() {
 }
 
 void LvUndoStack::Clear() {
-    for (auto& slot : m_slots)
-        slot.reset();
+    for (int i = 0; i < kSlots; i++) {
+        m_slots[i].reset();
+        m_histories[i] = LvPixelHistory();
+    }
     m_level = 0;
 }

@@ -6,6 +6,7 @@
 #include "effects/LvOperations.h"
 #include "formats/LvCodecJPG.h"
 #include "formats/LvFormatTable.h"
+#include "formats/LvJpegTurn.h"
 #include "formats/LvOrientation.h"
 #include "image/LvCodecError.h"
 #include "image/LvFileExt.h"
@@ -36,7 +37,7 @@ const char* const kUsageText =
     "       lumivue-cli convert [--bpp 1|4|8|24] [--quality N] [--tiff-compression C] [--gif-encoding E]\n"
     "                           [--frame N] [--auto-orient] [--strip] IN OUT\n"
     "       lumivue-cli apply [--color RRGGBB] [--select L,T,R,B | --select-ellipse L,T,R,B]\n"
-    "                         [--picture FILE] [--auto-orient] [--strip] IN OUT\n"
+    "                         [--picture FILE] [--auto-orient] [--strip] [--reencode] IN OUT\n"
     "                         OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
     "       lumivue-cli apply --list\n"
     "       lumivue-cli batch effect FOLDER [BATCH OPTIONS] OPERATION [ARGS...] [OPERATION [ARGS...]]...\n"
@@ -52,6 +53,8 @@ const char* const kUsageText =
     "reads that frame or page (from 0) of a multi-image file. --auto-orient turns a photo the way its camera\n"
     "data's orientation says it stands. A JPEG written from a JPEG photo keeps its camera data (EXIF block,\n"
     "colour profile; orientation 1 once turned, no thumbnail once changed) unless --strip is given.\n"
+    "apply turns a JPEG photo into a JPEG file without loss when it only turns and mirrors it (and the\n"
+    "picture is whole JPEG blocks, else it says so and re-encodes); --reencode always re-encodes.\n"
     "apply runs the operations in the order given; --list shows them with their arguments. --color is the\n"
     "foreground colour (default 000000), --select and --select-ellipse select a rectangle or an ellipse\n"
     "(pixel edges from the top-left corner) that the operations then work on. --picture is the pattern or\n"
@@ -260,7 +263,7 @@ bool AutoOrient(CLvImage& image, const std::string& path, LvPixelHistory& histor
     std::unique_ptr<CLvCodecJPG> exif = ReadExifOf(path);
     const int orientation = exif ? LvExifOrientation(exif->m_exifinfo) : 1;
     if (orientation == 1) return true;
-    history.turned = history.changed = true;
+    history.AddTurn(LvTurnOfOrientation(orientation));
     if (LvApplyOrientation(image, orientation)) return true;
     fprintf(err, "lumivue-cli: %s: %s\n", path.c_str(), kLvErrNoMemory);
     return false;
@@ -268,11 +271,20 @@ bool AutoOrient(CLvImage& image, const std::string& path, LvPixelHistory& histor
 
 // Writes the result; a JPEG written from a JPEG photo carries the photo's camera data, adjusted for what
 // happened to the pixels, unless --strip was given.
+// When the photo was only turned and may be (reencode false), its file is turned without decoding it.
 int WriteKeepingCameraData(CLvImage& image, const std::string& input, bool fromJpeg, const std::string& output,
-                           DWORD format, bool strip, const LvPixelHistory& history, FILE* err) {
-    if (strip || !fromJpeg || format != LVFMT_JPG) return WriteOutput(image, output, format, err);
+                           DWORD format, bool strip, bool reencode, const LvPixelHistory& history, FILE* err) {
+    if (!fromJpeg || format != LVFMT_JPG) return WriteOutput(image, output, format, err);
     const LvCameraData data =
-        LvAdjustCameraData(LvReadCameraDataOfFile(input.c_str()), history, image.GetWidth(), image.GetHeight());
+        strip ? LvCameraData()
+              : LvAdjustCameraData(LvReadCameraDataOfFile(input.c_str()), history, image.GetWidth(), image.GetHeight());
+    if (!reencode && history.OnlyTurned()) {
+        std::string error;
+        const LvJpegTurnResult turned =
+            LvSaveTurnedJpeg(LvReadFileBytes(input.c_str()), history.turn, data, output.c_str(), error);
+        if (turned == kLvJpegTurned) return 0;
+        fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), LvJpegTurnFallbackText(turned, error).c_str());
+    }
     if (data.Empty()) return WriteOutput(image, output, format, err);
     image.SetLastErrorText("");
     if (LvSaveJpegWithCameraData(image, output.c_str(), data)) return 0;
@@ -418,8 +430,8 @@ int Convert(int argc, char** argv, FILE* /*out*/, FILE* err) {
         return 1;
     }
     if (bpp) history.changed = true;
-    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0, history,
-                                  err);
+    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0, true,
+                                  history, err);
 }
 
 // A colour as RRGGBB in hexadecimal (an optional leading '#') or as R,G,B in decimal.
@@ -510,7 +522,8 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
                          {"--select-ellipse", true},
                          {"--picture", true},
                          {"--auto-orient", false},
-                         {"--strip", false}},
+                         {"--strip", false},
+                         {"--reencode", false}},
                         args, err)) {
         PrintUsage(err);
         return 2;
@@ -585,11 +598,10 @@ int Apply(int argc, char** argv, FILE* out, FILE* err) {
             fprintf(err, "lumivue-cli: %s: %s failed\n", input.c_str(), call.op->name);
             return 1;
         }
-        history.changed = true;
-        if (LvOperationTurns(*call.op)) history.turned = true;
+        LvNoteOperation(history, call.op);
     }
-    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0, history,
-                                  err);
+    return WriteKeepingCameraData(image, input, fromJpeg, output, format, args.options.count("--strip") != 0,
+                                  args.options.count("--reencode") != 0, history, err);
 }
 
 // ---- batch ----

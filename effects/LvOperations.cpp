@@ -622,9 +622,12 @@ bool LvChangeDepth(CLvImage& image, int depth) {
     return true;
 }
 
-bool LvOperationTurns(const LvOperation& op) {
-    static const char* const turns[] = {"mirror", "flip", "rotate-left", "rotate-right", "rotate-180", "rotate"};
-    for (const char* name : turns)
-        if (strcmp(op.name, name) == 0) return true;
-    return false;
+void LvNoteOperation(LvPixelHistory& history, const LvOperation* op) {
+    const LvTurn turn = op ? LvTurnOfOperationName(op->name) : kLvTurnCount;
+    if (turn != kLvTurnCount) {
+        history.AddTurn(turn);
+        return;
+    }
+    history.changed = true;
+    if (op && strcmp(op->name, "rotate") == 0) history.turned = true;
 }

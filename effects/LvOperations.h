@@ -1,6 +1,7 @@
 #pragma once
 
 #include "effects/LvMouseTool.h"
+#include "formats/LvCameraData.h"
 #include "image/LvImage.h"
 
 #include <cstddef>
@@ -106,9 +107,9 @@ struct LvOperation {
 const LvOperation* LvOperationTable(size_t* count);
 const LvOperation* LvFindOperation(const std::string& name);
 const LvOperation* LvFindOperationByCommand(int commandId);
-// True for the operations that turn or mirror the picture, after which a photo's stored orientation no
-// longer says how it stands.
-bool LvOperationTurns(const LvOperation& op);
+// Records in history what an operation does to the pixels: an exact turn or mirror, a turn by an angle, or
+// another change. op null stands for a change made outside the table.
+void LvNoteOperation(LvPixelHistory& history, const LvOperation* op);
 
 // "resize W [H] [nearest|bilinear|bspline|bicubic]"
 std::string LvOperationUsage(const LvOperation& op);

@@ -105,11 +105,11 @@ bool Adjust(std::vector<uint8_t>& block, const LvPixelHistory& history, int widt
     uint32_t exifDirectory = 0;
     for (uint32_t i = 0; i < uint32_t(count); i++) {
         const uint32_t entry = e.Entry(first, i);
-        if (e.Tag(entry) == kTagOrientation && e.Count(entry) == 1 && history.turned) e.SetValue(entry, 1);
+        if (e.Tag(entry) == kTagOrientation && e.Count(entry) == 1 && history.Turned()) e.SetValue(entry, 1);
         if (e.Tag(entry) == kTagExifDirectory) exifDirectory = e.Value(entry);
     }
     // The second directory describes the thumbnail: without the link to it, no reader finds it.
-    if (history.changed) e.SetNextDirectory(first, uint32_t(count), 0);
+    if (history.Changed()) e.SetNextDirectory(first, uint32_t(count), 0);
     if (exifDirectory != 0) {
         const long exifCount = e.Entries(exifDirectory);
         if (exifCount < 0) return false;
@@ -163,7 +163,7 @@ std::vector<uint8_t> LvAdjustExif(const std::vector<uint8_t>& exif, const LvPixe
     if (!StartsWith(exif, kExifName, sizeof(kExifName))) return std::vector<uint8_t>();
     std::vector<uint8_t> block(exif);
     if (Adjust(block, history, width, height)) return block;
-    if (!history.turned && !history.changed) return exif;
+    if (!history.Changed()) return exif;
     return std::vector<uint8_t>();
 }
 

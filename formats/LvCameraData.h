@@ -1,5 +1,6 @@
 #pragma once
 
+#include "formats/LvTurn.h"
 #include "image/LvStream.h"
 
 #include <cstdint>
@@ -14,10 +15,24 @@ struct LvCameraData {
     bool Empty() const { return exif.empty() && icc.empty(); }
 };
 
-// What happened to the pixels between reading the photo and writing it.
+// What happened to the pixels between reading the photo and writing it: the net exact turn (which lets a
+// JPEG be turned without decoding it), and whether they were turned or changed in any other way.
 struct LvPixelHistory {
-    bool turned = false;  // turned or mirrored: the stored orientation no longer applies
-    bool changed = false; // any change at all: the embedded thumbnail no longer shows the picture
+    LvTurn turn = kLvTurnNone;
+    int turns = 0;        // exact turns made (they may add up to none)
+    bool turned = false;  // turned by an angle: the stored orientation no longer applies
+    bool changed = false; // changed otherwise than by exact turns
+    // The stored orientation no longer says how the picture stands.
+    bool Turned() const { return turned || turn != kLvTurnNone; }
+    // The embedded thumbnail no longer shows the picture.
+    bool Changed() const { return changed || Turned(); }
+    // Exact turns were made and nothing else happened to the pixels: the stored picture turned by turn.
+    bool OnlyTurned() const { return turns > 0 && !turned && !changed; }
+    // Records an exact turn made after what happened so far.
+    void AddTurn(LvTurn next) {
+        turn = LvComposeTurns(turn, next);
+        turns++;
+    }
 };
 
 // Reads the segments from the stream's position (the start of a JPEG file) up to the first scan. Anything

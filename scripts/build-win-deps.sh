@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Cross-builds the static Windows libraries the engine links (libjpeg-turbo, libpng, libtiff) and
-# GoogleTest for the tests, from Debian's source packages, into a cache outside every source tree:
+# Cross-builds the static Windows libraries the engine links (libjpeg-turbo with its TurboJPEG library,
+# libpng, libtiff) and GoogleTest for the tests, from Debian's source packages, into a cache outside every
+# source tree:
 #   ${LV_WIN_DEPS_ROOT:-~/.cache/lumivue}/<triplet>/{include,lib}
 # Built once per machine and reused by every clone; a later run only checks the stamp and returns.
 #   scripts/build-win-deps.sh i686 x86_64
@@ -20,7 +21,7 @@ sources=(
   "tiff 4.5.0-6+deb12u4 tiff-4.5.0"
 )
 # Changes whenever the way the libraries are built changes, so that every cache is rebuilt once.
-recipe="3 jpeg=1:2.1.5-2 png=1.6.39-2+deb12u5 tiff=4.5.0-6+deb12u4 gtest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)"
+recipe="4 jpeg=1:2.1.5-2 png=1.6.39-2+deb12u5 tiff=4.5.0-6+deb12u4 gtest=$(dpkg-query -W -f='${Version}' googletest 2>/dev/null || echo none)"
 
 log() { echo "build-win-deps: $*" >&2; }
 
@@ -106,7 +107,7 @@ build_target() {
   mkdir -p "$prefix"
   local start=$SECONDS
   cmake_build "$triplet" "$prefix" libjpeg-turbo "$cache/src/libjpeg-turbo-2.1.5" \
-    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=OFF -DWITH_CRT_DLL=OFF -DREQUIRE_SIMD=ON \
+    -DENABLE_SHARED=OFF -DENABLE_STATIC=ON -DWITH_TURBOJPEG=ON -DWITH_CRT_DLL=OFF -DREQUIRE_SIMD=ON \
     -DCMAKE_INSTALL_DOCDIR:PATH=share/doc/libjpeg-turbo -DCMAKE_INSTALL_MANDIR:PATH=share/man
   cmake_build "$triplet" "$prefix" libpng "$cache/src/libpng-1.6.39" \
     -DPNG_SHARED=OFF -DPNG_STATIC=ON -DPNG_TESTS=OFF -DPNG_EXECUTABLES=OFF -DSKIP_INSTALL_PROGRAMS=ON

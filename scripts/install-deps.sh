@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
   g++ cmake ninja-build git pkg-config clang-format
   libgtest-dev libbenchmark-dev
-  libjpeg62-turbo-dev libpng-dev libtiff-dev zlib1g-dev
+  libjpeg62-turbo-dev libturbojpeg0-dev libpng-dev libtiff-dev zlib1g-dev
   # Windows builds: MinGW-w64 compilers, zlib, nasm for libjpeg-turbo's SIMD code, the source package
   # tools; the help compiler and reader (chmcmd, chmls); the Wine test run: wine64, a virtual display, fonts,
   # input and screen dumps.
@@ -13,8 +13,8 @@ packages=(
   googletest fp-utils wine64 xvfb xauth fonts-wine fonts-liberation xdotool x11-apps
   # The release zip and its check.
   python3
-  # The tests read written photos' camera data back with the EXIF tool.
-  libimage-exiftool-perl
+  # The tests read written photos' camera data back with the EXIF tool and turn JPEGs with jpegtran.
+  libimage-exiftool-perl libjpeg-turbo-progs
 )
 
 missing=()

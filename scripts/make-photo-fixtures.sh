@@ -49,3 +49,6 @@ exiftool -q -n -Make=Quillcam -Model="QX 10" -DateTimeOriginal="2024:05:06 07:08
   -FNumber=2.8 -GPSLatitude=48.8584 -GPSLatitudeRef=N -GPSLongitude=2.2945 -GPSLongitudeRef=E -Orientation=6 \
   -ExifImageWidth=48 -ExifImageHeight=32 "-ThumbnailImage<=$work/thumb.jpg" "-ICC_Profile<=$work/tiny.icc" \
   -o camera-photo.jpg baseline.jpg
+# A picture that is not whole JPEG blocks (45 x 30 with 16 x 16 coding units): it cannot be turned exactly.
+convert baseline.pnm -crop 45x30+0+0 +repage "$work/odd.ppm"
+cjpeg -quality 85 -outfile odd-size.jpg "$work/odd.ppm"

@@ -1,5 +1,6 @@
 #include "app/LvDocRules.h"
 #include "app/LvUndoStack.h"
+#include "effects/LvOperations.h"
 
 #include "LvTestUtil.h"
 
@@ -305,6 +306,51 @@ TEST(LvUndoStack, RedoAtSevenOfEightAndEmptyImages) {
     EXPECT_EQ(empty.Submit(nullptr), nullptr);
     EXPECT_FALSE(empty.CanUndo());
     EXPECT_EQ(empty.Level(), 0);
+}
+
+// What happened to the pixels travels with each picture through undo and redo, as the document keeps it:
+// the snapshot takes the history before the command, the command then notes its change.
+TEST(LvUndoStack, EachPictureKeepsItsOwnHistory) {
+    LvUndoStack undo;
+    std::unique_ptr<CLvImage> current = Numbered(0);
+    LvPixelHistory history;
+    auto run = [&](const char* name, int number) {
+        undo.Submit(current.get(), history);
+        LvNoteOperation(history, LvFindOperation(name));
+        current = Numbered(number);
+    };
+    run("rotate-right", 1);
+    EXPECT_TRUE(history.OnlyTurned());
+    undo.Undo(current, &history);
+    EXPECT_FALSE(history.Turned()); // as stored: the orientation tag still applies
+    EXPECT_FALSE(history.OnlyTurned());
+    undo.Redo(current, &history);
+    EXPECT_EQ(history.turn, kLvTurnRight);
+
+    run("rotate-right", 2);
+    EXPECT_EQ(history.turn, kLvTurn180);
+    undo.Undo(current, &history);
+    EXPECT_EQ(history.turn, kLvTurnRight); // one net turn
+    EXPECT_TRUE(history.OnlyTurned());
+
+    run("negative", 3);
+    EXPECT_FALSE(history.OnlyTurned());
+    EXPECT_EQ(NumberOf(current.get()), 3);
+    undo.Undo(current, &history);
+    EXPECT_TRUE(history.OnlyTurned());
+    EXPECT_EQ(history.turn, kLvTurnRight);
+    undo.Redo(current, &history);
+    EXPECT_FALSE(history.OnlyTurned());
+
+    // A full store drops the oldest picture together with its history.
+    for (int n = 4; n < 4 + LvUndoStack::kSlots; n++)
+        run(n % 2 ? "mirror" : "flip", n);
+    while (undo.CanUndo())
+        undo.Undo(current, &history);
+    EXPECT_EQ(NumberOf(current.get()), 3); // 0 and 1 were dropped
+    EXPECT_FALSE(history.OnlyTurned());    // the negative is in its history
+    EXPECT_TRUE(history.changed);
+    EXPECT_EQ(history.turn, kLvTurnRight);
 }
 
 TEST(LvDocRules, ModifiedMarkAfterUndo) {

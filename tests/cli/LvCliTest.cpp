@@ -2,6 +2,7 @@
 #include "LvCliRun.h"
 #include "LvTestUtil.h"
 #include "effects/LvOperations.h"
+#include "formats/LvJpegTurn.h"
 
 #include <gtest/gtest.h>
 
@@ -136,6 +137,10 @@ TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
         {{"apply"}, {"rotate-left"}, "1", false, "32", "48"},
         {{"apply"}, {"mirror"}, "1", false, "48", "32"},
         {{"apply"}, {"negative"}, "6", false, "48", "32"},
+        {{"apply", "--reencode"}, {"rotate-left"}, "1", false, "32", "48"},
+        // Turns that add up to none leave the picture as stored: the tag and the thumbnail still fit.
+        {{"apply"}, {"rotate-left", "rotate-right"}, "6", true, "48", "32"},
+        {{"apply", "--auto-orient"}, {"rotate-left"}, "6", true, "48", "32"},
         {{"convert", "--strip"}, {}, nullptr, false, nullptr, nullptr},
         {{"apply", "--strip"}, {"rotate-180"}, nullptr, false, nullptr, nullptr},
         // Other formats carry none.
@@ -178,6 +183,71 @@ TEST_F(CliTest, JpegsWrittenFromAPhotoKeepItsCameraData) {
     }
 }
 #endif
+
+// apply turns a JPEG into a JPEG without decoding it when it only turns it; the turns of a chain add up to one.
+TEST_F(CliTest, TurningAJpegLosesNothing) {
+    const std::string photo = DataPath("jpeg/baseline.jpg");
+    const Bytes source = ReadFileBytes(photo);
+    auto lossless = [&](LvTurn turn) {
+        Bytes bytes;
+        std::string error;
+        EXPECT_EQ(LvTurnJpeg(source, turn, LvCameraData(), bytes, error), kLvJpegTurned) << error;
+        return bytes;
+    };
+    const std::string out = dir.Path("out.jpg");
+    const struct {
+        std::vector<std::string> operations;
+        LvTurn turn;
+    } chains[] = {
+        {{"rotate-right"}, kLvTurnRight},
+        {{"rotate-left"}, kLvTurnLeft},
+        {{"rotate-180"}, kLvTurn180},
+        {{"mirror"}, kLvTurnMirror},
+        {{"flip"}, kLvTurnFlip},
+        {{"rotate-right", "mirror"}, kLvTurnTranspose},
+        {{"rotate-right", "rotate-right", "rotate-right", "rotate-right"}, kLvTurnNone},
+    };
+    for (const auto& c : chains) {
+        std::vector<std::string> args = {"apply", photo, out};
+        args.insert(args.end(), c.operations.begin(), c.operations.end());
+        const CliResult result = RunCli(args);
+        ASSERT_EQ(result.code, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        EXPECT_EQ(ReadFileBytes(out), lossless(c.turn)) << args[3] << " ... (" << c.operations.size() << ")";
+    }
+    // Four quarter turns: the original's pixels, exactly.
+    CLvImage original(photo.c_str(), LVFMT_JPG), back(out.c_str(), LVFMT_JPG);
+    std::string where;
+    EXPECT_TRUE(SamePicture(back, original, &where)) << where;
+
+    // Re-encoded on request, or when anything else happened to the pixels.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"apply", "--reencode", photo, out, "rotate-right"},
+          std::vector<std::string>{"apply", photo, out, "rotate-right", "negative"}}) {
+        const CliResult result = RunCli(args);
+        ASSERT_EQ(result.code, 0) << result.err;
+        EXPECT_EQ(result.err, "");
+        const Bytes written = ReadFileBytes(out);
+        EXPECT_NE(written, lossless(kLvTurnRight));
+        CLvImage image(out.c_str(), LVFMT_JPG);
+        EXPECT_EQ(image.GetWidth(), 32);
+        EXPECT_EQ(image.GetHeight(), 48);
+    }
+
+    // 45 x 30 is not whole blocks: re-encoded, and said so; turns that add up to none are still exact.
+    const std::string odd = DataPath("jpeg/odd-size.jpg");
+    CliResult result = RunCli({"apply", odd, out, "rotate-right"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_NE(result.err.find("re-encoded"), std::string::npos) << result.err;
+    CLvImage turned(out.c_str(), LVFMT_JPG);
+    EXPECT_EQ(turned.GetWidth(), 30);
+    EXPECT_EQ(turned.GetHeight(), 45);
+    result = RunCli({"apply", odd, out, "rotate-right", "rotate-left"});
+    ASSERT_EQ(result.code, 0) << result.err;
+    EXPECT_EQ(result.err, "");
+    CLvImage same(out.c_str(), LVFMT_JPG), oddOriginal(odd.c_str(), LVFMT_JPG);
+    EXPECT_TRUE(SamePicture(same, oddOriginal, &where)) << where;
+}
 
 TEST_F(CliTest, FailuresSayWhy) {
     WriteFileBytes(dir.Path("junk.bmp"), Bytes(64, 'j'));

@@ -71,19 +71,20 @@ struct ExifBlock {
 
 TEST(CameraData, ExifFollowsWhatHappenedToThePixels) {
     const struct {
+        LvTurn turn;
         bool turned, changed;
         uint32_t orientation, next;
     } cases[] = {
-        {false, false, 6, 68},
-        {false, true, 6, 0},
-        {true, true, 1, 0},
+        {kLvTurnNone, false, false, 6, 68}, {kLvTurnNone, false, true, 6, 0},   {kLvTurnNone, true, true, 1, 0},
+        {kLvTurnRight, false, false, 1, 0}, {kLvTurnMirror, false, true, 1, 0},
     };
     for (bool motorola : {false, true}) {
         const ExifBlock block(motorola);
         for (const auto& c : cases) {
-            SCOPED_TRACE(testing::Message()
-                         << (motorola ? "MM" : "II") << " turned " << c.turned << " changed " << c.changed);
+            SCOPED_TRACE(testing::Message() << (motorola ? "MM" : "II") << " turn " << c.turn << " turned " << c.turned
+                                            << " changed " << c.changed);
             LvPixelHistory history;
+            history.turn = c.turn;
             history.turned = c.turned;
             history.changed = c.changed;
             const Bytes out = LvAdjustExif(block.bytes, history, 3000, 4000);

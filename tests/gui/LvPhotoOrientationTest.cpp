@@ -2,8 +2,12 @@
 
 #include "app/LvSettings.h"
 #include "formats/LvCodecJPG.h"
+#include "formats/LvJpegTurn.h"
 #include "formats/LvOrientation.h"
 #include "image/LvWideText_win.h"
+
+#include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -35,6 +39,48 @@ protected:
         const std::string path = m_dir.Path(name);
         WriteFileBytes(path, ReadFileBytes(DataPath(fixture)));
         return Open(path);
+    }
+    // Runs a menu command on the document and waits for it.
+    void Run(CLvDoc* doc, int command) {
+        Command(command);
+        WaitIdle(doc);
+    }
+    // Saves through the menu: the file dialog and the JPEG options are answered.
+    void SaveAs(const std::string& target) {
+        DialogAnswers answers;
+        answers.Expect("Save As", DialogAnswers::TypeFileName(target));
+        answers.Expect("JPEG Options", DialogAnswers::PressButton(IDOK));
+        Command(ID_FILE_SAVE_AS);
+        EXPECT_TRUE(answers.AllAnswered());
+        EXPECT_TRUE(answers.Unexpected().empty()) << answers.Unexpected()[0];
+    }
+    // The fixture's file turned without loss, with camera data fit for the turn.
+    static Bytes Lossless(const char* fixture, LvTurn turn, int width, int height) {
+        LvPixelHistory history;
+        history.AddTurn(turn);
+        const std::string path = DataPath(fixture);
+        const LvCameraData camera = LvAdjustCameraData(LvReadCameraDataOfFile(path.c_str()), history, width, height);
+        Bytes bytes;
+        std::string error;
+        EXPECT_EQ(LvTurnJpeg(ReadFileBytes(path), turn, camera, bytes, error), kLvJpegTurned) << error;
+        return bytes;
+    }
+    // The largest difference of a colour channel; 256 when the sizes differ.
+    static int MaxDifference(const CLvImage& a, const CLvImage& b) {
+        if (a.GetWidth() != b.GetWidth() || a.GetHeight() != b.GetHeight()) return 256;
+        int most = 0;
+        for (int y = 0; y < a.GetHeight(); y++)
+            for (int x = 0; x < a.GetWidth(); x++) {
+                const RGBQUAD p = a.GetPixelColor(x, y), q = b.GetPixelColor(x, y);
+                most = std::max({most, std::abs(p.rgbRed - q.rgbRed), std::abs(p.rgbGreen - q.rgbGreen),
+                                 std::abs(p.rgbBlue - q.rgbBlue)});
+            }
+        return most;
+    }
+    static int StoredOrientation(const std::string& path) {
+        CLvCodecJPG back;
+        CLvFileStream stream(path.c_str(), "rb");
+        return back.ReadExif(&stream) ? back.m_exifinfo.nOrientation : -1;
     }
 };
 
@@ -99,6 +145,69 @@ TEST_F(PhotoOrientationTest, SavedPhotosKeepTheirCameraDataUntilTheSettingIsSwit
     const std::string stripped = m_dir.Path("stripped.jpg");
     ASSERT_TRUE(doc->OnSaveDocument(stripped));
     EXPECT_TRUE(LvReadCameraDataOfFile(stripped.c_str()).Empty());
+}
+
+// A JPEG turned and saved is turned in its file, not re-encoded; one that is not whole blocks is re-encoded
+// and the status bar says so.
+TEST_F(PhotoOrientationTest, TurnedJpegsAreSavedWithoutLoss) {
+    CLvDoc* doc = OpenCopy("jpeg/baseline.jpg", "photo.jpg");
+    ASSERT_NE(doc, nullptr);
+    Run(doc, ID_TRANS_ROTATE_RIGHT);
+    const std::string turned = m_dir.Path("turned.jpg");
+    SaveAs(turned);
+    EXPECT_EQ(ReadFileBytes(turned), Lossless("jpeg/baseline.jpg", kLvTurnRight, 32, 48));
+    EXPECT_EQ(Frame()->PaneText(0).find("re-encoded"), std::string::npos) << Frame()->PaneText(0);
+    // The file's turn and the picture's agree but for the decoder's rounding (see the engine's tests).
+    CLvImage back;
+    ASSERT_TRUE(back.Load(turned.c_str(), LVFMT_JPG));
+    EXPECT_LE(MaxDifference(back, *doc->m_image), 3);
+
+    CLvDoc* odd = OpenCopy("jpeg/odd-size.jpg", "odd.jpg");
+    ASSERT_NE(odd, nullptr);
+    Run(odd, ID_TRANS_ROTATE_RIGHT);
+    const std::string reencoded = m_dir.Path("odd-turned.jpg");
+    SaveAs(reencoded);
+    EXPECT_NE(Frame()->PaneText(0).find("re-encoded"), std::string::npos) << Frame()->PaneText(0);
+    ASSERT_TRUE(back.Load(reencoded.c_str(), LVFMT_JPG));
+    EXPECT_EQ(back.GetWidth(), 30);
+    EXPECT_EQ(back.GetHeight(), 45);
+}
+
+// With the photo shown as stored, what is saved follows undo and redo: the net turn, and whether anything
+// else happened.
+TEST_F(PhotoOrientationTest, WhatIsSavedFollowsUndo) {
+    Command(ID_VIEW_ROTATE_BY_EXIF); // off: camera-photo.jpg opens as stored, 48 x 32, tag 6
+    CLvDoc* doc = OpenCopy("jpeg/camera-photo.jpg", "photo.jpg");
+    ASSERT_NE(doc, nullptr);
+    ASSERT_EQ(doc->m_image->GetWidth(), 48);
+    const std::string saved = m_dir.Path("saved.jpg");
+    const Bytes turnedOnce = Lossless("jpeg/camera-photo.jpg", kLvTurnRight, 32, 48);
+
+    // Turned and turned back: the pixels are as stored, so the tag still says how they stand.
+    Run(doc, ID_TRANS_ROTATE_RIGHT);
+    Run(doc, ID_EDIT_UNDO);
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_EQ(StoredOrientation(saved), 6);
+
+    // Two turns, one undone: one net turn, saved without loss.
+    Run(doc, ID_TRANS_ROTATE_RIGHT);
+    Run(doc, ID_TRANS_ROTATE_RIGHT);
+    Run(doc, ID_EDIT_UNDO);
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_EQ(ReadFileBytes(saved), turnedOnce);
+    EXPECT_EQ(StoredOrientation(saved), 1);
+
+    // Another change: re-encoded; undone, the turn alone is left again; redone, re-encoded again.
+    Run(doc, ID_ADJUST_NEGATIVE);
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_NE(ReadFileBytes(saved), turnedOnce);
+    Run(doc, ID_EDIT_UNDO);
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_EQ(ReadFileBytes(saved), turnedOnce);
+    Run(doc, ID_EDIT_REDO);
+    ASSERT_TRUE(doc->OnSaveDocument(saved));
+    EXPECT_NE(ReadFileBytes(saved), turnedOnce);
+    EXPECT_EQ(StoredOrientation(saved), 1);
 }
 
 } // namespace
