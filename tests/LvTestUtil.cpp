@@ -59,6 +59,12 @@ void WriteFileBytes(const std::string& path, const Bytes& bytes) {
     if (!out) throw std::runtime_error("cannot write " + path);
 }
 
+bool MakeFolder(const std::string& path) {
+    std::error_code error;
+    fs::create_directory(fs::u8path(path), error);
+    return fs::is_directory(fs::u8path(path), error);
+}
+
 bool FileExists(const std::string& path) {
     return fs::exists(fs::u8path(path));
 }

@@ -28,6 +28,8 @@ private:
 Bytes ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const Bytes& bytes);
 bool FileExists(const std::string& path);
+// Makes a folder (its parent must exist); true when it exists afterwards.
+bool MakeFolder(const std::string& path);
 // The messages of a log file's records ("YYYY-MM-DD hh:mm:ss.mmm message.\r\n"), without time stamps.
 std::vector<std::string> LogRecords(const std::string& path);
 

@@ -15,8 +15,8 @@ namespace {
 class CliBatch : public testing::Test {
 protected:
     void SetUp() override {
-        mkdir(folder.c_str(), 0755);
-        mkdir((folder + "/sub").c_str(), 0755);
+        MakeFolder(folder);
+        MakeFolder(folder + "/sub");
         for (const char* name : {"a.bmp", "b.bmp", "c.png", "sub/d.bmp", "e.bmp"}) {
             CLvImage image(12, 8, 24);
             FillPattern(image, unsigned(name[0]));
