@@ -30,7 +30,7 @@ configure_and_build win64 -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FI
 # Each program is one self-contained executable of its architecture: no compiler runtime or zlib DLLs.
 check_exe() {
   local exe=$1 format=$2 objdump=$3
-  "$objdump" -f "$exe" | grep -q "file format $format" || { echo "$exe is not $format" >&2; exit 1; }
+  "$objdump" -f "$exe" | grep "file format $format" >/dev/null || { echo "$exe is not $format" >&2; exit 1; }
   if "$objdump" -p "$exe" | grep -iE 'DLL Name: (libgcc|libstdc|libwinpthread|zlib|libz|libjpeg|libpng|libtiff)'; then
     echo "$exe needs DLLs that are not part of Windows" >&2
     exit 1
@@ -41,7 +41,7 @@ check_exe "$root/build/win64/cli/lumivue-cli.exe" pei-x86-64 x86_64-w64-mingw32-
 check_exe "$root/build/win32/Lumivue.exe" pei-i386 i686-w64-mingw32-objdump
 check_exe "$root/build/win64/Lumivue.exe" pei-x86-64 x86_64-w64-mingw32-objdump
 # The 32-bit program may use 4 GB on 64-bit Windows; the help file lies beside each program.
-i686-w64-mingw32-objdump -p "$root/build/win32/Lumivue.exe" | grep -q "large address aware" ||
+i686-w64-mingw32-objdump -p "$root/build/win32/Lumivue.exe" | grep "large address aware" >/dev/null ||
   { echo "build/win32/Lumivue.exe is not large-address-aware" >&2; exit 1; }
 for dir in win32 win64; do
   [ -s "$root/build/$dir/Lumivue.chm" ] || { echo "build/$dir/Lumivue.chm is missing" >&2; exit 1; }
