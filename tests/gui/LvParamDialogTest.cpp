@@ -191,7 +191,8 @@ TEST_F(ParamDialogTest, TheMenuBarInItsOrder) {
     }
     // An MDI child's system menu may stand first when the child is maximised.
     EXPECT_NE(
-        titles.find("&File &Edit &View &Trans &Adjust F&ilter Effe&ct &Photo C&olor &Tools &Acquire &Batch &Window &Help"),
+        titles.find(
+            "&File &Edit &View &Trans &Adjust F&ilter Effe&ct &Photo C&olor &Tools &Acquire &Batch &Window &Help"),
         std::string::npos)
         << titles;
 }
