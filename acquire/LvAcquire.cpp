@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,8 @@ bool LvClipCaptureRect(int left, int top, int right, int bottom, int screenWidth
     area = LvCaptureArea{0, 0, 0, 0, 0, 0};
     right = std::min(right, screenWidth);
     bottom = std::min(bottom, screenHeight);
+    // The visible part starts -left columns into the window; a start that no int can hold cannot be copied.
+    if (left == INT32_MIN || top == INT32_MIN) return false;
     if (left < 0) {
         area.sourceX = -left;
         left = 0;
