@@ -34,8 +34,12 @@ CLvImage Read(const std::string& path) {
 
 std::vector<std::string> Names(const std::vector<std::string>& paths, const std::string& root) {
     std::vector<std::string> names;
-    for (const std::string& path : paths)
-        names.push_back(path.substr(root.size() + 1));
+    for (const std::string& path : paths) {
+        // Below the root, with "/" between folders whatever the system's separator.
+        std::string name = path.substr(root.size() + 1);
+        std::replace(name.begin(), name.end(), kLvPathSeparator, '/');
+        names.push_back(name);
+    }
     return names;
 }
 
@@ -202,7 +206,10 @@ protected:
         return LvRunBatch(job, folder, recurse, nullptr, log.get(), stop, progress, files, jobs);
     }
     std::vector<std::string> Records() { return LogRecords(log->Path()); }
-    std::string P(const std::string& name) { return folder + "/" + name; }
+    std::string P(std::string name) {
+        std::replace(name.begin(), name.end(), '/', kLvPathSeparator);
+        return folder + kLvPathSeparator + name;
+    }
 
     void SetUp() override { MakeFolder(folder); }
 

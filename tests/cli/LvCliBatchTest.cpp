@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -24,7 +26,11 @@ protected:
             ASSERT_TRUE(image.Encode(path.c_str(), GetTypeFromExt(GetFileExt(path))));
         }
     }
-    std::string P(const std::string& name) const { return folder + "/" + name; }
+    // A path in the folder as the program writes it ("sub/d.bmp" with the system's separator).
+    std::string P(std::string name) const {
+        std::replace(name.begin(), name.end(), '/', kLvPathSeparator);
+        return folder + kLvPathSeparator + name;
+    }
     CLvImage Read(const std::string& name) const {
         CLvImage image;
         image.Load(P(name).c_str(), GetTypeFromExt(GetFileExt(name)));
@@ -37,14 +43,9 @@ protected:
         return found.size() == 1 ? LogRecords(found[0]) : std::vector<std::string>();
     }
     void CollectLogs(std::vector<std::string>& found) const {
-        FILE* list = popen(("ls " + dir.Path("log") + "/*.log 2>/dev/null").c_str(), "r");
-        char line[4096];
-        while (list && fgets(line, sizeof(line), list)) {
-            std::string path = line;
-            path.pop_back();
-            found.push_back(path);
-        }
-        if (list) pclose(list);
+        std::error_code error;
+        for (const auto& entry : std::filesystem::directory_iterator(std::filesystem::u8path(dir.Path("log")), error))
+            if (entry.path().extension() == ".log") found.push_back(entry.path().u8string());
     }
     std::vector<std::string> Common() const { return {"--log-dir", dir.Path("log"), "--jobs", "2"}; }
     CliResult Batch(std::vector<std::string> words) const {
