@@ -1,6 +1,7 @@
 #include "acquire/LvDesktop_win.h"
 
 #include "acquire/LvDesktop.h"
+#include "app/LvMainFrame_win.h"
 #include "image/LvImage.h"
 #include "res/resource.h"
 
@@ -20,12 +21,6 @@ bool WriteDesktopValue(HKEY key, const wchar_t* name, const char* value) {
 
 void BroadcastWallpaper(const wchar_t* path) {
     SystemParametersInfoW(SPI_SETDESKWALLPAPER, 0, const_cast<wchar_t*>(path), SPIF_UPDATEINIFILE | SPIF_SENDCHANGE);
-}
-
-std::string LoadText(UINT id) {
-    wchar_t buffer[512];
-    int n = LoadStringW(GetModuleHandleW(nullptr), id, buffer, int(sizeof(buffer) / sizeof(buffer[0])));
-    return n > 0 ? LvWideToUtf8(std::wstring(buffer, size_t(n)).c_str()) : std::string();
 }
 
 HKEY OpenClasses(REGSAM access) {
@@ -175,7 +170,7 @@ void CFileAssocDlg::OnAssociate() {
         Say("No extentions were chosen - Nothing to associate\t", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (Say(LoadText(IDS_ASSOC_ASK), MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+    if (Say(LvLoadString(IDS_ASSOC_ASK), MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
     HKEY classes = OpenClasses(KEY_ALL_ACCESS);
     if (!classes) {
         Say("No write accesss to the registry\t\nPlease try to login windows with more permissions\t",
@@ -225,7 +220,7 @@ void CFileAssocDlg::OnClear() {
         Say("No extentions were chosen - No associations to clear\t", MB_OK | MB_ICONINFORMATION);
         return;
     }
-    if (Say(LoadText(IDS_ASSOC_CLEAR_ASK), MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
+    if (Say(LvLoadString(IDS_ASSOC_CLEAR_ASK), MB_YESNO | MB_ICONINFORMATION) != IDYES) return;
     HKEY classes = OpenClasses(KEY_ALL_ACCESS);
     for (int i = 0; classes && i < kLvAssociationCount; i++) {
         const LvAssociation& a = kLvAssociations[i];

@@ -2,6 +2,7 @@
 
 #include "app/LvApp_win.h"
 #include "app/LvDoc_win.h"
+#include "app/LvMainFrame_win.h"
 #include "image/LvStream.h"
 #include "res/resource.h"
 
@@ -9,12 +10,6 @@
 #include <process.h>
 
 namespace {
-
-std::string LoadText(UINT id) {
-    wchar_t buffer[512];
-    const int n = LoadStringW(GetModuleHandleW(nullptr), id, buffer, 512);
-    return n > 0 ? LvWideToUtf8(std::wstring(buffer, size_t(n))) : std::string();
-}
 
 // A silent server must not hold the dialog for ever.
 const DWORD kTimeoutMs = 30000;
@@ -56,7 +51,7 @@ void CDownloadDlg::CloseHandles() {
 bool CDownloadDlg::OnInitDialog() {
     if (m_url.empty()) {
         if (!OpenClipboard(m_hwnd)) {
-            m_url = LoadText(IDS_DL_SAMPLE_URL);
+            m_url = LvLoadString(IDS_DL_SAMPLE_URL);
         } else {
             if (HANDLE block = GetClipboardData(CF_UNICODETEXT)) {
                 if (const wchar_t* text = static_cast<const wchar_t*>(GlobalLock(block))) {
@@ -110,8 +105,8 @@ void CDownloadDlg::OnCancel() {
     }
     m_abort = 1;
     EnableWindow(Item(IDCANCEL), FALSE);
-    SetText(IDC_DOWNLOAD_STATUS, LoadText(IDS_DL_ABORTING));
-    FwSetWindowText(m_stepBar.GetHwnd(), LoadText(IDS_DL_ABORTING_WAIT));
+    SetText(IDC_DOWNLOAD_STATUS, LvLoadString(IDS_DL_ABORTING));
+    FwSetWindowText(m_stepBar.GetHwnd(), LvLoadString(IDS_DL_ABORTING_WAIT));
 }
 
 INT_PTR CDownloadDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
@@ -130,7 +125,7 @@ INT_PTR CDownloadDlg::DialogProc(UINT msg, WPARAM wParam, LPARAM lParam) {
         if (m_worker && !m_done) {
             m_abort = 1;
             EnableWindow(Item(IDCANCEL), FALSE);
-            SetText(IDC_DOWNLOAD_STATUS, LoadText(IDS_DL_ABORTING));
+            SetText(IDC_DOWNLOAD_STATUS, LvLoadString(IDS_DL_ABORTING));
             return TRUE;
         }
         EndDialog(IDCANCEL);
@@ -148,7 +143,7 @@ void CDownloadDlg::PostStep(int step, UINT textId) {
 }
 
 void CDownloadDlg::OnStep(int step, UINT textId) {
-    const std::string text = LoadText(textId);
+    const std::string text = LvLoadString(textId);
     if (step == kLvFileBarTextOnly) {
         FwSetWindowText(m_fileBar.GetHwnd(), text);
         return;

@@ -1,5 +1,7 @@
 #include "app/LvToolBar_win.h"
 
+#include "app/LvMainFrame_win.h"
+
 #include "framework/FwApp_win.h"
 #include "framework/FwFrame_win.h"
 #include "res/resource.h"
@@ -131,8 +133,8 @@ bool CLvToolBar::IsChecked(int command) const {
 std::string LvCommandText(int command) {
     for (const auto& tip : kTipStrings) {
         if (tip.first != command) continue;
-        wchar_t buffer[128] = {};
-        if (LoadStringW(GetModuleHandleW(nullptr), UINT(tip.second), buffer, 127) > 0) return LvWideToUtf8(buffer);
+        const std::string text = LvLoadString(UINT(tip.second));
+        if (!text.empty()) return text;
     }
     CFwApp* app = CFwApp::Get();
     CFwMDIFrame* frame = app ? app->MainFrame() : nullptr;

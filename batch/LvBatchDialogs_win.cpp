@@ -2,6 +2,7 @@
 
 #include "app/LvApp_win.h"
 #include "app/LvDialogs_win.h"
+#include "app/LvMainFrame_win.h"
 #include "image/LvWideText_win.h"
 #include "res/resource.h"
 
@@ -145,11 +146,8 @@ void CBatchDlg::SetBar(HWND bar, int position, int count, const std::string& tex
 
 bool CBatchDlg::OnInitDialog() {
     HWND scope = Item(IDC_BATCH_SCOPE);
-    for (UINT text : {IDS_BATCH_SCOPE_FOLDER, IDS_BATCH_SCOPE_SUBFOLDERS}) {
-        wchar_t line[128] = {};
-        LoadStringW(GetModuleHandleW(nullptr), text, line, 128);
-        SendMessageW(scope, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(line));
-    }
+    for (UINT text : {IDS_BATCH_SCOPE_FOLDER, IDS_BATCH_SCOPE_SUBFOLDERS})
+        SendMessageW(scope, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(LvUtf8ToWide(LvLoadString(text)).c_str()));
     PlaceBar(m_fileBar, IDC_BATCH_FILE_BAR);
     WriteControls();
     return true;
