@@ -101,16 +101,6 @@ void LvDeleteWallpaper() {
     BroadcastWallpaper(L"");
 }
 
-std::string LvProgramPath() {
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
-        DWORD n = GetModuleFileNameW(nullptr, &path[0], DWORD(path.size()));
-        if (n == 0) return std::string();
-        if (n < path.size()) return LvWideToUtf8(std::wstring(path.c_str(), n).c_str());
-        path.resize(path.size() * 2);
-    }
-}
-
 // ---- file associations --------------------------------------------------------------------------------------
 
 CFileAssocDlg::CFileAssocDlg(const std::string& programPath) : CFwDialog(IDD_FILE_ASSOC), m_program(programPath) {}

@@ -16,9 +16,6 @@ bool LvSetWallpaper(CLvImage& image, int style, std::string& error);
 void LvRestoreWallpaper();
 void LvDeleteWallpaper();
 
-// The program file's full path, as the associations name it.
-std::string LvProgramPath();
-
 // The file association dialog: twelve extensions, " Choose all", Associate and Clear. The keys go to the
 // current user's classes; Clear removes only keys whose open command names this program.
 class CFileAssocDlg : public CFwDialog {

@@ -38,16 +38,20 @@ FILE* OpenShared(const std::string& path) {
 
 } // namespace
 
-std::string GetAppDir() {
+std::string LvProgramFile() {
 #ifdef _WIN32
     wchar_t path[MAX_PATH * 4] = {};
     DWORD n = GetModuleFileNameW(nullptr, path, DWORD(sizeof(path) / sizeof(path[0])));
-    std::string full = LvWideToUtf8(std::wstring(path, n));
+    return LvWideToUtf8(std::wstring(path, n));
 #else
     char path[4096] = {};
     ssize_t n = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string full = n > 0 ? std::string(path, size_t(n)) : std::string(".");
+    return n > 0 ? std::string(path, size_t(n)) : std::string();
 #endif
+}
+
+std::string GetAppDir() {
+    const std::string full = LvProgramFile();
     size_t slash = full.find_last_of("\\/");
     return slash == std::string::npos ? std::string(".") : full.substr(0, slash);
 }

@@ -45,7 +45,8 @@ private:
     std::string m_folder;
 };
 
-// The folder of the program file, without a trailing separator.
+// The program file's full path, and its folder without a trailing separator.
+std::string LvProgramFile();
 std::string GetAppDir();
 // The local time now.
 LvLogTime LvLocalTime();

@@ -464,7 +464,7 @@ bool CMainFrame::OnCommand(int id) {
         SendMessageW(m_mdiClient, WM_MDIICONARRANGE, 0, 0);
         return true;
     case ID_DESKTOP_FILE_ASSOCIATION: {
-        CFileAssocDlg dialog(LvProgramPath());
+        CFileAssocDlg dialog(LvProgramFile());
         dialog.DoModal(m_hwnd);
         return true;
     }

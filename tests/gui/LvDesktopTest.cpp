@@ -2,6 +2,7 @@
 
 #include "acquire/LvDesktop.h"
 #include "acquire/LvDesktop_win.h"
+#include "acquire/LvLogFile.h"
 #include "image/LvFileExt.h"
 
 #include <algorithm>
@@ -112,7 +113,7 @@ TEST_F(DesktopTest, WallpaperStylesFileRestoreAndDelete) {
 }
 
 TEST_F(DesktopTest, AssociatesAndClearsOnlyItsOwnExtensions) {
-    const std::string program = LvProgramPath();
+    const std::string program = LvProgramFile();
     RunAssociation({IDC_ASSOC_JPG}, IDC_ASSOC_ASSOCIATE, IDYES, nullptr);
     EXPECT_EQ(ReadUserText(L"Software\\Classes\\.jpg\\Shell\\Open\\Command", nullptr), program + " %1");
     EXPECT_EQ(ReadUserText(L"Software\\Classes\\.jpg\\Shell\\View with The Lumivue\\Command", nullptr),
