@@ -57,12 +57,11 @@ void CLvDoc::OnSetWallpaper(int style) {
 }
 
 bool CLvDoc::ShowSlide(const std::string& name) {
+    // The slide list is a copy of the folder list, so every slide is one of its files.
     auto found = std::find(m_folderFiles.begin(), m_folderFiles.end(), name);
-    if (found != m_folderFiles.end()) m_fileIndex = int(found - m_folderFiles.begin());
-    ReleaseImage();
+    if (found == m_folderFiles.end()) return false;
     m_showingSlides = true;
-    const bool ok = LoadFile(m_folder + name);
+    const bool ok = WalkTo(int(found - m_folderFiles.begin()));
     m_showingSlides = false;
-    UpdateAllViews(nullptr, WM_DOC_REFRESH);
-    return ok && m_image && m_image->IsValid();
+    return ok;
 }

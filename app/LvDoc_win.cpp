@@ -763,12 +763,13 @@ void CLvDoc::RunParamDialog(const LvParamDialog& dialog) {
         StartWorker(op->commandId, params);
 }
 
-void CLvDoc::WalkTo(int index) {
+bool CLvDoc::WalkTo(int index) {
     m_fileIndex = index;
     const std::string path = m_folder + m_folderFiles[size_t(index)];
     ReleaseImage();
-    LoadFile(path);
+    const bool loaded = LoadFile(path);
     UpdateAllViews(nullptr, WM_DOC_REFRESH);
+    return loaded && m_image && m_image->IsValid();
 }
 
 void CLvDoc::OnEditCopy() {

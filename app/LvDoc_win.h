@@ -118,7 +118,8 @@ protected:
 private:
     static unsigned __stdcall CommandWorker(void* arg);
     static unsigned __stdcall ProgressWatcher(void* arg);
-    void WalkTo(int index);
+    // Shows the folder file at index; false when it could not be read.
+    bool WalkTo(int index);
     void OnEditCopy();
     void OnDuplicate();
     // Sends the picture by mail: written under the document's title to a temporary folder and attached.
