@@ -26,18 +26,9 @@ for i in $(seq "$count"); do
   esac
 done
 
-# Best wall time of a command line run over a fresh copy of the photos in $work/run, in seconds.
-best() {
-  local best_ns=0 start end
-  for _ in $(seq "$runs"); do
-    rm -rf "$work/run" && cp -r "$work/photos" "$work/run"
-    start=$(date +%s%N)
-    bash -c "$1" >/dev/null 2>&1 || { echo "failed"; return; }
-    end=$(date +%s%N)
-    if [ "$best_ns" -eq 0 ] || [ $((end - start)) -lt "$best_ns" ]; then best_ns=$((end - start)); fi
-  done
-  awk -v ns="$best_ns" 'BEGIN { printf "%.2f", ns / 1e9 }'
-}
+# Each timed run works on a fresh copy of the photos in $work/run.
+best_before='rm -rf "$work/run" && cp -r "$work/photos" "$work/run"'
+source "$root/bench/best-time.sh"
 
 run="$work/run"
 log="--log-dir $work/log"

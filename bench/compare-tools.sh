@@ -18,17 +18,7 @@ if [ -z "$photo" ]; then
   "$root/build/native/bench/lumivue_photo" "$photo"
 fi
 
-# Best wall time of a command line, in seconds.
-best() {
-  local best_ns=0 start end
-  for _ in $(seq "$runs"); do
-    start=$(date +%s%N)
-    bash -c "$1" >/dev/null 2>&1 || { echo "failed"; return; }
-    end=$(date +%s%N)
-    if [ "$best_ns" -eq 0 ] || [ $((end - start)) -lt "$best_ns" ]; then best_ns=$((end - start)); fi
-  done
-  awk -v ns="$best_ns" 'BEGIN { printf "%.2f", ns / 1e9 }'
-}
+source "$root/bench/best-time.sh"
 
 IM=/usr/bin/convert
 GM="gm convert"
