@@ -13,7 +13,8 @@ const wchar_t kDesktopKey[] = L"Control Panel\\desktop";
 const wchar_t kClassesKey[] = L"Software\\Classes";
 const char kFileTypeText[] = "Lumivue Image";
 
-bool WriteDesktopValue(HKEY key, const wchar_t* name, const char* value) {
+// A text value of a key (name null: the key's default value).
+bool SetTextValue(HKEY key, const wchar_t* name, const std::string& value) {
     const std::wstring text = LvUtf8ToWide(value);
     return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
                           DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
@@ -36,9 +37,7 @@ bool SetDefaultValue(HKEY parent, const std::string& subKey, const std::string& 
     if (RegCreateKeyExW(parent, LvUtf8ToWide(subKey).c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
         ERROR_SUCCESS)
         return false;
-    const std::wstring text = LvUtf8ToWide(value);
-    const bool ok = RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                                   DWORD((text.size() + 1) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    const bool ok = SetTextValue(key, nullptr, value);
     RegCloseKey(key);
     return ok;
 }
@@ -85,8 +84,8 @@ bool LvSetWallpaper(CLvImage& image, int style, std::string& error) {
     HKEY key = nullptr;
     if (RegCreateKeyExW(HKEY_CURRENT_USER, kDesktopKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) ==
         ERROR_SUCCESS) {
-        WriteDesktopValue(key, L"WallpaperStyle", values.wallpaperStyle);
-        WriteDesktopValue(key, L"TileWallpaper", values.tileWallpaper);
+        SetTextValue(key, L"WallpaperStyle", values.wallpaperStyle);
+        SetTextValue(key, L"TileWallpaper", values.tileWallpaper);
         RegCloseKey(key);
     }
     BroadcastWallpaper(LvUtf8ToWide(path).c_str());
