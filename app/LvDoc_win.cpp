@@ -162,11 +162,16 @@ bool CLvDoc::LoadFile(const std::string& path) {
     m_pixelHistory = LvPixelHistory();
     if (image->GetFormat() == LVFMT_JPG) {
         m_exif = ExifInfo();
-        CLvFileStream stream(path.c_str(), "rb");
-        CLvExifReader reader(&m_exif);
-        reader.DecodeExif(&stream);
-        m_cameraData = LvReadCameraDataOfFile(path.c_str());
+        // The file is read once more, whole: the EXIF report and the camera data come from these bytes, and a
+        // lossless turn starts from them.
         m_sourceJpeg = LvReadFileBytes(path.c_str());
+        if (!m_sourceJpeg.empty()) {
+            CLvMemStream exifStream(m_sourceJpeg.data(), m_sourceJpeg.size());
+            CLvExifReader reader(&m_exif);
+            reader.DecodeExif(&exifStream);
+            CLvMemStream cameraStream(m_sourceJpeg.data(), m_sourceJpeg.size());
+            m_cameraData = LvReadCameraData(&cameraStream);
+        }
         // The report keeps showing the stored tag; only the pixels are turned.
         CLumivueApp* settingsOwner = CLumivueApp::Get();
         const int orientation = LvExifOrientation(m_exif);
