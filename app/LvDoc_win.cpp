@@ -238,17 +238,14 @@ bool CLvDoc::OnSaveDocument(const std::string& path) {
         camera = LvAdjustCameraData(m_cameraData, m_pixelHistory, m_image->GetWidth(), m_image->GetHeight());
     // A photo that was only turned is saved by turning its file, which loses nothing.
     std::string status;
-    bool ok = false, saved = false;
-    if (format == LVFMT_JPG && m_pixelHistory.OnlyTurned() && !m_sourceJpeg.empty()) {
-        std::string error;
-        const LvJpegTurnResult turned =
-            LvSaveTurnedJpeg(m_sourceJpeg, m_pixelHistory.turn, camera, path.c_str(), error);
-        ok = saved = turned == kLvJpegTurned;
-        status = saved ? "Saved turned without loss" : LvJpegTurnFallbackText(turned, error);
+    bool ok = false;
+    if (format == LVFMT_JPG) {
+        const LvJpegPhotoSave saved = LvSaveJpegPhoto(*m_image, m_sourceJpeg, m_pixelHistory, camera, path.c_str());
+        ok = saved.ok;
+        status = saved.lossless ? "Saved turned without loss" : saved.note;
+    } else {
+        ok = m_image->Encode(path.c_str(), format);
     }
-    if (!saved)
-        ok = camera.Empty() ? m_image->Encode(path.c_str(), format)
-                            : LvSaveJpegWithCameraData(*m_image, path.c_str(), camera);
     StopWatch(1);
     UpdateStatusBar();
     if (!status.empty() && Frame()) Frame()->SetPaneText(0, status);

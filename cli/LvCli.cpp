@@ -278,16 +278,13 @@ int WriteKeepingCameraData(CLvImage& image, const std::string& input, bool fromJ
     const LvCameraData data =
         strip ? LvCameraData()
               : LvAdjustCameraData(LvReadCameraDataOfFile(input.c_str()), history, image.GetWidth(), image.GetHeight());
-    if (!reencode && history.OnlyTurned()) {
-        std::string error;
-        const LvJpegTurnResult turned =
-            LvSaveTurnedJpeg(LvReadFileBytes(input.c_str()), history.turn, data, output.c_str(), error);
-        if (turned == kLvJpegTurned) return 0;
-        fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), LvJpegTurnFallbackText(turned, error).c_str());
-    }
-    if (data.Empty()) return WriteOutput(image, output, format, err);
+    // The input's bytes are read only when a lossless turn may be made of them.
+    const std::vector<uint8_t> source =
+        !reencode && history.OnlyTurned() ? LvReadFileBytes(input.c_str()) : std::vector<uint8_t>();
     image.SetLastErrorText("");
-    if (LvSaveJpegWithCameraData(image, output.c_str(), data)) return 0;
+    const LvJpegPhotoSave saved = LvSaveJpegPhoto(image, source, history, data, output.c_str());
+    if (!saved.note.empty()) fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), saved.note.c_str());
+    if (saved.ok) return 0;
     const char* text = image.GetLastErrorText();
     fprintf(err, "lumivue-cli: %s: %s\n", output.c_str(), *text ? text : "cannot write the file");
     return 1;

@@ -1,5 +1,7 @@
 #include "formats/LvJpegTurn.h"
 
+#include "formats/LvCodecJPG.h"
+
 #include "image/LvStream.h"
 
 #include <turbojpeg.h>
@@ -155,6 +157,20 @@ std::string LvJpegTurnFallbackText(LvJpegTurnResult result, const std::string& e
     if (result == kLvJpegNotWholeBlocks)
         return "Saved re-encoded: the picture is not whole JPEG blocks, so it cannot be turned without loss";
     return "Saved re-encoded: the JPEG file could not be turned without loss (" + error + ")";
+}
+
+LvJpegPhotoSave LvSaveJpegPhoto(CLvImage& image, const std::vector<uint8_t>& source, const LvPixelHistory& history,
+                                const LvCameraData& camera, const char* fileName) {
+    LvJpegPhotoSave saved;
+    if (history.OnlyTurned() && !source.empty()) {
+        std::string error;
+        const LvJpegTurnResult turned = LvSaveTurnedJpeg(source, history.turn, camera, fileName, error);
+        saved.ok = saved.lossless = turned == kLvJpegTurned;
+        if (saved.lossless) return saved;
+        saved.note = LvJpegTurnFallbackText(turned, error);
+    }
+    saved.ok = camera.Empty() ? image.Encode(fileName, LVFMT_JPG) : LvSaveJpegWithCameraData(image, fileName, camera);
+    return saved;
 }
 
 std::vector<uint8_t> LvReadFileBytes(const char* fileName) {

@@ -2,6 +2,7 @@
 
 #include "formats/LvCameraData.h"
 #include "formats/LvTurn.h"
+#include "image/LvImage.h"
 
 #include <cstdint>
 #include <string>
@@ -32,3 +33,16 @@ std::vector<uint8_t> LvReadFileBytes(const char* fileName);
 // complete write.
 LvJpegTurnResult LvSaveTurnedJpeg(const std::vector<uint8_t>& source, LvTurn turn, const LvCameraData& camera,
                                   const char* fileName, std::string& error);
+
+// How a picture read from a JPEG photo was saved as JPEG.
+struct LvJpegPhotoSave {
+    bool ok = false;       // written; otherwise the image's error text says why
+    bool lossless = false; // by turning the photo's coded data
+    std::string note;      // why a lossless turn was tried and not possible
+};
+
+// Saves image, read from the JPEG file whose bytes are source, as a JPEG file with camera's data (none when it
+// is empty). When history says the pixels were only turned and source is not empty, the file is made by
+// turning source, which loses nothing; otherwise, or when that turn is not possible, by encoding image.
+LvJpegPhotoSave LvSaveJpegPhoto(CLvImage& image, const std::vector<uint8_t>& source, const LvPixelHistory& history,
+                                const LvCameraData& camera, const char* fileName);
